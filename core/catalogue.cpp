@@ -1,0 +1,44 @@
+#include "catalogue.h"
+
+#include "textlines.h"
+
+namespace {
+// The catalogue holds at most 56 short lines; anything much bigger is no catalogue.
+constexpr qint64 kMaxCatalogueBytes = 1 << 20;
+const QByteArray kHeader = QByteArrayLiteral("[ValidHeader]");
+} // namespace
+
+ModListEntry defaultCatalogueRow(const QString &listServerBase)
+{
+    return ModListEntry{QStringLiteral("Quake2"), QStringLiteral("q2modlist.dat"),
+                        listServerBase + QStringLiteral("/kestrelmoor/modlist/q2modlist.zip"),
+                        QStringLiteral("q2modlist"), QStringLiteral("welcome.htm")};
+}
+
+CatalogueLoad loadCatalogue(const QString &path, const ModListEntry &defaultRow)
+{
+    CatalogueLoad result;
+    const FileRead file = readWholeFile(path, kMaxCatalogueBytes);
+    LineReader lines(file.data);
+    const auto header = lines.next();
+    if (file.status == FileRead::Status::Ok && header && *header == kHeader) {
+        while (result.rows.size() < kMaxCatalogueRows) {
+            QString fields[5];
+            int got = 0;
+            for (; got < 5; ++got) {
+                const auto line = lines.next();
+                if (!line)
+                    break;
+                fields[got] = decodeText(*line);
+            }
+            if (got < 5)
+                break;
+            result.rows.append(ModListEntry{fields[0], fields[1], fields[2], fields[3], fields[4]});
+        }
+    }
+    if (result.rows.isEmpty()) {
+        result.rows.append(defaultRow);
+        result.usedDefault = true;
+    }
+    return result;
+}

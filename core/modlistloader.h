@@ -1,0 +1,34 @@
+#pragma once
+
+#include "modtree.h"
+
+#include <QString>
+
+#include <functional>
+
+// Largest mod list file the loader reads; a bigger file counts as unreadable.
+inline constexpr qint64 kMaxModListBytes = qint64(1) << 30;
+
+struct ModListLoad
+{
+    enum class Source {
+        Requested,   // the file that was asked for
+        MasterList,  // the requested file was missing or bad, the master list stood in
+        Nothing,     // the master list itself is missing or bad: the tree stays empty
+    };
+    Source source = Source::Nothing;
+    QString path;             // the file the tree was built from, if any
+    int linesSkipped = 0;     // link lines that added no node
+};
+
+// Builds the mod tree from a mod list file. A missing file is replaced by the
+// master list "defmodlist.dat" in programFolder silently; an unreadable file or
+// one whose first line is not "[ValidHeader]" calls badListWarning once and then
+// loads the master list. When the master list is bad too, the warning is not
+// repeated and the tree is left empty.
+ModListLoad loadModList(const QString &filename, const QString &programFolder, ModTree &tree,
+                        const std::function<void()> &badListWarning);
+
+// Parses mod list bytes that already passed the header check into the tree.
+// Exposed for the tests and the benchmark.
+int parseModList(QByteArray data, ModTree &tree);

@@ -1,0 +1,89 @@
+#include "settingsstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+
+// One path segment per name: case folded, and everything but plain letters and
+// digits percent-escaped, so that "/" or "\" in a name cannot open a new group.
+QString segment(const QString &name)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(name.toCaseFolded(), "-_."));
+}
+
+QString entryPath(const QString &application, const QString &section, const QString &key)
+{
+    // A leading marker keeps an empty name from vanishing from the path.
+    return QLatin1Char('n') + segment(application) + QStringLiteral("/n") + segment(section) +
+           QStringLiteral("/n") + segment(key);
+}
+
+QString defaultStorePath()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/kestrelmoor/modlist.ini");
+}
+
+} // namespace
+
+QSettingsStore::QSettingsStore() : m_path(defaultStorePath()) {}
+
+QSettingsStore::QSettingsStore(QString iniFilePath) : m_path(std::move(iniFilePath)) {}
+
+QString QSettingsStore::getSetting(const QString &application, const QString &section,
+                                   const QString &key, const QString &defaultValue) const
+{
+    QSettings settings(m_path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError)
+        return defaultValue;
+    const QVariant value = settings.value(entryPath(application, section, key));
+    if (!value.isValid())
+        return defaultValue;
+    // A hand-edited file may hold a list ("a, b"); take it as the text it was.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    return value.toString();
+}
+
+bool QSettingsStore::saveSetting(const QString &application, const QString &section,
+                                 const QString &key, const QString &value)
+{
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    {
+        QSettings probe(m_path, QSettings::IniFormat);
+        if (probe.status() == QSettings::FormatError) {
+            // Writing through QSettings would drop every entry it could not parse:
+            // keep the damaged file beside the new one instead.
+            const QString aside = m_path + QStringLiteral(".damaged");
+            QFile::remove(aside);
+            if (!QFile::rename(m_path, aside))
+                return false;
+        }
+    }
+    QSettings settings(m_path, QSettings::IniFormat);
+    settings.setValue(entryPath(application, section, key), value);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+QString MemorySettingsStore::getSetting(const QString &application, const QString &section,
+                                        const QString &key, const QString &defaultValue) const
+{
+    return m_values.value(entryPath(application, section, key), defaultValue);
+}
+
+bool MemorySettingsStore::saveSetting(const QString &application, const QString &section,
+                                      const QString &key, const QString &value)
+{
+    if (!m_writable)
+        return false;
+    m_values.insert(entryPath(application, section, key), value);
+    return true;
+}

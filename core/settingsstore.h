@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+// The per-user store of small text values, addressed by application, section and
+// key. Names are compared without regard to letter case. Nothing is cached: every
+// read asks the store, so a value saved anywhere is what the next read returns.
+class SettingsStore
+{
+public:
+    virtual ~SettingsStore() = default;
+    // The stored value, or defaultValue when the entry is absent or the store
+    // cannot be read. A read never creates an entry.
+    virtual QString getSetting(const QString &application, const QString &section,
+                               const QString &key, const QString &defaultValue) const = 0;
+    // Creates or replaces the entry. Returns false when the store could not be
+    // written; the value is then not kept.
+    virtual bool saveSetting(const QString &application, const QString &section, const QString &key,
+                             const QString &value) = 0;
+};
+
+// The real store: one INI file per user (by default in the user's configuration
+// folder, "kestrelmoor/modlist.ini"). Names are folded to lower case and escaped,
+// so "RConly" and "RCOnly" are one entry and no name can reach into another's
+// group.
+class QSettingsStore final : public SettingsStore
+{
+public:
+    QSettingsStore();                              // the user's own store
+    explicit QSettingsStore(QString iniFilePath);  // a store at a given path
+
+    QString getSetting(const QString &application, const QString &section, const QString &key,
+                       const QString &defaultValue) const override;
+    bool saveSetting(const QString &application, const QString &section, const QString &key,
+                     const QString &value) override;
+
+    const QString &filePath() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
+// A store kept in memory, for tests and for runs that must not touch the user's
+// settings.
+class MemorySettingsStore final : public SettingsStore
+{
+public:
+    QString getSetting(const QString &application, const QString &section, const QString &key,
+                       const QString &defaultValue) const override;
+    bool saveSetting(const QString &application, const QString &section, const QString &key,
+                     const QString &value) override;
+
+    void setWritable(bool writable) { m_writable = writable; }
+    int size() const { return int(m_values.size()); }
+
+private:
+    QHash<QString, QString> m_values;
+    bool m_writable = true;
+};

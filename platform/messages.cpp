@@ -1,0 +1,8 @@
+#include "messages.h"
+
+QMessageBox::StandardButton QtMessages::show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                             const QString &text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    return QMessageBox::StandardButton(box.exec());
+}

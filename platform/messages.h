@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+// Modal questions and notices, behind a seam so that a test can answer them.
+class Messages
+{
+public:
+    virtual ~Messages() = default;
+    virtual QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                             const QString &text, QMessageBox::StandardButtons buttons) = 0;
+};
+
+class QtMessages final : public Messages
+{
+public:
+    QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                     const QString &text, QMessageBox::StandardButtons buttons) override;
+};

@@ -1,0 +1,72 @@
+#include "webengineview.h"
+
+#include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEngineView>
+
+WebEngineView::WebEngineView(QWidget *parent) : WebView(parent), m_view(new QWebEngineView(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    setFocusProxy(m_view);
+
+    // WebEngine reports start, percentages and finish; the windows expect one
+    // progress event with (value, maximum) and "no load" once the load is over,
+    // whether it finished or failed.
+    connect(m_view, &QWebEngineView::loadStarted, this, [this] {
+        m_loading = true;
+        Q_EMIT progressChange(0, 100);
+    });
+    connect(m_view, &QWebEngineView::loadProgress, this, [this](int percent) {
+        if (m_loading)
+            Q_EMIT progressChange(qBound(0, percent, 100), 100);
+    });
+    connect(m_view, &QWebEngineView::loadFinished, this, [this](bool) {
+        m_loading = false;
+        Q_EMIT progressChange(-1, 0);
+    });
+    // An address change without a load (a jump inside the page) still has to
+    // reach the address field.
+    connect(m_view, &QWebEngineView::urlChanged, this, [this] {
+        if (!m_loading)
+            Q_EMIT progressChange(-1, 0);
+    });
+}
+
+void WebEngineView::navigate(const QString &url)
+{
+    // QUrl::fromUserInput would add a scheme; the address is used as given.
+    m_view->load(QUrl(url));
+}
+
+bool WebEngineView::goBack()
+{
+    if (!m_view->history()->canGoBack())
+        return false;
+    m_view->back();
+    return true;
+}
+
+bool WebEngineView::goForward()
+{
+    if (!m_view->history()->canGoForward())
+        return false;
+    m_view->forward();
+    return true;
+}
+
+void WebEngineView::stop()
+{
+    m_view->stop();
+}
+
+void WebEngineView::refresh()
+{
+    m_view->reload();
+}
+
+QString WebEngineView::locationUrl() const
+{
+    return m_view->url().toString();
+}

@@ -1,0 +1,15 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+// Entry point of the window tests: one QApplication for all of them. Without a
+// display the offscreen platform is used.
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

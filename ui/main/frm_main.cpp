@@ -1,0 +1,329 @@
+#include "frm_main.h"
+
+#include "core/modlistloader.h"
+#include "core/options.h"
+#include "core/settingsstore.h"
+#include "platform/messages.h"
+#include "platform/webview.h"
+#include "treeicons.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+const QString kInitialCaption = QStringLiteral("Quake2 - Mod List");
+const QString kCaptionPrefix = QStringLiteral("Kestrelmoor - Mod List - ");
+const QString kUpdatedPrefix = QStringLiteral("updated: ");
+
+QIcon themedIcon(const char *themeName, QStyle::StandardPixmap fallback, const QStyle *style)
+{
+    return QIcon::fromTheme(QString::fromLatin1(themeName), style->standardIcon(fallback));
+}
+
+} // namespace
+
+frm_main::frm_main(const MainContext &context, QWidget *parent) : QMainWindow(parent), m_ctx(context)
+{
+    setObjectName(QStringLiteral("frm_main"));
+    setWindowTitle(kInitialCaption);
+    buildControls();
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setSingleShot(true);
+    connect(&m_timer1, &QTimer::timeout, this, &frm_main::Timer1_Timer);
+}
+
+frm_main::~frm_main() = default;
+
+void frm_main::buildControls()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+
+    // The label row is as tall as an 8 point line; a larger font would be cut.
+    QFont small = font();
+    small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
+    m_label1 = new QLabel(tr("Mod list:"), m_client);
+    QFont bold = small;
+    bold.setBold(true);
+    m_label1->setFont(bold);
+    m_label2 = new QLabel(kUpdatedPrefix + QStringLiteral("Unknown"), m_client);
+    m_label2->setFont(small);
+
+    m_tree = new QTreeView(m_client);
+    m_tree->setHeaderHidden(true);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setIconSize(QSize(16, 16));
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_iconModel = new TreeIconModel(this);
+    m_iconModel->setSourceModel(&m_model);
+    m_tree->setModel(m_iconModel);
+    connect(m_tree, &QTreeView::clicked, this, &frm_main::tree_NodeClick);
+
+    m_modc = new QComboBox(m_client);
+    connect(m_modc, &QComboBox::activated, this, &frm_main::modc_Click);
+
+    m_text1 = new QLineEdit(m_client);
+    m_text1->setAccessibleName(tr("Address"));
+    connect(m_text1, &QLineEdit::returnPressed, this, &frm_main::Text1_Enter);
+
+    m_prog = new QProgressBar(m_client);
+    m_prog->setTextVisible(false);
+    m_prog->hide();
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->addWidget(m_status, 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    m_web = m_ctx.webViews->create(m_client);
+    connect(m_web, &WebView::progressChange, this, &frm_main::web_ProgressChange);
+
+    const QStyle *st = style();
+    struct NavButton
+    {
+        const char *name;
+        const char *tip;
+        const char *theme;
+        QStyle::StandardPixmap fallback;
+        void (frm_main::*action)();
+    };
+    auto addButton = [this](const QString &name, const QString &tip, const QIcon &icon) {
+        auto *button = new QToolButton(m_client);
+        button->setObjectName(name);
+        button->setToolTip(tip);
+        button->setAccessibleName(tip);
+        button->setIcon(icon);
+        button->setAutoRaise(true);
+        m_controls.insert(name, button);
+        return button;
+    };
+    connect(addButton(QStringLiteral("Command1"), tr("Back"), themedIcon("go-previous", QStyle::SP_ArrowBack, st)),
+            &QToolButton::clicked, this, [this] { m_web->goBack(); });
+    connect(addButton(QStringLiteral("Command2"), tr("Forward"), themedIcon("go-next", QStyle::SP_ArrowForward, st)),
+            &QToolButton::clicked, this, [this] { m_web->goForward(); });
+    connect(addButton(QStringLiteral("Command4"), tr("Home"), themedIcon("go-home", QStyle::SP_DirHomeIcon, st)),
+            &QToolButton::clicked, this, [this] { navigateMain(homeAddress()); });
+    connect(addButton(QStringLiteral("Command5"), tr("Refresh"), themedIcon("view-refresh", QStyle::SP_BrowserReload, st)),
+            &QToolButton::clicked, this, [this] { m_web->refresh(); });
+    connect(addButton(QStringLiteral("Command7"), tr("Stop"), themedIcon("process-stop", QStyle::SP_BrowserStop, st)),
+            &QToolButton::clicked, this, [this] { m_web->stop(); });
+
+    const std::pair<const char *, QWidget *> named[] = {
+        {"Label1", m_label1}, {"Label2", m_label2}, {"tree", m_tree}, {"modc", m_modc},
+        {"Text1", m_text1},   {"prog", m_prog},     {"web", m_web},
+    };
+    for (const auto &[name, widget] : named) {
+        widget->setObjectName(QString::fromLatin1(name));
+        m_controls.insert(QString::fromLatin1(name), widget);
+    }
+    m_prog->raise();
+
+    // Design size of the client area.
+    const double tpp = twipsPerPixel();
+    resize(int(MainLayout::kDesignClientWidth / tpp),
+           int(MainLayout::kDesignClientHeight / tpp) + statusBar()->sizeHint().height());
+}
+
+double frm_main::twipsPerPixel() const
+{
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
+    return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+void frm_main::Form_Load()
+{
+    // Visible at once, while the rest loads.
+    show();
+    repaint();
+
+    if (Options::isOn(*m_ctx.settings, Options::kMaximized))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
+        setWindowState(windowState() | Qt::WindowMinimized);
+
+    m_viewmode = 1;
+    m_statusText = QStringLiteral("Welcome to Kestrelmoor's Mod List. Visit Kestrelmoor at: ") + m_ctx.siteAddress;
+    m_status->setText(m_statusText);
+
+    const CatalogueLoad catalogue =
+        loadCatalogue(m_ctx.programFolder + QStringLiteral("/mods.dat"), defaultCatalogueRow(m_ctx.listServer));
+    m_modlists = catalogue.rows;
+    m_modc->clear();
+    for (const ModListEntry &row : m_modlists)
+        m_modc->addItem(row.listName);
+    if (catalogue.usedDefault) {
+        m_ctx.messages->show(this, QMessageBox::Critical, QStringLiteral("Error"),
+                             QStringLiteral("Error while loading settings. Click the 'Update list' button to solve the problem."),
+                             QMessageBox::Ok);
+    }
+
+    m_modc->setCurrentIndex(0);
+    modc_Click(0);
+
+    setLabel2FromSettings();
+
+    // The list selection above has just built the tree from this very file;
+    // building it again would only repeat its work and its warnings.
+    const QString listPath = m_ctx.programFolder + QLatin1Char('/') + m_current.listFile;
+    if (m_treeBuiltFrom != listPath)
+        OpenOptions(listPath);
+
+    const QString start = homeAddress();
+    m_text1->setText(start);
+    QCoreApplication::processEvents();
+    // Likewise the list selection has already started loading the start page.
+    if (m_lastNavigated != start)
+        navigateMain(start);
+
+    m_timer1.start(1);
+}
+
+void frm_main::modc_Click(int index)
+{
+    if (index < 0 || index >= m_modlists.size())
+        return;
+    m_current = m_modlists.at(index);
+    setWindowTitle(kCaptionPrefix + m_current.listName);
+    navigateMain(homeAddress());
+    OpenOptions(m_ctx.programFolder + QLatin1Char('/') + m_current.listFile);
+    setLabel2FromSettings();
+}
+
+void frm_main::Timer1_Timer()
+{
+    m_timer1.stop();
+    QCoreApplication::processEvents();
+    if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
+        setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void frm_main::OpenOptions(const QString &filename)
+{
+    ModTree tree;
+    loadModList(filename, m_ctx.programFolder, tree, [this] {
+        m_ctx.messages->show(this, QMessageBox::Critical, QStringLiteral("Error"),
+                             QStringLiteral("Error while loading Master List. Click the 'Update list' button to solve the problem."),
+                             QMessageBox::Ok);
+    });
+    m_model.setTree(std::move(tree));
+    m_treeBuiltFrom = filename;
+}
+
+QString frm_main::homeAddress() const
+{
+    return m_ctx.listServer + QStringLiteral("/kestrelmoor/modlist/") + m_current.startPage;
+}
+
+int frm_main::lastNode() const
+{
+    if (m_lastNodeGeneration != m_model.generation() || !m_model.tree().isValid(m_lastNode))
+        return ModTree::kNoNode;
+    return m_lastNode;
+}
+
+void frm_main::setLabel2FromSettings()
+{
+    m_label2->setText(kUpdatedPrefix + updateDate(*m_ctx.settings, m_current.settingsName, QDate::currentDate()));
+    fitLabels();
+}
+
+void frm_main::navigateMain(const QString &url)
+{
+    m_lastNavigated = url;
+    m_web->navigate(url);
+}
+
+void frm_main::tree_NodeClick(const QModelIndex &index)
+{
+    const int node = m_model.nodeOf(m_iconModel->mapToSource(index));
+    if (node == ModTree::kNoNode)
+        return;
+    m_lastNode = node;
+    m_lastNodeGeneration = m_model.generation();
+    if (m_model.tree().parent(node) != ModTree::kNoNode)
+        navigateMain(m_model.tree().tag(node));
+}
+
+void frm_main::Text1_Enter()
+{
+    navigateMain(m_text1->text());
+}
+
+void frm_main::web_ProgressChange(int progress, int progressMax)
+{
+    m_text1->setText(m_web->locationUrl());
+    if (progressMax > 0)
+        m_prog->setMaximum(progressMax);
+    if (WebView::isLoading(progress, progressMax)) {
+        m_prog->setVisible(true);
+        m_prog->setValue(progress);
+        m_status->setText(tr("Downloading..."));
+        return;
+    }
+    m_prog->setVisible(false);
+    m_status->setText(m_statusText);
+}
+
+void frm_main::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frm_main::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    const double tpp = twipsPerPixel();
+    // The rules are written against the outer size, frame and title bar included.
+    const QRect outer = frameGeometry();
+    const QSize frameExtra = outer.size() - size();
+    const double W = (width() + frameExtra.width()) * tpp;
+    const double H = (height() + frameExtra.height()) * tpp;
+    const double SB = statusBar()->height() * tpp;
+    m_layout.resize(W, H, SB);
+    for (auto it = m_layout.rects().cbegin(); it != m_layout.rects().cend(); ++it) {
+        QWidget *w = m_controls.value(it.key());
+        if (!w)
+            continue;
+        const QRectF &r = *it;
+        w->setGeometry(qRound(r.left() / tpp), qRound(r.top() / tpp), qRound(r.width() / tpp),
+                       qRound(r.height() / tpp));
+    }
+    fitLabels();
+}
+
+void frm_main::fitLabels()
+{
+    // The two labels share one row; a font wider than the design's must not cut them.
+    m_label1->resize(std::max(m_label1->width(), m_label1->sizeHint().width()), m_label1->height());
+    m_label2->move(std::max(m_label2->x(), m_label1->geometry().right() + 4), m_label2->y());
+    m_label2->resize(std::max(m_label2->width(), m_label2->sizeHint().width()), m_label2->height());
+}
+
+void frm_main::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frm_main::Form_Unload()
+{
+    // Closing the main window ends the program, whatever other windows are open.
+    QCoreApplication::exit(0);
+}

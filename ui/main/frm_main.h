@@ -1,0 +1,109 @@
+#pragma once
+
+#include "core/catalogue.h"
+#include "core/modtreemodel.h"
+#include "mainlayout.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QToolButton;
+class QTreeView;
+class Messages;
+class SettingsStore;
+class TreeIconModel;
+class WebView;
+class WebViewFactory;
+
+// What the main window is given by whoever starts the program.
+struct MainContext
+{
+    QString programFolder;       // holds the data files
+    QString listServer;          // scheme and host of the list server
+    QString siteAddress;         // the publisher's site
+    SettingsStore *settings = nullptr;
+    Messages *messages = nullptr;
+    WebViewFactory *webViews = nullptr;
+};
+
+// The main window: mod tree, list chooser and web view.
+class frm_main final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frm_main(const MainContext &context, QWidget *parent = nullptr);
+    ~frm_main() override;
+
+    // Start-up: shows the window, reads the catalogue, selects the first list,
+    // builds the tree and opens the start page, then starts Timer1.
+    void Form_Load();
+
+    // Makes catalogue row `index` the current list (the chooser's click).
+    void modc_Click(int index);
+    // Runs once, right after start-up, to apply the start-up options.
+    void Timer1_Timer();
+    // Rebuilds the mod tree from a mod list file.
+    void OpenOptions(const QString &filename);
+
+    QString homeAddress() const;
+    const ModListEntry &currentList() const { return m_current; }
+    const QList<ModListEntry> &modlists() const { return m_modlists; }
+    const ModTreeModel &treeModel() const { return m_model; }
+    QString statusText() const { return m_statusText; }
+    int viewmode() const { return m_viewmode; }
+    void setViewmode(int mode) { m_viewmode = mode; }
+    // The node clicked last, or ModTree::kNoNode when there is none (or the tree
+    // was rebuilt since).
+    int lastNode() const;
+    WebView *web() const { return m_web; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void Form_Resize();
+    void fitLabels();
+    void Form_Unload();
+    void tree_NodeClick(const QModelIndex &index);
+    void Text1_Enter();
+    void web_ProgressChange(int progress, int progressMax);
+    void setLabel2FromSettings();
+    void navigateMain(const QString &url);
+    double twipsPerPixel() const;
+
+    MainContext m_ctx;
+    QList<ModListEntry> m_modlists;
+    ModListEntry m_current;
+    QString m_statusText;
+    int m_viewmode = 1;
+    int m_lastNode = -1;
+    quint64 m_lastNodeGeneration = 0;
+    // Which file the tree was last built from, so that start-up builds it once.
+    QString m_treeBuiltFrom;
+    QString m_lastNavigated;
+    bool m_loading = false;
+
+    ModTreeModel m_model;
+    TreeIconModel *m_iconModel = nullptr;
+    MainLayout m_layout;
+
+    QWidget *m_client = nullptr;
+    QLabel *m_label1 = nullptr;
+    QLabel *m_label2 = nullptr;
+    QTreeView *m_tree = nullptr;
+    QComboBox *m_modc = nullptr;
+    QLineEdit *m_text1 = nullptr;
+    QProgressBar *m_prog = nullptr;
+    QLabel *m_status = nullptr;
+    WebView *m_web = nullptr;
+    QHash<QString, QWidget *> m_controls;
+    QTimer m_timer1;
+};
