@@ -1,6 +1,7 @@
 #include "buildconfig.h"
 #include "core/settingsstore.h"
 #include "platform/messages.h"
+#include "platform/shell.h"
 #include "platform/webengineview.h"
 #include "ui/main/frm_main.h"
 
@@ -20,9 +21,10 @@ int main(int argc, char *argv[])
     QSettingsStore settings;
     QtMessages messages;
     WebEngineViewFactory webViews;
+    DesktopShell shell;
     MainContext context{QDir::cleanPath(QCoreApplication::applicationDirPath()),
                         QStringLiteral(KML_LIST_SERVER), QStringLiteral(KML_SITE_ADDRESS),
-                        &settings, &messages, &webViews};
+                        &settings, &messages, &webViews, &shell};
 
     frm_main window(context);
     window.Form_Load();

@@ -242,6 +242,11 @@ void frm_main::setLabel2FromSettings()
     fitLabels();
 }
 
+QAbstractItemModel *frm_main::treeViewModel() const
+{
+    return m_iconModel;
+}
+
 void frm_main::navigateMain(const QString &url)
 {
     m_lastNavigated = url;

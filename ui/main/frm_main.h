@@ -16,6 +16,7 @@ class QToolButton;
 class QTreeView;
 class Messages;
 class SettingsStore;
+class Shell;
 class TreeIconModel;
 class WebView;
 class WebViewFactory;
@@ -29,6 +30,7 @@ struct MainContext
     SettingsStore *settings = nullptr;
     Messages *messages = nullptr;
     WebViewFactory *webViews = nullptr;
+    Shell *shell = nullptr;
 };
 
 // The main window: mod tree, list chooser and web view.
@@ -62,6 +64,12 @@ public:
     // was rebuilt since).
     int lastNode() const;
     WebView *web() const { return m_web; }
+    QTreeView *treeView() const { return m_tree; }
+    // The tree's view-side model (the mod tree model behind a picture proxy).
+    QAbstractItemModel *treeViewModel() const;
+    const MainContext &context() const { return m_ctx; }
+    // Opens an address in the main view, exactly as given.
+    void navigateMain(const QString &url);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -76,7 +84,6 @@ private:
     void Text1_Enter();
     void web_ProgressChange(int progress, int progressMax);
     void setLabel2FromSettings();
-    void navigateMain(const QString &url);
     double twipsPerPixel() const;
 
     MainContext m_ctx;
