@@ -2,6 +2,7 @@
 #include "core/settingsstore.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "platform/tray.h"
 #include "platform/webengineview.h"
 #include "ui/main/frm_main.h"
 
@@ -22,9 +23,10 @@ int main(int argc, char *argv[])
     QtMessages messages;
     WebEngineViewFactory webViews;
     DesktopShell shell;
+    SystemTray tray;
     MainContext context{QDir::cleanPath(QCoreApplication::applicationDirPath()),
                         QStringLiteral(KML_LIST_SERVER), QStringLiteral(KML_SITE_ADDRESS),
-                        &settings, &messages, &webViews, &shell};
+                        &settings, &messages, &webViews, &shell, &tray};
 
     frm_main window(context);
     window.Form_Load();

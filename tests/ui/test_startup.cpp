@@ -1,6 +1,8 @@
 #include "core/options.h"
 #include "core/settingsstore.h"
 #include "support/fakemessages.h"
+#include "support/fakeshell.h"
+#include "support/faketray.h"
 #include "support/fakewebview.h"
 #include "support/tempfolder.h"
 #include "ui/main/frm_main.h"
@@ -52,7 +54,7 @@ protected:
     frm_main &start()
     {
         window = std::make_unique<frm_main>(
-            MainContext{dir.path(), kServer, kSite, &settings, &messages, &views});
+            MainContext{dir.path(), kServer, kSite, &settings, &messages, &views, &shell, &tray});
         window->Form_Load();
         QCoreApplication::processEvents();
         QTest::qWait(20); // Timer1
@@ -80,6 +82,8 @@ protected:
     MemorySettingsStore settings;
     FakeMessages messages;
     FakeWebViewFactory views;
+    FakeShell shell;
+    FakeTray tray;
     std::unique_ptr<frm_main> window;
 };
 

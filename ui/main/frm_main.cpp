@@ -3,10 +3,14 @@
 #include "core/modlistloader.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
+#include "buttonpictures.h"
+#include "platform/appicon.h"
 #include "platform/messages.h"
+#include "platform/tray.h"
 #include "platform/webview.h"
 #include "treeicons.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,8 +18,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
@@ -38,7 +45,9 @@ frm_main::frm_main(const MainContext &context, QWidget *parent) : QMainWindow(pa
 {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(kInitialCaption);
+    setWindowIcon(appIcon());
     buildControls();
+    connect(m_ctx.tray, &Tray::restoreRequested, this, &frm_main::restoreWindow);
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setSingleShot(true);
     connect(&m_timer1, &QTimer::timeout, this, &frm_main::Timer1_Timer);
@@ -93,34 +102,69 @@ void frm_main::buildControls()
     connect(m_web, &WebView::progressChange, this, &frm_main::web_ProgressChange);
 
     const QStyle *st = style();
-    struct NavButton
-    {
-        const char *name;
-        const char *tip;
-        const char *theme;
-        QStyle::StandardPixmap fallback;
-        void (frm_main::*action)();
-    };
-    auto addButton = [this](const QString &name, const QString &tip, const QIcon &icon) {
+    auto addButton = [this](const char *name, const QString &tip, const QIcon &icon) {
         auto *button = new QToolButton(m_client);
-        button->setObjectName(name);
+        button->setObjectName(QString::fromLatin1(name));
         button->setToolTip(tip);
         button->setAccessibleName(tip);
         button->setIcon(icon);
+        button->setIconSize(QSize(20, 20));
         button->setAutoRaise(true);
-        m_controls.insert(name, button);
+        m_controls.insert(button->objectName(), button);
         return button;
     };
-    connect(addButton(QStringLiteral("Command1"), tr("Back"), themedIcon("go-previous", QStyle::SP_ArrowBack, st)),
-            &QToolButton::clicked, this, [this] { m_web->goBack(); });
-    connect(addButton(QStringLiteral("Command2"), tr("Forward"), themedIcon("go-next", QStyle::SP_ArrowForward, st)),
-            &QToolButton::clicked, this, [this] { m_web->goForward(); });
-    connect(addButton(QStringLiteral("Command4"), tr("Home"), themedIcon("go-home", QStyle::SP_DirHomeIcon, st)),
-            &QToolButton::clicked, this, [this] { navigateMain(homeAddress()); });
-    connect(addButton(QStringLiteral("Command5"), tr("Refresh"), themedIcon("view-refresh", QStyle::SP_BrowserReload, st)),
-            &QToolButton::clicked, this, [this] { m_web->refresh(); });
-    connect(addButton(QStringLiteral("Command7"), tr("Stop"), themedIcon("process-stop", QStyle::SP_BrowserStop, st)),
-            &QToolButton::clicked, this, [this] { m_web->stop(); });
+    auto addCaptionButton = [this](const char *name, const QString &caption, const QString &tip) {
+        auto *button = new QPushButton(caption, m_client);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setToolTip(tip);
+        button->setAutoDefault(false);
+        m_controls.insert(button->objectName(), button);
+        return button;
+    };
+    connect(addButton("Command1", tr("Back"), themedIcon("go-previous", QStyle::SP_ArrowBack, st)),
+            &QToolButton::clicked, this, &frm_main::Command1_Click);
+    connect(addButton("Command2", tr("Forward"), themedIcon("go-next", QStyle::SP_ArrowForward, st)),
+            &QToolButton::clicked, this, &frm_main::Command2_Click);
+    connect(addButton("Command4", tr("Home"), themedIcon("go-home", QStyle::SP_DirHomeIcon, st)),
+            &QToolButton::clicked, this, &frm_main::Command4_Click);
+    connect(addButton("Command5", tr("Refresh"), themedIcon("view-refresh", QStyle::SP_BrowserReload, st)),
+            &QToolButton::clicked, this, &frm_main::Command5_Click);
+    connect(addButton("Command7", tr("Stop"), themedIcon("process-stop", QStyle::SP_BrowserStop, st)),
+            &QToolButton::clicked, this, &frm_main::Command7_Click);
+    addButton("Command3", tr("Update list"), buttonPicture(QStringLiteral("update")));
+    addButton("Command6", tr("Find mod"), buttonPicture(QStringLiteral("find")));
+    addButton("addfav", tr("Add to favourites"), buttonPicture(QStringLiteral("addfav")));
+    addButton("options", tr("Options"), buttonPicture(QStringLiteral("options")));
+    addButton("Command8", tr("Configure favourites"), buttonPicture(QStringLiteral("configfav")));
+    addButton("info", tr("Show remote control"), buttonPicture(QStringLiteral("remote")));
+    addCaptionButton("Command9", tr("Info"), tr("Info"));
+    addCaptionButton("full", tr("Full"), tr("Fullscreen mode"));
+
+    // Keys a browser user expects, beside the buttons.
+    auto addShortcut = [this](const QKeySequence &keys, void (frm_main::*slot)()) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, slot);
+    };
+    addShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), &frm_main::Command1_Click);
+    addShortcut(QKeySequence(Qt::ALT | Qt::Key_Right), &frm_main::Command2_Click);
+    addShortcut(QKeySequence(Qt::ALT | Qt::Key_Home), &frm_main::Command4_Click);
+    addShortcut(QKeySequence(Qt::Key_F5), &frm_main::Command5_Click);
+    addShortcut(QKeySequence(Qt::Key_Escape), &frm_main::Command7_Click);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &frm_main::focusAddress);
+
+    // The tray icon's popup menu.
+    m_trayMenu = new QMenu(tr("traymenu"), this);
+    m_trayMenu->setObjectName(QStringLiteral("mpopupsys"));
+    QAction *showList = m_trayMenu->addAction(tr("Show &Mod List"));
+    showList->setObjectName(QStringLiteral("mshowml"));
+    connect(showList, &QAction::triggered, this, &frm_main::restoreWindow);
+    QAction *showRc = m_trayMenu->addAction(tr("&Show remote control"));
+    showRc->setObjectName(QStringLiteral("mshowrc"));
+    m_mshowrc = showRc;
+    m_trayMenu->addSeparator()->setObjectName(QStringLiteral("sep2"));
+    QAction *closeAction = m_trayMenu->addAction(tr("&Close"));
+    closeAction->setObjectName(QStringLiteral("mclose"));
+    connect(closeAction, &QAction::triggered, this, &frm_main::close);
 
     const std::pair<const char *, QWidget *> named[] = {
         {"Label1", m_label1}, {"Label2", m_label2}, {"tree", m_tree}, {"modc", m_modc},
@@ -150,6 +194,8 @@ void frm_main::Form_Load()
     // Visible at once, while the rest loads.
     show();
     repaint();
+
+    m_ctx.tray->install(windowIcon(), QStringLiteral("Mod List"), m_trayMenu);
 
     if (Options::isOn(*m_ctx.settings, Options::kMaximized))
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -290,10 +336,25 @@ void frm_main::resizeEvent(QResizeEvent *event)
     Form_Resize();
 }
 
+void frm_main::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
 void frm_main::Form_Resize()
 {
-    if (isMinimized())
+    if (isMinimized()) {
+        // Minimised, the window lives on as the tray icon only. Without a
+        // notification area it stays in the taskbar, or the user could not get it back.
+        if (m_ctx.tray->isAvailable())
+            QTimer::singleShot(0, this, [this] {
+                if (isMinimized())
+                    hide();
+            });
         return;
+    }
     const double tpp = twipsPerPixel();
     // The rules are written against the outer size, frame and title bar included.
     const QRect outer = frameGeometry();
@@ -327,8 +388,48 @@ void frm_main::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void frm_main::restoreWindow()
+{
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    show();
+    raise();
+    activateWindow();
+}
+
+void frm_main::focusAddress()
+{
+    m_text1->setFocus(Qt::ShortcutFocusReason);
+    m_text1->selectAll();
+}
+
+void frm_main::Command1_Click()
+{
+    m_web->goBack(); // nothing to go back to is no error
+}
+
+void frm_main::Command2_Click()
+{
+    m_web->goForward();
+}
+
+void frm_main::Command4_Click()
+{
+    navigateMain(homeAddress());
+}
+
+void frm_main::Command5_Click()
+{
+    m_web->refresh();
+}
+
+void frm_main::Command7_Click()
+{
+    m_web->stop();
+}
+
 void frm_main::Form_Unload()
 {
+    m_ctx.tray->remove();
     // Closing the main window ends the program, whatever other windows are open.
     QCoreApplication::exit(0);
 }

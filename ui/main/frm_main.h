@@ -17,6 +17,9 @@ class QTreeView;
 class Messages;
 class SettingsStore;
 class Shell;
+class Tray;
+class QMenu;
+class QAction;
 class TreeIconModel;
 class WebView;
 class WebViewFactory;
@@ -31,6 +34,7 @@ struct MainContext
     Messages *messages = nullptr;
     WebViewFactory *webViews = nullptr;
     Shell *shell = nullptr;
+    Tray *tray = nullptr;
 };
 
 // The main window: mod tree, list chooser and web view.
@@ -71,7 +75,12 @@ public:
     // Opens an address in the main view, exactly as given.
     void navigateMain(const QString &url);
 
+    // Normal state, in front, shown: what a click on the tray icon does.
+    void restoreWindow();
+    QMenu *trayMenu() const { return m_trayMenu; }
+
 protected:
+    void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -81,6 +90,12 @@ private:
     void fitLabels();
     void Form_Unload();
     void tree_NodeClick(const QModelIndex &index);
+    void Command1_Click();
+    void Command2_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command7_Click();
+    void focusAddress();
     void Text1_Enter();
     void web_ProgressChange(int progress, int progressMax);
     void setLabel2FromSettings();
@@ -112,5 +127,7 @@ private:
     QLabel *m_status = nullptr;
     WebView *m_web = nullptr;
     QHash<QString, QWidget *> m_controls;
+    QMenu *m_trayMenu = nullptr;
+    QAction *m_mshowrc = nullptr;
     QTimer m_timer1;
 };

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDir>
+#include <QProcess>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTest>
+
+// Serves a folder over HTTP on 127.0.0.1 with Python's http.server, and keeps
+// the request log so a test can see which pages were fetched.
+class PageServer
+{
+public:
+    explicit PageServer(const QString &root)
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        m_port = probe.serverPort();
+        probe.close();
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start(QStringLiteral("python3"), {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
+                                                    QString::number(m_port), QStringLiteral("--bind"),
+                                                    QStringLiteral("127.0.0.1"), QStringLiteral("--directory"), root});
+        m_process.waitForStarted(5000);
+        // Ready once it accepts a connection.
+        for (int i = 0; i < 100; ++i) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(100))
+                break;
+            QTest::qWait(50);
+        }
+    }
+    ~PageServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+
+    // Paths requested so far, in order ("/a/b.htm").
+    QStringList requests()
+    {
+        m_log += QString::fromUtf8(m_process.readAllStandardError());
+        QStringList paths;
+        for (const QString &line : m_log.split(QLatin1Char('\n'))) {
+            const int get = line.indexOf(QStringLiteral("\"GET "));
+            if (get < 0)
+                continue;
+            const int end = line.indexOf(QLatin1Char(' '), get + 5);
+            paths.append(line.mid(get + 5, end - get - 5));
+        }
+        return paths;
+    }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_log;
+};

@@ -1,0 +1,77 @@
+#include "core/settingsstore.h"
+#include "platform/webengineview.h"
+#include "support/fakemessages.h"
+#include "support/fakeshell.h"
+#include "support/faketray.h"
+#include "support/pageserver.h"
+#include "support/tempfolder.h"
+#include "ui/main/frm_main.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QTreeView>
+
+// The main window with the real Chromium view against pages on a local server.
+TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
+{
+    TempFolder site;
+    site.write(QStringLiteral("kestrelmoor/modlist/welcome.htm"), "<html><title>Welcome</title><body>Start</body></html>");
+    site.write(QStringLiteral("kestrelmoor/modlist/mods/a.htm"), "<html><title>Arena</title><body>Arena</body></html>");
+    PageServer server(site.path());
+    const QString modlist = server.base() + QStringLiteral("/kestrelmoor/modlist/");
+
+    TempFolder program;
+    program.write(QStringLiteral("q2modlist.dat"),
+                  "[ValidHeader]\r\nDeathmatch\r\n---\r\nDeathmatch?Arena pack?" + modlist.toUtf8() + "mods/a.htm\r\n");
+    program.write(QStringLiteral("mods.dat"), "[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n" + server.base().toUtf8() +
+                                                  "/kestrelmoor/modlist/q2modlist.zip\r\nq2modlist\r\nwelcome.htm\r\n");
+
+    MemorySettingsStore settings;
+    FakeMessages messages;
+    FakeShell shell;
+    FakeTray tray;
+    WebEngineViewFactory views;
+    frm_main w(MainContext{program.path(), server.base(), QStringLiteral("http://site/"), &settings, &messages, &views,
+                           &shell, &tray});
+    w.Form_Load();
+
+    auto *text1 = w.findChild<QLineEdit *>(QStringLiteral("Text1"));
+    auto *prog = w.findChild<QProgressBar *>(QStringLiteral("prog"));
+    const QString home = modlist + QStringLiteral("welcome.htm");
+    const QString arena = modlist + QStringLiteral("mods/a.htm");
+    constexpr int kWait = 30000;
+
+    // The start page loads; when it is done the bar is gone and the field shows it.
+    QTRY_VERIFY_WITH_TIMEOUT(server.requests().contains(QStringLiteral("/kestrelmoor/modlist/welcome.htm")), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(w.web()->locationUrl(), home, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!prog->isVisible(), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), home, kWait);
+    EXPECT_EQ(server.requests().count(QStringLiteral("/kestrelmoor/modlist/welcome.htm")), 1);
+
+    // A click on a link node opens its page.
+    auto *tree = w.treeView();
+    tree->expandAll();
+    const QModelIndex link = tree->model()->index(0, 0, tree->model()->index(0, 0));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(link).center());
+    QTRY_VERIFY_WITH_TIMEOUT(server.requests().contains(QStringLiteral("/kestrelmoor/modlist/mods/a.htm")), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), arena, kWait);
+
+    // Back, Forward and Home.
+    w.findChild<QAbstractButton *>(QStringLiteral("Command1"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), home, kWait);
+    w.findChild<QAbstractButton *>(QStringLiteral("Command2"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), arena, kWait);
+    w.findChild<QAbstractButton *>(QStringLiteral("Command4"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), home, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!prog->isVisible(), kWait);
+
+    // An address typed into the field, with Enter.
+    text1->setText(arena);
+    QTest::keyClick(text1, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(w.web()->locationUrl(), arena, kWait);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}

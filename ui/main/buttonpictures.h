@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QIcon>
+
+// Pictures for the main window's buttons that no icon theme names well:
+// "update", "find", "addfav", "options", "configfav", "remote".
+QIcon buttonPicture(const QString &name);
