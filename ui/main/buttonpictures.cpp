@@ -60,6 +60,22 @@ void paint(QPainter &p, const QString &name)
         arrow.lineTo(15, 15);
         arrow.closeSubpath();
         p.drawPath(arrow);
+    } else if (name == QLatin1String("home")) {
+        QPainterPath house;
+        house.moveTo(12, 3);
+        house.lineTo(21.5, 11.5);
+        house.lineTo(19, 11.5);
+        house.lineTo(19, 20.5);
+        house.lineTo(5, 20.5);
+        house.lineTo(5, 11.5);
+        house.lineTo(2.5, 11.5);
+        house.closeSubpath();
+        p.setPen(QPen(QColor(0x7a, 0x2e, 0x10), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(QColor(0xe0, 0x6a, 0x2c));
+        p.drawPath(house);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(10, 14, 4, 6.5));
     } else if (name == QLatin1String("find")) {
         p.setPen(QPen(kInk, 2.2));
         p.setBrush(QColor(0xd8, 0xea, 0xfb));

@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,7 +126,8 @@ void frm_main::buildControls()
             &QToolButton::clicked, this, &frm_main::Command1_Click);
     connect(addButton("Command2", tr("Forward"), themedIcon("go-next", QStyle::SP_ArrowForward, st)),
             &QToolButton::clicked, this, &frm_main::Command2_Click);
-    connect(addButton("Command4", tr("Home"), themedIcon("go-home", QStyle::SP_DirHomeIcon, st)),
+    connect(addButton("Command4", tr("Home"),
+                      QIcon::fromTheme(QStringLiteral("go-home"), buttonPicture(QStringLiteral("home")))),
             &QToolButton::clicked, this, &frm_main::Command4_Click);
     connect(addButton("Command5", tr("Refresh"), themedIcon("view-refresh", QStyle::SP_BrowserReload, st)),
             &QToolButton::clicked, this, &frm_main::Command5_Click);
@@ -376,10 +378,17 @@ void frm_main::Form_Resize()
 
 void frm_main::fitLabels()
 {
-    // The two labels share one row; a font wider than the design's must not cut them.
+    // The two labels share one row that ends where the Back button starts; a
+    // font wider than the design's must neither cut them nor run under the button.
     m_label1->resize(std::max(m_label1->width(), m_label1->sizeHint().width()), m_label1->height());
     m_label2->move(std::max(m_label2->x(), m_label1->geometry().right() + 4), m_label2->y());
-    m_label2->resize(std::max(m_label2->width(), m_label2->sizeHint().width()), m_label2->height());
+    const int room = m_controls.value(QStringLiteral("Command1"))->x() - m_label2->x() - 2;
+    QFont f = m_label1->font();
+    f.setBold(false);
+    while (f.pointSizeF() > 6.0 && QFontMetrics(f).horizontalAdvance(m_label2->text()) > room)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    m_label2->setFont(f);
+    m_label2->resize(std::max(room, 0), m_label2->height());
 }
 
 void frm_main::closeEvent(QCloseEvent *event)
