@@ -17,11 +17,17 @@ ModListEntry defaultCatalogueRow(const QString &listServerBase)
 
 CatalogueLoad loadCatalogue(const QString &path, const ModListEntry &defaultRow)
 {
-    CatalogueLoad result;
     const FileRead file = readWholeFile(path, kMaxCatalogueBytes);
-    LineReader lines(file.data);
+    return parseCatalogue(file.status == FileRead::Status::Ok ? QByteArrayView(file.data) : QByteArrayView(),
+                          defaultRow);
+}
+
+CatalogueLoad parseCatalogue(QByteArrayView data, const ModListEntry &defaultRow)
+{
+    CatalogueLoad result;
+    LineReader lines(data);
     const auto header = lines.next();
-    if (file.status == FileRead::Status::Ok && header && *header == kHeader) {
+    if (header && *header == kHeader) {
         while (result.rows.size() < kMaxCatalogueRows) {
             QString fields[5];
             int got = 0;

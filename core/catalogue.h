@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -30,3 +31,5 @@ ModListEntry defaultCatalogueRow(const QString &listServerBase);
 // eleventh are ignored; a file with a header but no whole record falls back to
 // the built-in row as if it had no header, so the chooser is never empty.
 CatalogueLoad loadCatalogue(const QString &path, const ModListEntry &defaultRow);
+// The same for catalogue bytes already in memory.
+CatalogueLoad parseCatalogue(QByteArrayView data, const ModListEntry &defaultRow);

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running or testing needs, and
-# only those still missing. Usage: install-deps.sh [run|test]
+# only those still missing. Usage: install-deps.sh [run|test|hardened]
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libzip-dev python3)
-if [ "${1:-run}" = test ]; then
-    packages+=(googletest libgtest-dev xvfb xauth openbox trayer xdotool x11-utils imagemagick zip unzip curl)
-fi
+case "${1:-run}" in
+    test) packages+=(googletest libgtest-dev xvfb xauth openbox trayer xdotool x11-utils imagemagick zip unzip curl) ;;
+    hardened) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
