@@ -1,4 +1,5 @@
 #include "buildconfig.h"
+#include "core/programfolder.h"
 #include "core/settingsstore.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
@@ -8,6 +9,29 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+// The executable's folder holds the data files in a build tree or a portable
+// copy. An installed program (its data under ../share) keeps them in a folder of
+// the user's own instead, also when the user could write to the executable's
+// folder, as root can.
+ProgramFolder programFolder()
+{
+    const QString exeFolder = QDir::cleanPath(QCoreApplication::applicationDirPath());
+    const QString installedData = QDir::cleanPath(exeFolder + QStringLiteral("/" KML_DATA_RELATIVE));
+    const bool installed = QFileInfo::exists(installedData + QStringLiteral("/defmodlist.dat")) &&
+                           !QFileInfo::exists(exeFolder + QStringLiteral("/defmodlist.dat"));
+    QString userFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (userFolder.isEmpty())
+        userFolder = QDir::homePath() + QStringLiteral("/.local/share");
+    userFolder += QStringLiteral("/kestrelmoor-modlist");
+    return chooseProgramFolder(exeFolder, !installed && isWritableFolder(exeFolder), userFolder, installedData);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -24,7 +48,14 @@ int main(int argc, char *argv[])
     WebEngineViewFactory webViews;
     DesktopShell shell;
     SystemTray tray;
-    MainContext context{QDir::cleanPath(QCoreApplication::applicationDirPath()),
+    const ProgramFolder folder = programFolder();
+    if (!folder.error.isEmpty()) {
+        messages.show(nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
+                      QStringLiteral("The data folder %1 could not be prepared (%2). The program starts with what it has.")
+                          .arg(folder.path, folder.error),
+                      QMessageBox::Ok);
+    }
+    MainContext context{folder.path,
                         QStringLiteral(KML_LIST_SERVER), QStringLiteral(KML_SITE_ADDRESS),
                         &settings, &messages, &webViews, &shell, &tray};
 

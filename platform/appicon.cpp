@@ -6,7 +6,6 @@
 
 namespace {
 
-// A rust-red shield with a bright "K", drawn at each size so that small sizes stay crisp.
 QPixmap drawIcon(int size)
 {
     QPixmap pm(size, size);
@@ -14,7 +13,15 @@ QPixmap drawIcon(int size)
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 32.0, size / 32.0);
+    paintAppIcon(p);
+    return pm;
+}
 
+} // namespace
+
+// A rust-red shield with a bright "K".
+void paintAppIcon(QPainter &p)
+{
     QPainterPath shield;
     shield.moveTo(16, 1.5);
     shield.lineTo(29, 6);
@@ -33,10 +40,7 @@ QPixmap drawIcon(int size)
     p.drawLine(QPointF(11.5, 8), QPointF(11.5, 23));
     p.drawLine(QPointF(21, 8.5), QPointF(12.5, 16));
     p.drawLine(QPointF(14, 15), QPointF(21.5, 23));
-    return pm;
 }
-
-} // namespace
 
 QIcon appIcon()
 {
