@@ -9,6 +9,10 @@
 #include "platform/tray.h"
 #include "platform/webview.h"
 #include "treeicons.h"
+#include "twips.h"
+#include "ui/windows/frm_about.h"
+#include "ui/windows/frm_find.h"
+#include "ui/windows/frm_options.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,7 +58,12 @@ frm_main::frm_main(const MainContext &context, QWidget *parent) : QMainWindow(pa
     connect(&m_timer1, &QTimer::timeout, this, &frm_main::Timer1_Timer);
 }
 
-frm_main::~frm_main() = default;
+frm_main::~frm_main()
+{
+    // The fullscreen window has no parent (so that minimising this window does
+    // not take it along) but refers to this window.
+    delete m_full.data();
+}
 
 void frm_main::buildControls()
 {
@@ -78,6 +87,11 @@ void frm_main::buildControls()
     m_tree->setIconSize(QSize(16, 16));
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The selection stays visible while another window (the find dialog) has the focus.
+    QPalette treePalette = m_tree->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        treePalette.setColor(QPalette::Inactive, role, treePalette.color(QPalette::Active, role));
+    m_tree->setPalette(treePalette);
     m_iconModel = new TreeIconModel(this);
     m_iconModel->setSourceModel(&m_model);
     m_tree->setModel(m_iconModel);
@@ -134,13 +148,16 @@ void frm_main::buildControls()
     connect(addButton("Command7", tr("Stop"), themedIcon("process-stop", QStyle::SP_BrowserStop, st)),
             &QToolButton::clicked, this, &frm_main::Command7_Click);
     addButton("Command3", tr("Update list"), buttonPicture(QStringLiteral("update")));
-    addButton("Command6", tr("Find mod"), buttonPicture(QStringLiteral("find")));
+    connect(addButton("Command6", tr("Find mod"), buttonPicture(QStringLiteral("find"))), &QToolButton::clicked, this,
+            &frm_main::Command6_Click);
     addButton("addfav", tr("Add to favourites"), buttonPicture(QStringLiteral("addfav")));
-    addButton("options", tr("Options"), buttonPicture(QStringLiteral("options")));
+    connect(addButton("options", tr("Options"), buttonPicture(QStringLiteral("options"))), &QToolButton::clicked, this,
+            &frm_main::options_Click);
     addButton("Command8", tr("Configure favourites"), buttonPicture(QStringLiteral("configfav")));
     addButton("info", tr("Show remote control"), buttonPicture(QStringLiteral("remote")));
-    addCaptionButton("Command9", tr("Info"), tr("Info"));
-    addCaptionButton("full", tr("Full"), tr("Fullscreen mode"));
+    connect(addCaptionButton("Command9", tr("Info"), tr("Info")), &QPushButton::clicked, this, &frm_main::Command9_Click);
+    connect(addCaptionButton("full", tr("Full"), tr("Fullscreen mode")), &QPushButton::clicked, this,
+            &frm_main::full_Click);
 
     // Keys a browser user expects, beside the buttons.
     auto addShortcut = [this](const QKeySequence &keys, void (frm_main::*slot)()) {
@@ -153,6 +170,7 @@ void frm_main::buildControls()
     addShortcut(QKeySequence(Qt::Key_F5), &frm_main::Command5_Click);
     addShortcut(QKeySequence(Qt::Key_Escape), &frm_main::Command7_Click);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &frm_main::focusAddress);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), &frm_main::Command6_Click);
 
     // The tray icon's popup menu.
     m_trayMenu = new QMenu(tr("traymenu"), this);
@@ -179,16 +197,9 @@ void frm_main::buildControls()
     m_prog->raise();
 
     // Design size of the client area.
-    const double tpp = twipsPerPixel();
+    const double tpp = twipsPerPixel(this);
     resize(int(MainLayout::kDesignClientWidth / tpp),
            int(MainLayout::kDesignClientHeight / tpp) + statusBar()->sizeHint().height());
-}
-
-double frm_main::twipsPerPixel() const
-{
-    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
-    const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
-    return dpi > 0 ? 1440.0 / dpi : 15.0;
 }
 
 void frm_main::Form_Load()
@@ -256,6 +267,8 @@ void frm_main::Timer1_Timer()
 {
     m_timer1.stop();
     QCoreApplication::processEvents();
+    if (Options::isOn(*m_ctx.settings, Options::kFullScreen))
+        full_Click();
     if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
         setWindowState(windowState() | Qt::WindowMinimized);
 }
@@ -357,7 +370,7 @@ void frm_main::Form_Resize()
             });
         return;
     }
-    const double tpp = twipsPerPixel();
+    const double tpp = twipsPerPixel(this);
     // The rules are written against the outer size, frame and title bar included.
     const QRect outer = frameGeometry();
     const QSize frameExtra = outer.size() - size();
@@ -434,6 +447,56 @@ void frm_main::Command5_Click()
 void frm_main::Command7_Click()
 {
     m_web->stop();
+}
+
+QString frm_main::addressText() const
+{
+    return m_text1->text();
+}
+
+void frm_main::takeBackPage(const QString &url)
+{
+    m_text1->setText(url);
+    navigateMain(url);
+}
+
+namespace {
+void bringForward(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
+void frm_main::full_Click()
+{
+    m_viewmode = 2;
+    if (!m_full)
+        m_full = new frm_full(*this, *m_ctx.webViews, *m_ctx.settings, nullptr);
+    bringForward(m_full);
+}
+
+void frm_main::Command6_Click()
+{
+    // Already open: the same dialog, with its text and position.
+    if (!m_find)
+        m_find = new frm_find(m_tree, m_model, this);
+    bringForward(m_find);
+}
+
+void frm_main::options_Click()
+{
+    if (!m_options)
+        m_options = new frm_options(*m_ctx.settings, *m_ctx.messages, this);
+    bringForward(m_options);
+}
+
+void frm_main::Command9_Click()
+{
+    if (!m_about)
+        m_about = new frm_about(*m_ctx.shell, *m_ctx.messages, m_ctx.siteAddress, this);
+    bringForward(m_about);
 }
 
 void frm_main::Form_Unload()

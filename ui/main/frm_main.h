@@ -3,6 +3,7 @@
 #include "core/catalogue.h"
 #include "core/modtreemodel.h"
 #include "mainlayout.h"
+#include "ui/windows/frm_full.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,6 +22,9 @@ class Tray;
 class QMenu;
 class QAction;
 class TreeIconModel;
+class frm_about;
+class frm_find;
+class frm_options;
 class WebView;
 class WebViewFactory;
 
@@ -38,7 +42,7 @@ struct MainContext
 };
 
 // The main window: mod tree, list chooser and web view.
-class frm_main final : public QMainWindow
+class frm_main final : public QMainWindow, public FullScreenHost
 {
     Q_OBJECT
 
@@ -57,13 +61,17 @@ public:
     // Rebuilds the mod tree from a mod list file.
     void OpenOptions(const QString &filename);
 
-    QString homeAddress() const;
+    QString homeAddress() const override;
     const ModListEntry &currentList() const { return m_current; }
     const QList<ModListEntry> &modlists() const { return m_modlists; }
     const ModTreeModel &treeModel() const { return m_model; }
     QString statusText() const { return m_statusText; }
     int viewmode() const { return m_viewmode; }
-    void setViewmode(int mode) { m_viewmode = mode; }
+    void setViewmode(int mode) override { m_viewmode = mode; }
+    QString addressText() const override;
+    void takeBackPage(const QString &url) override;
+    // The fullscreen window while it is open.
+    frm_full *fullWindow() const { return m_full; }
     // The node clicked last, or ModTree::kNoNode when there is none (or the tree
     // was rebuilt since).
     int lastNode() const;
@@ -96,10 +104,13 @@ private:
     void Command5_Click();
     void Command7_Click();
     void focusAddress();
+    void Command6_Click();
+    void Command9_Click();
+    void full_Click();
+    void options_Click();
     void Text1_Enter();
     void web_ProgressChange(int progress, int progressMax);
     void setLabel2FromSettings();
-    double twipsPerPixel() const;
 
     MainContext m_ctx;
     QList<ModListEntry> m_modlists;
@@ -128,6 +139,11 @@ private:
     WebView *m_web = nullptr;
     QHash<QString, QWidget *> m_controls;
     QMenu *m_trayMenu = nullptr;
+    // The secondary windows, each existing once while open.
+    QPointer<frm_full> m_full;
+    QPointer<frm_find> m_find;
+    QPointer<frm_options> m_options;
+    QPointer<frm_about> m_about;
     QAction *m_mshowrc = nullptr;
     QTimer m_timer1;
 };

@@ -1,0 +1,233 @@
+// Times loading a 100,000-link mod list into the tree model and 1,000 presses of
+// the find dialog's "Find next" on it, beside `wc -l` on the same file in the
+// same run. Prints each figure, the baseline and the ratio.
+//
+// Usage: find_bench [links]   (default 100000)
+
+#include "core/modlistloader.h"
+#include "core/modtreemodel.h"
+#include "core/textlines.h"
+#include "ui/main/treeicons.h"
+#include "ui/windows/frm_find.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeView>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kRuns = 9;
+constexpr int kPresses = 1000;
+constexpr int kFolders = 120;
+
+// Words that mod names are made of; "Railgun" is the last, so one name in
+// kWords.size() holds it.
+const char *const kWords[] = {
+    "Arena",  "Rocket", "Capture", "Team",  "Fortress", "Action", "Lithium", "Death", "Match", "Chaos",
+    "Weapons", "Factory", "Expert", "Pack",  "Bots",     "Gladiator", "Eraser", "Zaero", "Mission", "Ground",
+    "Zero",   "Quad",   "Damage", "Strogg", "Citadel",  "Crater", "Outpost", "Base",  "Mines",  "Railgun",
+};
+constexpr int kWordCount = int(std::size(kWords));
+
+// A mod list of `links` links in kFolders folders, about 85 bytes a link, with
+// one name in fifty spelt with a non-ASCII letter (UTF-8). Grouped, each
+// folder's links follow one another, as in a list written folder by folder;
+// scattered, neighbouring links go to different folders, so the matches of one
+// search lie far apart in the tree view.
+QByteArray makeList(int links, bool scattered)
+{
+    QByteArray out;
+    out.reserve(qsizetype(links) * 90 + 4096);
+    out += "[ValidHeader]\r\n";
+    for (int f = 0; f < kFolders; ++f)
+        out += "Category " + QByteArray::number(f) + " mods\r\n";
+    out += "---\r\n";
+    for (int i = 0; i < links; ++i) {
+        const int folder = scattered ? int((quint64(i) * 2654435761u) % kFolders)
+                                     : int(qint64(i) * kFolders / links);
+        out += "Category " + QByteArray::number(folder) + " mods?";
+        out += kWords[i % kWordCount];
+        out += ' ';
+        out += kWords[(i / kWordCount) % kWordCount];
+        out += (i % 50 == 7) ? " Caf\xC3\xA9 " : " mod ";
+        out += QByteArray::number(i);
+        out += "?http://q2mods.example/files/" + QByteArray::number(folder) + "/mod" + QByteArray::number(i)
+               + ".htm\r\n";
+    }
+    return out;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double timeMs(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double wcLines(const QString &path, QByteArray *output)
+{
+    return timeMs([&] {
+        QProcess wc;
+        wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
+        wc.waitForFinished(-1);
+        *output = wc.readAllStandardOutput().trimmed();
+    });
+}
+
+// 1,000 presses of "Find next" for each search text on the list now in `model`,
+// shown in `view` with every folder closed or open at the start. Returns the
+// slowest median.
+double findPresses(QTreeView &view, const ModTreeModel &model, int links, bool foldersOpen)
+{
+    auto *find = new frm_find(&view, model, &view);
+    find->show();
+    auto *text1 = find->findChild<QLineEdit *>(QStringLiteral("Text1"));
+    auto *findNext = find->findChild<QPushButton *>(QStringLiteral("Command1"));
+
+    struct Scenario
+    {
+        const char *what;
+        QString text;
+    };
+    const Scenario scenarios[] = {
+        {"empty text: every link in turn", QString()},
+        {"\"railgun\", one link in 15", QStringLiteral("railgun")},
+        {"non-ASCII, one link in 50", QStringLiteral("CAF\u00C9")},
+        {"\"a\", most links", QStringLiteral("a")},
+        {"only the last link matches", QStringLiteral("mod ") + QString::number(links - 1)},
+        {"nothing matches", QStringLiteral("no such mod")},
+    };
+    double worst = 0;
+    for (const Scenario &s : scenarios) {
+        std::vector<double> times;
+        int lastPosition = 0;
+        for (int run = 0; run < 5; ++run) {
+            if (foldersOpen)
+                view.expandAll();
+            else
+                view.collapseAll();
+            view.clearSelection();
+            text1->setText(QStringLiteral("\x01"));
+            text1->setText(s.text); // a change of text: the search starts from the top
+            times.push_back(timeMs([&] {
+                for (int i = 0; i < kPresses; ++i)
+                    findNext->click();
+            }));
+            lastPosition = find->searchPosition();
+            QCoreApplication::processEvents();
+        }
+        const double t = median(times);
+        worst = std::max(worst, t);
+        std::printf("  %d x Find next, %-32s %7.2f ms (ends before node %d)\n", kPresses,
+                    (QByteArray(s.what) + ':').constData(), t, lastPosition);
+    }
+
+    // A single press that examines every node, the longest one there is.
+    std::vector<double> single;
+    for (int run = 0; run < kRuns; ++run) {
+        text1->setText(QStringLiteral("still no such mod ") + QString::number(run));
+        single.push_back(timeMs([&] { findNext->click(); }));
+    }
+    std::printf("  one press through all %d nodes, no match: %.2f ms\n", model.tree().count(), median(single));
+    delete find;
+    return worst;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int links = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
+
+    QTemporaryDir dir;
+    const QString grouped = dir.filePath(QStringLiteral("q2modlist.dat"));
+    const QString scattered = dir.filePath(QStringLiteral("scattered.dat"));
+    const QByteArray list = makeList(links, false);
+    if (!writeFile(grouped, list) || !writeFile(scattered, makeList(links, true))) {
+        std::fprintf(stderr, "cannot write the lists in %s\n", qPrintable(dir.path()));
+        return 1;
+    }
+    std::printf("list: %d links in %d folders, %.1f MB\n", links, kFolders, double(list.size()) / 1e6);
+
+    ModTreeModel model;
+    TreeIconModel icons;
+    icons.setSourceModel(&model);
+    QTreeView view;
+    view.setHeaderHidden(true);
+    view.setUniformRowHeights(true);
+    view.setModel(&icons);
+    view.resize(300, 500);
+    view.show();
+    QCoreApplication::processEvents();
+
+    // The baseline and the load, interleaved so that both see the same machine.
+    std::vector<double> wcTimes, loadTimes, readTimes, parseTimes, resetTimes;
+    QByteArray wcOutput;
+    for (int run = 0; run < kRuns; ++run) {
+        wcTimes.push_back(wcLines(grouped, &wcOutput));
+        loadTimes.push_back(timeMs([&] {
+            ModTree tree;
+            loadModList(grouped, dir.path(), tree, [] { std::fprintf(stderr, "bad list\n"); });
+            model.setTree(std::move(tree));
+        }));
+        FileRead file;
+        readTimes.push_back(timeMs([&] { file = readWholeFile(grouped, kMaxModListBytes); }));
+        ModTree tree;
+        parseTimes.push_back(timeMs([&] { parseModList(file.data, tree); }));
+        resetTimes.push_back(timeMs([&] { model.setTree(std::move(tree)); }));
+    }
+    const double wc = median(wcTimes);
+    const double load = median(loadTimes);
+    std::printf("wc -l: %.2f ms (median of %d; it counted %s lines)\n", wc, kRuns,
+                wcOutput.split(' ').value(0).constData());
+    std::printf("load into the tree model: %.2f ms (median of %d), %d nodes\n", load, kRuns, model.tree().count());
+    std::printf("  of which: read %.2f ms, parse %.2f ms, model reset %.2f ms\n", median(readTimes),
+                median(parseTimes), median(resetTimes));
+    std::printf("  ratio %.2f x wc -l (target: at most 3)\n", load / wc);
+
+    std::printf("find on the list grouped by folder, folders closed:\n");
+    const double groupedClosed = findPresses(view, model, links, false);
+    std::printf("find on the list grouped by folder, every folder open:\n");
+    const double groupedOpen = findPresses(view, model, links, true);
+
+    ModTree tree;
+    loadModList(scattered, dir.path(), tree, {});
+    model.setTree(std::move(tree));
+    std::printf("find on the list with each folder's links scattered, folders closed:\n");
+    const double scatteredClosed = findPresses(view, model, links, false);
+    // The view looks a row up by searching from the row it looked up last, so
+    // matches far apart in a fully opened tree are the slowest case there is.
+    std::printf("find on the list with each folder's links scattered, every folder open:\n");
+    const double scatteredOpen = findPresses(view, model, links, true);
+
+    std::printf("slowest 1,000 presses (target: under 50 ms): grouped %.2f / %.2f ms, scattered %.2f / %.2f ms "
+                "(folders closed / open)\n",
+                groupedClosed, groupedOpen, scatteredClosed, scatteredOpen);
+    return 0;
+}

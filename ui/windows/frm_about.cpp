@@ -1,0 +1,251 @@
+#include "frm_about.h"
+
+#include "platform/messages.h"
+#include "platform/shell.h"
+
+#include "ui/main/twips.h"
+
+#include <QBoxLayout>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+const QColor kDarkGreen(0, 64, 0);
+const QColor kBorder(48, 56, 24);
+
+// Image1, 138 x 176: a kestrel hovering over the moor at dusk.
+QPixmap moorPicture()
+{
+    QPixmap pixmap(138, 176);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QLinearGradient sky(0, 0, 0, 120);
+    sky.setColorAt(0.0, QColor(28, 58, 36));
+    sky.setColorAt(0.55, QColor(104, 122, 70));
+    sky.setColorAt(1.0, QColor(222, 206, 132));
+    p.fillRect(pixmap.rect(), sky);
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(246, 232, 170));
+    p.drawEllipse(QPointF(98, 112), 17, 17);
+
+    QPainterPath farHills;
+    farHills.moveTo(0, 118);
+    farHills.cubicTo(30, 100, 58, 104, 80, 114);
+    farHills.cubicTo(100, 122, 120, 106, 138, 110);
+    farHills.lineTo(138, 176);
+    farHills.lineTo(0, 176);
+    farHills.closeSubpath();
+    p.setBrush(QColor(78, 98, 52));
+    p.drawPath(farHills);
+
+    QPainterPath nearHills;
+    nearHills.moveTo(0, 140);
+    nearHills.cubicTo(36, 126, 70, 136, 96, 132);
+    nearHills.cubicTo(114, 129, 128, 134, 138, 138);
+    nearHills.lineTo(138, 176);
+    nearHills.lineTo(0, 176);
+    nearHills.closeSubpath();
+    QLinearGradient moor(0, 126, 0, 176);
+    moor.setColorAt(0.0, QColor(52, 74, 34));
+    moor.setColorAt(1.0, QColor(22, 38, 18));
+    p.setBrush(moor);
+    p.drawPath(nearHills);
+
+    // Heather tufts along the near ridge.
+    p.setBrush(QColor(112, 72, 96));
+    for (const QPointF &at : {QPointF(14, 140), QPointF(31, 136), QPointF(57, 137), QPointF(84, 135),
+                              QPointF(108, 134), QPointF(126, 137)})
+        p.drawEllipse(at, 4.5, 2.2);
+
+    // The kestrel, wings spread and tail fanned, as it hangs in the wind.
+    QPainterPath bird;
+    bird.moveTo(69, 44);
+    bird.cubicTo(73, 44, 75, 50, 74, 55);
+    bird.cubicTo(88, 49, 104, 42, 120, 41);
+    bird.cubicTo(108, 50, 92, 59, 75, 65);
+    bird.lineTo(74, 76);
+    bird.lineTo(80, 94);
+    bird.cubicTo(74, 97, 64, 97, 58, 94);
+    bird.lineTo(64, 76);
+    bird.lineTo(63, 65);
+    bird.cubicTo(46, 59, 30, 50, 18, 41);
+    bird.cubicTo(34, 42, 50, 49, 64, 55);
+    bird.cubicTo(63, 50, 65, 44, 69, 44);
+    bird.closeSubpath();
+    p.setBrush(QColor(24, 34, 18));
+    p.drawPath(bird);
+
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(kBorder);
+    p.drawRect(pixmap.rect().adjusted(0, 0, -1, -1));
+    return pixmap;
+}
+
+// Image2, 103 x 28: the word "Return" in dark green on the window's colour, framed.
+QPixmap returnPicture()
+{
+    QPixmap pixmap(103, 28);
+    pixmap.fill(frm_about::backgroundColour());
+    QPainter p(&pixmap);
+    p.setPen(kBorder);
+    p.drawRect(0, 0, 102, 27);
+    p.setPen(frm_about::backgroundColour().lighter(125));
+    p.drawLine(1, 1, 101, 1);
+    p.drawLine(1, 1, 1, 26);
+    p.setPen(frm_about::backgroundColour().darker(130));
+    p.drawLine(2, 26, 101, 26);
+    p.drawLine(101, 2, 101, 26);
+
+    QFont font(QStringLiteral("Verdana"));
+    font.setPixelSize(15);
+    font.setBold(true);
+    p.setFont(font);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setPen(kDarkGreen);
+    p.drawText(QRect(0, 0, 103, 28), Qt::AlignCenter, QStringLiteral("Return"));
+    return pixmap;
+}
+
+} // namespace
+
+frm_about::frm_about(Shell &shell, Messages &messages, const QString &siteAddress, QWidget *parent)
+    : QDialog(parent), m_shell(shell), m_messages(messages), m_site(siteAddress)
+{
+    setObjectName(QStringLiteral("frm_about"));
+    setWindowTitle(tr("About"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::ApplicationModal);
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, backgroundColour());
+    pal.setColor(QPalette::WindowText, Qt::black);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    const double tpp = twipsPerPixel(this);
+    auto px = [tpp](double twips) { return qRound(twips / tpp); };
+
+    auto *image1 = new QLabel(this);
+    image1->setObjectName(QStringLiteral("Image1"));
+    image1->setPixmap(moorPicture());
+    image1->setFixedSize(138, 176);
+
+    auto *label1 = new QLabel(QStringLiteral("Kestrelmoor"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    QFont titleFont(QStringLiteral("Verdana"));
+    titleFont.setPointSize(24);
+    titleFont.setBold(true);
+    label1->setFont(titleFont);
+    QPalette titlePalette = label1->palette();
+    titlePalette.setColor(QPalette::WindowText, kDarkGreen);
+    label1->setPalette(titlePalette);
+
+    auto *label2 = new QLabel(tr("If you have any problems with this program, please visit our website and post a "
+                                 "message on the messageboard. We will reply ASAP."),
+                              this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    label2->setWordWrap(true);
+    label2->setFixedWidth(px(3330));
+    label2->setMinimumHeight(std::max(px(735), label2->heightForWidth(px(3330))));
+    label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_label4 = new QLabel(this);
+    m_label4->setObjectName(QStringLiteral("Label4"));
+    QFont linkFont(QStringLiteral("MS Sans Serif"));
+    linkFont.setPointSizeF(8.25);
+    linkFont.setUnderline(true);
+    m_label4->setFont(linkFont);
+    // A link rather than plain text, so that it takes the keyboard focus and Enter too.
+    m_label4->setTextFormat(Qt::RichText);
+    m_label4->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
+                          .arg(linkTarget().toHtmlEscaped(), m_site.toHtmlEscaped()));
+    m_label4->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    m_label4->setCursor(Qt::PointingHandCursor);
+    m_label4->setToolTip(linkTarget());
+    m_label4->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(m_label4, &QLabel::linkActivated, this, [this] { Label4_Click(); });
+
+    auto *line1 = new QFrame(this);
+    line1->setObjectName(QStringLiteral("Line1"));
+    line1->setFrameShape(QFrame::HLine);
+    line1->setFrameShadow(QFrame::Plain);
+    line1->setLineWidth(1);
+    QPalette linePalette = line1->palette();
+    linePalette.setColor(QPalette::WindowText, kBorder);
+    line1->setPalette(linePalette);
+
+    auto *image2 = new QPushButton(this);
+    image2->setObjectName(QStringLiteral("Image2"));
+    image2->setIcon(QIcon(returnPicture()));
+    image2->setIconSize(QSize(103, 28));
+    image2->setFixedSize(103, 28);
+    image2->setFlat(true);
+    image2->setDefault(true);
+    image2->setToolTip(tr("Return"));
+    image2->setAccessibleName(tr("Return"));
+    connect(image2, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Design: client area 5835 x 3435 twips, the picture at the left, the texts
+    // beside it, a rule across and the "Return" picture under it at the right.
+    auto *texts = new QVBoxLayout;
+    texts->setContentsMargins(0, px(120), 0, 0);
+    texts->setSpacing(px(120));
+    texts->addWidget(label1);
+    texts->addWidget(label2);
+    texts->addWidget(m_label4, 0, Qt::AlignLeft);
+    texts->addStretch(1);
+
+    auto *top = new QHBoxLayout;
+    top->setSpacing(px(240));
+    top->addWidget(image1, 0, Qt::AlignTop);
+    top->addLayout(texts, 1);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(image2);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(px(75), px(45), px(105), px(90));
+    layout->setSpacing(px(120));
+    layout->addLayout(top);
+    layout->addWidget(line1);
+    layout->addLayout(bottom);
+    setFixedSize(layout->sizeHint().expandedTo(QSize(px(5835), px(3435))));
+
+    image2->setFocus();
+}
+
+QString frm_about::linkTarget() const
+{
+    return m_site.endsWith(QLatin1Char('/')) ? m_site : m_site + QLatin1Char('/');
+}
+
+void frm_about::Label4_Click()
+{
+    if (m_shell.openUrl(linkTarget()))
+        return;
+    // Nothing else tells the user when no browser could be started.
+    m_messages.show(this, QMessageBox::Warning, tr("Kestrelmoor"),
+                    tr("No web browser could be started. Please visit %1 yourself.").arg(linkTarget()),
+                    QMessageBox::Ok);
+}
+
+void frm_about::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    // Without a title bar the window needs an edge of its own.
+    QPainter p(this);
+    p.setPen(kBorder);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
