@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace {
 
@@ -29,6 +31,19 @@ ProgramFolder programFolder()
         userFolder = QDir::homePath() + QStringLiteral("/.local/share");
     userFolder += QStringLiteral("/kestrelmoor-modlist");
     return chooseProgramFolder(exeFolder, !installed && isWritableFolder(exeFolder), userFolder, installedData);
+}
+
+// The list server and site addresses: built in, unless the program folder's
+// listserver.ini names others (a mirror, a test server).
+QString configuredAddress(const QString &programFolder, const QString &key, const QString &builtIn)
+{
+    const QSettings file(programFolder + QStringLiteral("/listserver.ini"), QSettings::IniFormat);
+    const QString value = file.value(key).toString().trimmed();
+    const QUrl url(value, QUrl::StrictMode);
+    if (value.isEmpty() || !url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
+        url.host().isEmpty())
+        return builtIn;
+    return value;
 }
 
 } // namespace
@@ -55,8 +70,11 @@ int main(int argc, char *argv[])
                           .arg(folder.path, folder.error),
                       QMessageBox::Ok);
     }
-    MainContext context{folder.path,
-                        QStringLiteral(KML_LIST_SERVER), QStringLiteral(KML_SITE_ADDRESS),
+    QString listServer = configuredAddress(folder.path, QStringLiteral("ListServer"), QStringLiteral(KML_LIST_SERVER));
+    while (listServer.endsWith(QLatin1Char('/')))
+        listServer.chop(1);
+    const QString site = configuredAddress(folder.path, QStringLiteral("SiteAddress"), QStringLiteral(KML_SITE_ADDRESS));
+    MainContext context{folder.path, listServer, site,
                         &settings, &messages, &webViews, &shell, &tray};
 
     frm_main window(context);

@@ -217,6 +217,13 @@ TEST_F(MainWindowTest, ClickingNodes)
     EXPECT_EQ(web().navigations.last(), QStringLiteral("http://a/1"));
     EXPECT_EQ(w.lastNode(), 2);
 
+    // Enter on a node is a click from the keyboard.
+    const QModelIndex maps = tree->model()->index(1, 0);
+    tree->setCurrentIndex(tree->model()->index(0, 0, maps));
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(web().navigations.last(), QStringLiteral("http://a/2"));
+    EXPECT_EQ(w.lastNode(), 3);
+
     // A rebuilt tree forgets the node.
     w.OpenOptions(dir.file(QStringLiteral("q2modlist.dat")));
     EXPECT_EQ(w.lastNode(), ModTree::kNoNode);

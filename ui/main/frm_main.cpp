@@ -21,6 +21,7 @@
 #include <QDate>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -96,6 +97,8 @@ void frm_main::buildControls()
     m_iconModel->setSourceModel(&m_model);
     m_tree->setModel(m_iconModel);
     connect(m_tree, &QTreeView::clicked, this, &frm_main::tree_NodeClick);
+    // Enter on a node does what a click does, for keyboard users.
+    m_tree->installEventFilter(this);
 
     m_modc = new QComboBox(m_client);
     connect(m_modc, &QComboBox::activated, this, &frm_main::modc_Click);
@@ -171,6 +174,7 @@ void frm_main::buildControls()
     addShortcut(QKeySequence(Qt::Key_Escape), &frm_main::Command7_Click);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &frm_main::focusAddress);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), &frm_main::Command6_Click);
+    addShortcut(QKeySequence(Qt::Key_F11), &frm_main::full_Click);
 
     // The tray icon's popup menu.
     m_trayMenu = new QMenu(tr("traymenu"), this);
@@ -402,6 +406,18 @@ void frm_main::fitLabels()
         f.setPointSizeF(f.pointSizeF() - 0.5);
     m_label2->setFont(f);
     m_label2->resize(std::max(room, 0), m_label2->height());
+}
+
+bool frm_main::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_tree->currentIndex().isValid()) {
+            tree_NodeClick(m_tree->currentIndex());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frm_main::closeEvent(QCloseEvent *event)
