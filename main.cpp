@@ -1,6 +1,7 @@
 #include "buildconfig.h"
 #include "core/programfolder.h"
 #include "core/settingsstore.h"
+#include "platform/downloads.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/tray.h"
@@ -13,6 +14,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QWebEngineProfile>
 
 namespace {
 
@@ -77,6 +79,7 @@ int main(int argc, char *argv[])
     MainContext context{folder.path, listServer, site,
                         &settings, &messages, &webViews, &shell, &tray};
 
+    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, &Downloads::askWhereToSave);
     frm_main window(context);
     window.Form_Load();
     return app.exec();

@@ -2,10 +2,28 @@
 
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
-WebEngineView::WebEngineView(QWidget *parent) : WebView(parent), m_view(new QWebEngineView(this))
+namespace {
+
+// Links with target="_blank" and window.open() open in the same view: the
+// program has no tabs, and a request for a window must not do nothing.
+class SameWindowView final : public QWebEngineView
 {
+public:
+    using QWebEngineView::QWebEngineView;
+
+protected:
+    QWebEngineView *createWindow(QWebEnginePage::WebWindowType) override { return this; }
+};
+
+} // namespace
+
+WebEngineView::WebEngineView(QWidget *parent) : WebView(parent), m_view(new SameWindowView(this))
+{
+    // A page that cannot be loaded shows the engine's own error page.
+    m_view->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);

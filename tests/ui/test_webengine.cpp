@@ -21,6 +21,10 @@ TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
     TempFolder site;
     site.write(QStringLiteral("kestrelmoor/modlist/welcome.htm"), "<html><title>Welcome</title><body>Start</body></html>");
     site.write(QStringLiteral("kestrelmoor/modlist/mods/a.htm"), "<html><title>Arena</title><body>Arena</body></html>");
+    // A page whose only link asks for a new window.
+    site.write(QStringLiteral("kestrelmoor/modlist/mods/blank.htm"),
+               "<html><body style='margin:0'><a href='a.htm?new' target='_blank' "
+               "style='display:block;width:100vw;height:100vh'>open</a></body></html>");
     PageServer server(site.path());
     const QString modlist = server.base() + QStringLiteral("/kestrelmoor/modlist/");
 
@@ -74,4 +78,20 @@ TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
     QTest::keyClick(text1, Qt::Key_Return);
     QTRY_COMPARE_WITH_TIMEOUT(w.web()->locationUrl(), arena, kWait);
     EXPECT_TRUE(messages.shown.isEmpty());
+
+    // A link that wants a new window opens in the same view.
+    w.navigateMain(modlist + QStringLiteral("mods/blank.htm"));
+    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), modlist + QStringLiteral("mods/blank.htm"), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!prog->isVisible(), kWait);
+    QWidget *surface = w.web()->focusProxy() ? w.web()->focusProxy()->focusProxy() : nullptr;
+    ASSERT_NE(surface, nullptr);
+    QTest::qWait(200);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
+    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), arena + QStringLiteral("?new"), kWait);
+
+    // An address that cannot be loaded shows the engine's error page, and the
+    // field keeps the address.
+    text1->setText(QStringLiteral("http://127.0.0.1:1/nothing-here"));
+    QTest::keyClick(text1, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!prog->isVisible() && text1->text().contains(QStringLiteral("nothing-here")), kWait);
 }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QVBoxLayout;
+class QWebEngineDownloadRequest;
+class QWebEngineProfile;
+class Shell;
+
+// Files that pages offer for download: asks where to save each one (the
+// Downloads folder by default), shows its progress with a Cancel button, and
+// lets a finished file be shown in its folder. A cancelled or failed download
+// leaves no partial file behind.
+class Downloads final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Returns the chosen path for a suggested file, or an empty string to refuse.
+    using SaveChooser = std::function<QString(QWidget *parent, const QString &suggestedPath)>;
+
+    Downloads(QWebEngineProfile *profile, Shell &shell, SaveChooser chooser, QWidget *parent = nullptr);
+
+    // The standard "Save as" dialog.
+    static QString askWhereToSave(QWidget *parent, const QString &suggestedPath);
+
+Q_SIGNALS:
+    // For tests and the status bar: a download ended (finished, cancelled or failed).
+    void downloadEnded(const QString &path, bool complete);
+
+private:
+    void start(QWebEngineDownloadRequest *request);
+
+    Shell &m_shell;
+    SaveChooser m_chooser;
+    QVBoxLayout *m_rows = nullptr;
+};
