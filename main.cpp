@@ -1,4 +1,5 @@
 #include "buildconfig.h"
+#include "core/favourites.h"
 #include "core/programfolder.h"
 #include "core/settingsstore.h"
 #include "platform/downloads.h"
@@ -12,11 +13,47 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSessionManager>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QWebEngineProfile>
 
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
+
+// The signal handler only writes a byte here; the event loop reads it and does
+// the work, since almost nothing else is safe inside a signal handler.
+int g_endSignalPipe[2] = {-1, -1};
+
+void onEndSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_endSignalPipe[1], &byte, 1);
+}
+
+// SIGTERM (logout, shutdown, kill), SIGHUP and SIGINT close the main window as
+// the tray menu's "&Close" does, so the favourites are written before the end.
+void closeOnEndSignals(QWidget &window)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_endSignalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(qintptr(g_endSignalPipe[0]), QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte;
+        [[maybe_unused]] const ssize_t got = ::read(g_endSignalPipe[0], &byte, 1);
+        window.close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(signal, &action, nullptr);
+}
 
 // The executable's folder holds the data files in a build tree or a portable
 // copy. An installed program (its data under ../share) keeps them in a folder of
@@ -65,6 +102,7 @@ int main(int argc, char *argv[])
     WebEngineViewFactory webViews;
     DesktopShell shell;
     SystemTray tray;
+    Favourites favourites;
     const ProgramFolder folder = programFolder();
     if (!folder.error.isEmpty()) {
         messages.show(nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
@@ -77,10 +115,16 @@ int main(int argc, char *argv[])
         listServer.chop(1);
     const QString site = configuredAddress(folder.path, QStringLiteral("SiteAddress"), QStringLiteral(KML_SITE_ADDRESS));
     MainContext context{folder.path, listServer, site,
-                        &settings, &messages, &webViews, &shell, &tray};
+                        &settings, &messages, &webViews, &shell, &tray, &favourites};
 
     Downloads downloads(QWebEngineProfile::defaultProfile(), shell, &Downloads::askWhereToSave);
     frm_main window(context);
     window.Form_Load();
+    // Installed once start-up is done: until then the favourites on disk are
+    // the table, and a signal during start-up simply ends the program.
+    closeOnEndSignals(window);
+    // The session manager may end the program without a close: save when asked.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager &) { window.saveFavourites(); });
     return app.exec();
 }

@@ -4,6 +4,7 @@
 // and the peak memory of each (the process itself and all its WebEngine helpers).
 //
 // Usage: startup_bench [runs]   (needs python3; serves the demo list server)
+#include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "platform/messages.h"
 #include "platform/tray.h"
@@ -75,8 +76,9 @@ int runMainWindow(const QString &server, const QString &programFolder)
     WebEngineViewFactory views;
     DesktopShell shell;
     SystemTray tray;
+    Favourites favourites;
     frm_main window(MainContext{programFolder, server, server + QStringLiteral("/kestrelmoor/"), &settings, &messages,
-                                &views, &shell, &tray});
+                                &views, &shell, &tray, &favourites});
     const QString home = server + QStringLiteral("/kestrelmoor/modlist/welcome.htm");
     QObject::connect(window.web(), &WebView::progressChange, &window, [&](int progress, int progressMax) {
         if (!WebView::isLoading(progress, progressMax) && window.web()->locationUrl() == home &&

@@ -3,6 +3,7 @@
 #include "support/faketray.h"
 #include "support/fakewebview.h"
 #include "support/tempfolder.h"
+#include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "ui/main/frm_main.h"
 
@@ -30,7 +31,7 @@ protected:
     frm_main &start()
     {
         window = std::make_unique<frm_main>(MainContext{dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/"),
-                                                        &settings, &messages, &views, &shell, &tray});
+                                                        &settings, &messages, &views, &shell, &tray, &favourites});
         window->Form_Load();
         QTest::qWait(20);
         return *window;
@@ -46,6 +47,7 @@ protected:
     FakeWebViewFactory views;
     FakeShell shell;
     FakeTray tray;
+    Favourites favourites;
     std::unique_ptr<frm_main> window;
 };
 

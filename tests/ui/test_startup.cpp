@@ -1,4 +1,5 @@
 #include "core/options.h"
+#include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
@@ -54,7 +55,7 @@ protected:
     frm_main &start()
     {
         window = std::make_unique<frm_main>(
-            MainContext{dir.path(), kServer, kSite, &settings, &messages, &views, &shell, &tray});
+            MainContext{dir.path(), kServer, kSite, &settings, &messages, &views, &shell, &tray, &favourites});
         window->Form_Load();
         QCoreApplication::processEvents();
         QTest::qWait(20); // Timer1
@@ -84,6 +85,7 @@ protected:
     FakeWebViewFactory views;
     FakeShell shell;
     FakeTray tray;
+    Favourites favourites;
     std::unique_ptr<frm_main> window;
 };
 

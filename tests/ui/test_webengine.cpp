@@ -1,3 +1,4 @@
+#include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "platform/webengineview.h"
 #include "support/fakemessages.h"
@@ -38,9 +39,10 @@ TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
     FakeMessages messages;
     FakeShell shell;
     FakeTray tray;
+    Favourites favourites;
     WebEngineViewFactory views;
     frm_main w(MainContext{program.path(), server.base(), QStringLiteral("http://site/"), &settings, &messages, &views,
-                           &shell, &tray});
+                           &shell, &tray, &favourites});
     w.Form_Load();
 
     auto *text1 = w.findChild<QLineEdit *>(QStringLiteral("Text1"));

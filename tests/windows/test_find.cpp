@@ -1,5 +1,6 @@
 #include "core/modlistloader.h"
 #include "core/modtreemodel.h"
+#include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
@@ -247,8 +248,9 @@ TEST(FindInMainWindow, SelectsWithoutOpeningThePageOrChangingTheLastNode)
     FakeWebViewFactory views;
     FakeShell shell;
     FakeTray tray;
+    Favourites favourites;
     frm_main main(MainContext{dir.path(), QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://site.test/"),
-                              &settings, &messages, &views, &shell, &tray});
+                              &settings, &messages, &views, &shell, &tray, &favourites});
     main.Form_Load();
     QTest::qWait(20);
     ASSERT_EQ(main.treeModel().tree().count(), 4);

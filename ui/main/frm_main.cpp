@@ -1,5 +1,6 @@
 #include "frm_main.h"
 
+#include "core/favourites.h"
 #include "core/modlistloader.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
@@ -11,6 +12,8 @@
 #include "treeicons.h"
 #include "twips.h"
 #include "ui/windows/frm_about.h"
+#include "ui/windows/frm_configfav.h"
+#include "ui/windows/frm_fav.h"
 #include "ui/windows/frm_find.h"
 #include "ui/windows/frm_options.h"
 
@@ -64,6 +67,7 @@ frm_main::~frm_main()
     // The fullscreen window has no parent (so that minimising this window does
     // not take it along) but refers to this window.
     delete m_full.data();
+    delete m_fav.data();
 }
 
 void frm_main::buildControls()
@@ -153,11 +157,14 @@ void frm_main::buildControls()
     addButton("Command3", tr("Update list"), buttonPicture(QStringLiteral("update")));
     connect(addButton("Command6", tr("Find mod"), buttonPicture(QStringLiteral("find"))), &QToolButton::clicked, this,
             &frm_main::Command6_Click);
-    addButton("addfav", tr("Add to favourites"), buttonPicture(QStringLiteral("addfav")));
+    connect(addButton("addfav", tr("Add to favourites"), buttonPicture(QStringLiteral("addfav"))),
+            &QToolButton::clicked, this, &frm_main::addfav_Click);
     connect(addButton("options", tr("Options"), buttonPicture(QStringLiteral("options"))), &QToolButton::clicked, this,
             &frm_main::options_Click);
-    addButton("Command8", tr("Configure favourites"), buttonPicture(QStringLiteral("configfav")));
-    addButton("info", tr("Show remote control"), buttonPicture(QStringLiteral("remote")));
+    connect(addButton("Command8", tr("Configure favourites"), buttonPicture(QStringLiteral("configfav"))),
+            &QToolButton::clicked, this, &frm_main::Command8_Click);
+    connect(addButton("info", tr("Show remote control"), buttonPicture(QStringLiteral("remote"))),
+            &QToolButton::clicked, this, &frm_main::info_Click);
     connect(addCaptionButton("Command9", tr("Info"), tr("Info")), &QPushButton::clicked, this, &frm_main::Command9_Click);
     connect(addCaptionButton("full", tr("Full"), tr("Fullscreen mode")), &QPushButton::clicked, this,
             &frm_main::full_Click);
@@ -185,6 +192,7 @@ void frm_main::buildControls()
     QAction *showRc = m_trayMenu->addAction(tr("&Show remote control"));
     showRc->setObjectName(QStringLiteral("mshowrc"));
     m_mshowrc = showRc;
+    connect(showRc, &QAction::triggered, this, &frm_main::info_Click);
     m_trayMenu->addSeparator()->setObjectName(QStringLiteral("sep2"));
     QAction *closeAction = m_trayMenu->addAction(tr("&Close"));
     closeAction->setObjectName(QStringLiteral("mclose"));
@@ -246,6 +254,11 @@ void frm_main::Form_Load()
     if (m_treeBuiltFrom != listPath)
         OpenOptions(listPath);
 
+    // Step 11: the favourites. What the table could not take in is kept, and said once.
+    const FavouritesLoad favs = m_ctx.favourites->load(favouritesPath());
+    if (!favs.notice.isEmpty())
+        m_ctx.messages->show(this, QMessageBox::Warning, tr("Favourites"), favs.notice, QMessageBox::Ok);
+
     const QString start = homeAddress();
     m_text1->setText(start);
     QCoreApplication::processEvents();
@@ -271,6 +284,8 @@ void frm_main::Timer1_Timer()
 {
     m_timer1.stop();
     QCoreApplication::processEvents();
+    if (Options::isOn(*m_ctx.settings, Options::kShowFav))
+        info_Click();
     if (Options::isOn(*m_ctx.settings, Options::kFullScreen))
         full_Click();
     if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
@@ -422,7 +437,10 @@ bool frm_main::eventFilter(QObject *watched, QEvent *event)
 
 void frm_main::closeEvent(QCloseEvent *event)
 {
-    Form_Unload();
+    if (!Form_Unload()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 
@@ -515,9 +533,95 @@ void frm_main::Command9_Click()
     bringForward(m_about);
 }
 
-void frm_main::Form_Unload()
+bool frm_main::Form_Unload()
 {
+    // The favourites go first: when they cannot be written and the user keeps
+    // the program open, it stays as it was, tray icon included.
+    if (!saveFavourites())
+        return false;
     m_ctx.tray->remove();
+    if (m_fav)
+        m_fav->close();
     // Closing the main window ends the program, whatever other windows are open.
     QCoreApplication::exit(0);
+    return true;
+}
+
+frm_fav *frm_main::remoteControl() const
+{
+    return m_fav;
+}
+
+QString frm_main::favouritesPath() const
+{
+    return m_ctx.programFolder + QStringLiteral("/favs.dat");
+}
+
+bool frm_main::saveFavourites()
+{
+    for (;;) {
+        const FavouritesSave saved = m_ctx.favourites->save(favouritesPath());
+        if (saved.ok)
+            return true;
+        const QMessageBox::StandardButton answer = m_ctx.messages->show(
+            this, QMessageBox::Critical, tr("Favourites"),
+            tr("The favourites could not be saved.\n%1\n\nRetry, Discard to end the program without saving them, "
+               "or Cancel to keep the program open.")
+                .arg(saved.error),
+            QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel);
+        if (answer != QMessageBox::Retry)
+            return answer == QMessageBox::Discard;
+    }
+}
+
+void frm_main::addfav_Click()
+{
+    const int node = lastNode();
+    const ModTree &tree = m_model.tree();
+    if (node == ModTree::kNoNode || tree.parent(node) == ModTree::kNoNode)
+        return;
+    if (!m_ctx.favourites->add(tree.text(node), tree.tag(node))) {
+        m_ctx.messages->show(this, QMessageBox::Information, tr("Favourites"),
+                             tr("The favourites list is full: it holds %1 entries. Delete one with "
+                                "\"Configure favourites\" to make room.")
+                                 .arg(Favourites::kRows),
+                             QMessageBox::Ok);
+    }
+}
+
+void frm_main::Command8_Click()
+{
+    frm_configfav dialog(*m_ctx.favourites, this);
+    dialog.exec();
+}
+
+void frm_main::showForFavourite()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    bringForward(this);
+}
+
+void frm_main::info_Click()
+{
+    if (!m_fav) {
+        auto openHere = [this](const QString &url) {
+            showForFavourite();
+            m_text1->setText(url);
+            navigateMain(url);
+        };
+        RemoteControlTargets targets{
+            [this] { return m_viewmode; },
+            openHere,
+            [this, openHere](const QString &url) {
+                // The fullscreen window may have been closed: the main window browses then.
+                if (m_full)
+                    m_full->showAddress(url);
+                else
+                    openHere(url);
+            },
+            [this] { showForFavourite(); }};
+        m_fav = new frm_fav(*m_ctx.favourites, *m_ctx.settings, *m_ctx.shell, *m_ctx.messages, std::move(targets));
+    }
+    m_fav->showRestored();
 }

@@ -19,6 +19,8 @@ class Messages;
 class SettingsStore;
 class Shell;
 class Tray;
+class Favourites;
+class frm_fav;
 class QMenu;
 class QAction;
 class TreeIconModel;
@@ -39,6 +41,7 @@ struct MainContext
     WebViewFactory *webViews = nullptr;
     Shell *shell = nullptr;
     Tray *tray = nullptr;
+    Favourites *favourites = nullptr; // the program-wide favourites table
 };
 
 // The main window: mod tree, list chooser and web view.
@@ -87,6 +90,14 @@ public:
     void restoreWindow();
     QMenu *trayMenu() const { return m_trayMenu; }
 
+    // Shows the remote control in normal state, making it first when it does
+    // not exist ("Show remote control", the tray menu, the ShowFav option).
+    void info_Click();
+    frm_fav *remoteControl() const;
+    // Writes the favourites to favs.dat. When that fails the user chooses:
+    // Retry, Discard (end without them) or Cancel; returns false for Cancel.
+    bool saveFavourites();
+
 protected:
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -97,7 +108,12 @@ private:
     void buildControls();
     void Form_Resize();
     void fitLabels();
-    void Form_Unload();
+    bool Form_Unload();
+    void addfav_Click();
+    void Command8_Click();
+    // Brings the main window back for a favourite: normal state if minimised, shown, focused.
+    void showForFavourite();
+    QString favouritesPath() const;
     void tree_NodeClick(const QModelIndex &index);
     void Command1_Click();
     void Command2_Click();
@@ -145,6 +161,7 @@ private:
     QPointer<frm_find> m_find;
     QPointer<frm_options> m_options;
     QPointer<frm_about> m_about;
+    QPointer<frm_fav> m_fav;
     QAction *m_mshowrc = nullptr;
     QTimer m_timer1;
 };

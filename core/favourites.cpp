@@ -1,0 +1,224 @@
+#include "favourites.h"
+
+#include "textlines.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+
+// Valid UTF-8 is read as UTF-8, a byte order mark included, so that text the
+// program wrote reads back as it was; anything else is read one character per
+// byte as Windows-1252.
+QString decodeValue(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return decodeText(bytes);
+}
+
+QByteArray encodeValue(const QString &text, const QByteArray &readFrom)
+{
+    if (!readFrom.isEmpty() && decodeValue(readFrom) == text)
+        return readFrom;
+    return text.toUtf8();
+}
+
+// A value is one line of the file: a line break inside it would shift every
+// later name and URL by one line.
+QString oneLine(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+Favourite oneLine(const Favourite &favourite)
+{
+    Favourite clean = favourite;
+    clean.name = oneLine(favourite.name);
+    clean.url = oneLine(favourite.url);
+    return clean;
+}
+
+// The first name beside path that no file takes: path.bak, path.bak.2, ...
+QString freeBackupPath(const QString &path)
+{
+    for (int n = 1; n <= 999; ++n) {
+        const QString candidate = n == 1 ? path + QStringLiteral(".bak") : path + QStringLiteral(".bak.%1").arg(n);
+        const QFileInfo info(candidate);
+        if (!info.exists() && !info.isSymLink())
+            return candidate;
+    }
+    return QString();
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+Favourites::Favourites(QObject *parent) : QObject(parent) {}
+
+const Favourite &Favourites::row(int i) const
+{
+    Q_ASSERT(i >= 0 && i < m_favcount);
+    return m_favs.at(size_t(i));
+}
+
+QList<Favourite> Favourites::rows() const
+{
+    return QList<Favourite>(m_favs.begin(), m_favs.begin() + m_favcount);
+}
+
+QStringList Favourites::names() const
+{
+    QStringList out;
+    out.reserve(m_favcount);
+    for (int i = 0; i < m_favcount; ++i)
+        out.append(m_favs[size_t(i)].name);
+    return out;
+}
+
+FavouritesLoad Favourites::load(const QString &path)
+{
+    m_favcount = 0;
+    m_backupPath.clear();
+    FavouritesLoad result;
+    const FileRead read = readWholeFile(path, kMaxFileBytes);
+    switch (read.status) {
+    case FileRead::Status::Missing:
+        result.status = FavouritesLoad::Status::Missing;
+        break;
+    case FileRead::Status::Unreadable:
+        result.status = FavouritesLoad::Status::Unreadable;
+        m_backupPath = freeBackupPath(path);
+        result.notice = tr("The favourites file %1 could not be read, so the program starts without favourites. "
+                           "The file will be kept as %2 before it is replaced.")
+                            .arg(shown(path), shown(m_backupPath));
+        break;
+    case FileRead::Status::TooLarge:
+        result.status = FavouritesLoad::Status::TooLarge;
+        m_backupPath = freeBackupPath(path);
+        result.notice = tr("The favourites file %1 is too large to be a favourites file, so the program starts "
+                           "without favourites. The file will be kept as %2 before it is replaced.")
+                            .arg(shown(path), shown(m_backupPath));
+        break;
+    case FileRead::Status::Ok: {
+        result.status = FavouritesLoad::Status::Ok;
+        LineReader lines(read.data);
+        while (const auto name = lines.next()) {
+            const QByteArrayView url = lines.next().value_or(QByteArrayView());
+            if (m_favcount == kRows) {
+                ++result.droppedPairs;
+                continue;
+            }
+            Favourite &row = m_favs[size_t(m_favcount++)];
+            row.nameBytes = name->toByteArray();
+            row.urlBytes = url.toByteArray();
+            row.name = decodeValue(*name);
+            row.url = decodeValue(url);
+        }
+        if (result.droppedPairs > 0) {
+            m_backupPath = freeBackupPath(path);
+            result.notice = tr("The favourites file %1 holds %2 favourites; only the first %3 are listed. "
+                               "The whole file will be kept as %4 when the favourites are saved, so none is lost.")
+                                .arg(shown(path))
+                                .arg(kRows + result.droppedPairs)
+                                .arg(kRows)
+                                .arg(shown(m_backupPath));
+        }
+        break;
+    }
+    }
+    Q_EMIT replaced();
+    return result;
+}
+
+bool Favourites::writeTo(QIODevice &device, QString *error) const
+{
+    QByteArray bytes;
+    for (int i = 0; i < m_favcount; ++i) {
+        const Favourite &row = m_favs[size_t(i)];
+        bytes += encodeValue(row.name, row.nameBytes);
+        bytes += "\r\n";
+        bytes += encodeValue(row.url, row.urlBytes);
+        bytes += "\r\n";
+    }
+    // A device may take part of the data at a time; a write that takes nothing
+    // is a failure.
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const qint64 written = device.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0) {
+            if (error)
+                *error = device.errorString();
+            return false;
+        }
+        done += qsizetype(written);
+    }
+    return true;
+}
+
+FavouritesSave Favourites::save(const QString &path)
+{
+    FavouritesSave result;
+    if (!m_backupPath.isEmpty() && QFileInfo::exists(path)) {
+        const QFileInfo planned(m_backupPath);
+        const QString backup = (planned.exists() || planned.isSymLink()) ? freeBackupPath(path) : m_backupPath;
+        QFile original(path);
+        if (backup.isEmpty() || !original.copy(backup)) {
+            result.error = tr("%1 could not be kept as a backup, so it was not replaced: %2")
+                               .arg(shown(path), backup.isEmpty() ? tr("no free backup name") : original.errorString());
+            return result;
+        }
+    }
+    m_backupPath.clear();
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.error = tr("Cannot write %1: %2").arg(shown(path), file.errorString());
+        return result;
+    }
+    QString writeError;
+    if (!writeTo(file, &writeError)) {
+        file.cancelWriting();
+        result.error = tr("Cannot write %1: %2").arg(shown(path), writeError);
+        return result;
+    }
+    if (!file.commit()) {
+        result.error = tr("Cannot write %1: %2").arg(shown(path), file.errorString());
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+bool Favourites::add(const QString &name, const QString &url)
+{
+    if (isFull())
+        return false;
+    const int at = m_favcount;
+    m_favs[size_t(at)] = Favourite{oneLine(name), oneLine(url), {}, {}};
+    ++m_favcount;
+    Q_EMIT added(at);
+    return true;
+}
+
+void Favourites::replaceAll(const QList<Favourite> &favourites)
+{
+    const int n = int(std::min<qsizetype>(favourites.size(), kRows));
+    for (int i = 0; i < n; ++i)
+        m_favs[size_t(i)] = oneLine(favourites.at(i));
+    m_favcount = n;
+    Q_EMIT replaced();
+}

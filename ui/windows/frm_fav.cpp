@@ -1,0 +1,425 @@
+#include "frm_fav.h"
+
+#include "core/favourites.h"
+#include "core/options.h"
+#include "core/settingsstore.h"
+#include "platform/messages.h"
+#include "platform/shell.h"
+#include "topmost.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+const QString kTitle = QStringLiteral("DorOdor - remote control");
+
+// The window's design is in twips at 15 twips per pixel.
+QRect fromTwips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+const QColor kSilver(0xC0, 0xC0, 0xC0);
+const QColor kListBack(0x2B, 0x2B, 0x2B);
+const QColor kGreen(0x00, 0xFF, 0x00);
+
+// A picture that acts as a button: no frame, no focus, a hand pointer.
+class PictureButton final : public QAbstractButton
+{
+public:
+    PictureButton(const QPixmap &picture, QWidget *parent) : QAbstractButton(parent), m_picture(picture)
+    {
+        setFocusPolicy(Qt::NoFocus);
+        setCursor(Qt::PointingHandCursor);
+        setFixedSize(picture.size() / picture.devicePixelRatio());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        // Pressed pictures sink by a pixel, as a button does.
+        p.drawPixmap(isDown() ? QPoint(1, 1) : QPoint(0, 0), m_picture);
+    }
+
+private:
+    QPixmap m_picture;
+};
+
+QPixmap blank(int width, int height)
+{
+    QPixmap pm(width, height);
+    pm.fill(Qt::transparent);
+    return pm;
+}
+
+// 148 x 272: a dark panel with a title strip, a well for the list and a black
+// strip for the controls at the bottom.
+QPixmap backgroundPicture()
+{
+    QPixmap pm(148, 272);
+    QPainter p(&pm);
+    QLinearGradient body(0, 0, 148, 272);
+    body.setColorAt(0.0, QColor(0x44, 0x48, 0x4E));
+    body.setColorAt(1.0, QColor(0x18, 0x19, 0x1C));
+    p.fillRect(pm.rect(), body);
+
+    // Raised outer edge.
+    p.setPen(QColor(0x8A, 0x90, 0x98));
+    p.drawLine(0, 0, 146, 0);
+    p.drawLine(0, 0, 0, 270);
+    p.setPen(QColor(0x05, 0x05, 0x05));
+    p.drawLine(147, 0, 147, 271);
+    p.drawLine(0, 271, 147, 271);
+
+    // Title strip with the window's name; the minimize picture sits at its right.
+    QLinearGradient strip(0, 3, 0, 18);
+    strip.setColorAt(0.0, QColor(0x2A, 0x2C, 0x30));
+    strip.setColorAt(1.0, QColor(0x10, 0x10, 0x12));
+    p.fillRect(QRect(3, 3, 142, 15), strip);
+    p.setPen(QColor(0x00, 0x90, 0x00));
+    p.drawLine(3, 18, 144, 18);
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(9);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(kSilver);
+    p.drawText(QRect(7, 3, 118, 15), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("remote control"));
+
+    // Sunken well around the list.
+    const QRect well = fromTwips(90, 315, 2055, 3180).adjusted(-2, -2, 1, 1);
+    p.setPen(QColor(0x08, 0x08, 0x08));
+    p.drawLine(well.topLeft(), well.topRight());
+    p.drawLine(well.topLeft(), well.bottomLeft());
+    p.setPen(QColor(0x70, 0x74, 0x7A));
+    p.drawLine(well.bottomLeft(), well.bottomRight());
+    p.drawLine(well.topRight(), well.bottomRight());
+
+    // Black strip behind "Always on top" and the two lower pictures.
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath panel;
+    panel.addRoundedRect(QRectF(4.5, 236.5, 139, 31), 4, 4);
+    p.fillPath(panel, Qt::black);
+    p.setPen(QColor(0x5A, 0x5E, 0x64));
+    p.drawPath(panel);
+    return pm;
+}
+
+// 21 x 21: a red knob with a white cross.
+QPixmap closePicture()
+{
+    QPixmap pm = blank(21, 21);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient knob(8, 7, 12);
+    knob.setColorAt(0.0, QColor(0xF0, 0x60, 0x50));
+    knob.setColorAt(1.0, QColor(0x80, 0x14, 0x10));
+    p.setBrush(knob);
+    p.setPen(QPen(QColor(0x30, 0x00, 0x00), 1));
+    p.drawEllipse(QRectF(1, 1, 19, 19));
+    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(7, 7), QPointF(14, 14));
+    p.drawLine(QPointF(14, 7), QPointF(7, 14));
+    return pm;
+}
+
+// 8 x 7: a bar at the bottom, the usual sign for minimising.
+QPixmap minimizePicture()
+{
+    QPixmap pm = blank(8, 7);
+    QPainter p(&pm);
+    p.fillRect(QRect(0, 4, 8, 3), kSilver);
+    p.fillRect(QRect(0, 6, 8, 1), QColor(0x60, 0x60, 0x60));
+    return pm;
+}
+
+// 24 x 24: a small window holding a tree of folders and links.
+QPixmap showModListPicture()
+{
+    QPixmap pm = blank(24, 24);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kSilver, 1));
+    p.setBrush(QColor(0x20, 0x20, 0x20));
+    p.drawRoundedRect(QRectF(1.5, 2.5, 21, 19), 2, 2);
+    p.fillRect(QRectF(2, 3, 20, 4), QColor(0x00, 0xB0, 0x00));
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(kSilver);
+    p.drawLine(6, 10, 6, 18);
+    p.drawLine(6, 14, 9, 14);
+    p.drawLine(6, 18, 9, 18);
+    p.fillRect(QRect(4, 9, 4, 3), QColor(0xE0, 0xC0, 0x40));
+    p.fillRect(QRect(10, 13, 9, 2), kGreen);
+    p.fillRect(QRect(10, 17, 7, 2), kGreen);
+    return pm;
+}
+
+// 16 x 16 window icon: a remote with a green list.
+QIcon remoteIcon()
+{
+    QPixmap pm = blank(16, 16);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
+    p.setBrush(QColor(0x2B, 0x2B, 0x2B));
+    p.drawRoundedRect(QRectF(2.5, 0.5, 11, 15), 2, 2);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (int y : {3, 6, 9})
+        p.fillRect(QRect(5, y, 6, 2), kGreen);
+    p.fillRect(QRect(10, 12, 2, 2), QColor(0xE0, 0x40, 0x30));
+    return QIcon(pm);
+}
+
+} // namespace
+
+frm_fav::frm_fav(Favourites &favourites, SettingsStore &settings, Shell &shell, Messages &messages,
+                 RemoteControlTargets targets, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_favs(favourites), m_settings(settings), m_shell(shell), m_messages(messages), m_targets(std::move(targets))
+{
+    setObjectName(QStringLiteral("frm_fav"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(kTitle);
+    setWindowIcon(remoteIcon());
+    buildControls();
+
+    // Near the top right corner of the screen, out of the main window's way.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.right() - width() - 24, area.top() + 48);
+    }
+
+    connect(&m_favs, &Favourites::added, this, &frm_fav::favs_added);
+    connect(&m_favs, &Favourites::replaced, this, &frm_fav::favs_replaced);
+    Form_Load();
+}
+
+frm_fav::~frm_fav() = default;
+
+void frm_fav::buildControls()
+{
+    m_background = backgroundPicture();
+    setFixedSize(m_background.size());
+
+    m_list1 = new QListWidget(this);
+    m_list1->setObjectName(QStringLiteral("List1"));
+    m_list1->setGeometry(fromTwips(90, 315, 2055, 3180));
+    m_list1->setFrameShape(QFrame::NoFrame);
+    m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list1->setTextElideMode(Qt::ElideRight);
+    QPalette listColours = m_list1->palette();
+    listColours.setColor(QPalette::Base, kListBack);
+    listColours.setColor(QPalette::Text, kGreen);
+    listColours.setColor(QPalette::Highlight, kGreen);
+    listColours.setColor(QPalette::HighlightedText, Qt::black);
+    m_list1->setPalette(listColours);
+    m_list1->viewport()->installEventFilter(this);
+    connect(m_list1, &QListWidget::itemSelectionChanged, this, &frm_fav::List1_Click);
+    connect(m_list1, &QListWidget::clicked, this, [this](const QModelIndex &index) { List1_ClickedAgain(index.row()); });
+
+    m_check1 = new QCheckBox(tr("Always on top"), this);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    const QRect checkArea = fromTwips(135, 3660, 1170, 195);
+    QFont small = font();
+    small.setFamilies({QStringLiteral("Small Fonts"), small.family()});
+    small.setPointSizeF(6.75);
+    small.setWeight(QFont::Normal);
+    m_check1->setFont(small);
+    QPalette checkColours = m_check1->palette();
+    checkColours.setColor(QPalette::Window, Qt::black);
+    checkColours.setColor(QPalette::Button, Qt::black);
+    checkColours.setColor(QPalette::WindowText, kSilver);
+    checkColours.setColor(QPalette::ButtonText, kSilver);
+    checkColours.setColor(QPalette::Base, kListBack);
+    checkColours.setColor(QPalette::Text, kGreen);
+    m_check1->setPalette(checkColours);
+    m_check1->setAutoFillBackground(true);
+    m_check1->setCursor(Qt::PointingHandCursor);
+    // Wide enough for its text, but clear of the picture beside it: where the
+    // small font is missing, a smaller size of the stand-in font has to fit.
+    const QRect image3 = fromTwips(1365, 3585, 360, 360);
+    const int room = image3.left() - checkArea.left() - 1;
+    while (m_check1->sizeHint().width() > room && small.pointSizeF() > 5.0) {
+        small.setPointSizeF(small.pointSizeF() - 0.25);
+        m_check1->setFont(small);
+    }
+    const int checkWidth = std::clamp(m_check1->sizeHint().width(), checkArea.width(), room);
+    const int checkHeight = std::max(checkArea.height(), m_check1->sizeHint().height());
+    m_check1->setGeometry(checkArea.left(), checkArea.center().y() - checkHeight / 2, checkWidth, checkHeight);
+    m_check1->setChecked(true);
+    connect(m_check1, &QCheckBox::toggled, this, &frm_fav::Check1_Click);
+
+    struct Picture
+    {
+        const char *name;
+        QString tip;
+        QPixmap picture;
+        QRect at;
+        void (frm_fav::*click)();
+    };
+    const Picture pictures[] = {
+        {"Image1", tr("Close"), closePicture(), fromTwips(1770, 3600, 315, 315), &frm_fav::Image1_Click},
+        {"Image2", tr("Minimize"), minimizePicture(), fromTwips(1995, 135, 120, 105), &frm_fav::Image2_Click},
+        {"Image3", tr("Show Mod List"), showModListPicture(), image3, &frm_fav::Image3_Click},
+    };
+    for (const Picture &picture : pictures) {
+        auto *button = new PictureButton(picture.picture, this);
+        button->setObjectName(QString::fromLatin1(picture.name));
+        button->setToolTip(picture.tip);
+        button->setAccessibleName(picture.tip);
+        button->move(picture.at.topLeft());
+        connect(button, &QAbstractButton::clicked, this, picture.click);
+    }
+
+    setTabOrder(m_list1, m_check1);
+}
+
+void frm_fav::Form_Load()
+{
+    SetTopMost(this, true);
+    m_list1->addItems(m_favs.names());
+}
+
+void frm_fav::showRestored()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+int frm_fav::selectedRow() const
+{
+    const QList<QListWidgetItem *> selected = m_list1->selectedItems();
+    return selected.isEmpty() ? -1 : m_list1->row(selected.first());
+}
+
+void frm_fav::List1_Click()
+{
+    const int row = selectedRow();
+    if (row >= 0)
+        openFavourite(row);
+}
+
+void frm_fav::List1_ClickedAgain(int row)
+{
+    // A click that changed the selection has opened the entry already.
+    if (row >= 0 && row == m_rowAtPress && row == selectedRow())
+        openFavourite(row);
+    m_rowAtPress = -1;
+}
+
+bool frm_fav::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list1->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_rowAtPress = selectedRow();
+    return QWidget::eventFilter(watched, event);
+}
+
+void frm_fav::openFavourite(int row)
+{
+    if (row < 0 || row >= m_favs.favcount())
+        return;
+    const QString url = m_favs.row(row).url;
+    // Read at every pick: a change made in the options dialog counts at once.
+    if (!Options::isNonZero(m_settings, Options::kDefBrw)) {
+        const int viewmode = m_targets.viewmode ? m_targets.viewmode() : 1;
+        const auto &open = viewmode == 1 ? m_targets.openInMain : m_targets.openInFullscreen;
+        if (open)
+            open(url);
+        return;
+    }
+    if (!m_shell.openUrl(url)) {
+        m_messages.show(this, QMessageBox::Warning, kTitle,
+                        tr("The default web browser could not be started for this address:\n%1").arg(url),
+                        QMessageBox::Ok);
+    }
+}
+
+void frm_fav::Check1_Click(bool checked)
+{
+    SetTopMost(this, checked);
+}
+
+void frm_fav::Image1_Click()
+{
+    close();
+}
+
+void frm_fav::Image2_Click()
+{
+    // The window has no minimised state of its own: it closes, as Close does.
+    close();
+}
+
+void frm_fav::Image3_Click()
+{
+    if (m_targets.showMain)
+        m_targets.showMain();
+}
+
+void frm_fav::favs_added(int row)
+{
+    if (row == m_list1->count()) {
+        m_list1->addItem(m_favs.row(row).name);
+        return;
+    }
+    favs_replaced();
+}
+
+void frm_fav::favs_replaced()
+{
+    m_list1->clear();
+    m_list1->addItems(m_favs.names());
+}
+
+void frm_fav::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.drawPixmap(0, 0, m_background);
+}
+
+// Dragging the background with the left button alone moves the window: by the
+// window system where it can, else by following the mouse.
+void frm_fav::mousePressEvent(QMouseEvent *event)
+{
+    // A press with no other button held starts afresh: a move by the window
+    // system may have swallowed the last release.
+    if (event->buttons() == event->button())
+        m_drag = Drag::None;
+    if (m_drag == Drag::None) {
+        m_dragFrom = event->globalPosition().toPoint();
+        m_windowFrom = pos();
+    }
+    event->accept();
+}
+
+void frm_fav::mouseMoveEvent(QMouseEvent *event)
+{
+    if (event->buttons() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    if (m_drag == Drag::None) {
+        QWindow *handle = windowHandle();
+        m_drag = handle && handle->startSystemMove() ? Drag::System : Drag::Manual;
+    }
+    if (m_drag == Drag::Manual)
+        move(m_windowFrom + event->globalPosition().toPoint() - m_dragFrom);
+    event->accept();
+}
+
+void frm_fav::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->buttons() == Qt::NoButton)
+        m_drag = Drag::None;
+    event->accept();
+}
