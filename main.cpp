@@ -8,6 +8,7 @@
 #include "platform/tray.h"
 #include "platform/webengineview.h"
 #include "ui/main/frm_main.h"
+#include "update/networkfetcher.h"
 
 #include <QApplication>
 #include <QDir>
@@ -103,6 +104,7 @@ int main(int argc, char *argv[])
     DesktopShell shell;
     SystemTray tray;
     Favourites favourites;
+    NetworkFetcher fetcher;
     const ProgramFolder folder = programFolder();
     if (!folder.error.isEmpty()) {
         messages.show(nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
@@ -115,7 +117,7 @@ int main(int argc, char *argv[])
         listServer.chop(1);
     const QString site = configuredAddress(folder.path, QStringLiteral("SiteAddress"), QStringLiteral(KML_SITE_ADDRESS));
     MainContext context{folder.path, listServer, site,
-                        &settings, &messages, &webViews, &shell, &tray, &favourites};
+                        &settings, &messages, &webViews, &shell, &tray, &favourites, &fetcher};
 
     Downloads downloads(QWebEngineProfile::defaultProfile(), shell, &Downloads::askWhereToSave);
     frm_main window(context);

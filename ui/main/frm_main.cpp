@@ -16,6 +16,7 @@
 #include "ui/windows/frm_fav.h"
 #include "ui/windows/frm_find.h"
 #include "ui/windows/frm_options.h"
+#include "update/listupdate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -154,7 +155,8 @@ void frm_main::buildControls()
             &QToolButton::clicked, this, &frm_main::Command5_Click);
     connect(addButton("Command7", tr("Stop"), themedIcon("process-stop", QStyle::SP_BrowserStop, st)),
             &QToolButton::clicked, this, &frm_main::Command7_Click);
-    addButton("Command3", tr("Update list"), buttonPicture(QStringLiteral("update")));
+    connect(addButton("Command3", tr("Update list"), buttonPicture(QStringLiteral("update"))), &QToolButton::clicked,
+            this, &frm_main::Command3_Click);
     connect(addButton("Command6", tr("Find mod"), buttonPicture(QStringLiteral("find"))), &QToolButton::clicked, this,
             &frm_main::Command6_Click);
     connect(addButton("addfav", tr("Add to favourites"), buttonPicture(QStringLiteral("addfav"))),
@@ -593,6 +595,46 @@ void frm_main::Command8_Click()
 {
     frm_configfav dialog(*m_ctx.favourites, this);
     dialog.exec();
+}
+
+void frm_main::Command3_Click()
+{
+    if (!m_update) {
+        ListUpdateHooks hooks{
+            [this](bool enabled) { m_controls.value(QStringLiteral("Command3"))->setEnabled(enabled); },
+            [this](bool busy) {
+                if (busy)
+                    setCursor(Qt::WaitCursor);
+                else
+                    unsetCursor();
+            },
+            [this](const QString &title, const QString &text) {
+                return m_ctx.messages->show(this, QMessageBox::NoIcon, title, text,
+                                            QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+            },
+            [this](const QString &text) {
+                m_label2->setText(text);
+                fitLabels();
+            },
+            [this] { OpenOptions(m_ctx.programFolder + QLatin1Char('/') + m_current.listFile); },
+            [this](const QString &title, const QString &text) {
+                m_ctx.messages->show(this, QMessageBox::Information, title, text, QMessageBox::Ok);
+            }};
+        m_update = std::make_unique<ListUpdate>(m_ctx.programFolder, m_ctx.listServer, *m_ctx.settings,
+                                                *m_ctx.fetcher, std::move(hooks));
+        m_update->unzip().setQuestion([this](const QString &title, const QString &text) {
+            switch (m_ctx.messages->show(this, QMessageBox::NoIcon, title, text,
+                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+            case QMessageBox::Yes:
+                return unzipmod::Answer::Yes;
+            case QMessageBox::Cancel:
+                return unzipmod::Answer::Cancel;
+            default:
+                return unzipmod::Answer::No;
+            }
+        });
+    }
+    m_update->run(m_current);
 }
 
 void frm_main::showForFavourite()

@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -20,6 +22,8 @@ class SettingsStore;
 class Shell;
 class Tray;
 class Favourites;
+class HttpFetcher;
+class ListUpdate;
 class frm_fav;
 class QMenu;
 class QAction;
@@ -42,6 +46,7 @@ struct MainContext
     Shell *shell = nullptr;
     Tray *tray = nullptr;
     Favourites *favourites = nullptr; // the program-wide favourites table
+    HttpFetcher *fetcher = nullptr;   // downloads for "Update list"
 };
 
 // The main window: mod tree, list chooser and web view.
@@ -111,6 +116,8 @@ private:
     bool Form_Unload();
     void addfav_Click();
     void Command8_Click();
+    // "Update list".
+    void Command3_Click();
     // Brings the main window back for a favourite: normal state if minimised, shown, focused.
     void showForFavourite();
     QString favouritesPath() const;
@@ -162,6 +169,7 @@ private:
     QPointer<frm_options> m_options;
     QPointer<frm_about> m_about;
     QPointer<frm_fav> m_fav;
+    std::unique_ptr<ListUpdate> m_update;
     QAction *m_mshowrc = nullptr;
     QTimer m_timer1;
 };

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "update/httpfetcher.h"
+
+#include <QHash>
+#include <QList>
+#include <QSaveFile>
+
+// Answers fetches from queues set by the test, per address: each fetch takes
+// the next answer, the last one is given again and again. A successful answer
+// to a fetch with a file writes the file as a real fetch would; a failed one
+// leaves it alone.
+class FakeFetcher final : public HttpFetcher
+{
+public:
+    struct Answer
+    {
+        bool ok = true;
+        QByteArray body;
+        static Answer good(QByteArray body) { return {true, std::move(body)}; }
+        static Answer failed() { return {false, {}}; }
+    };
+
+    void answer(const QString &url, QList<Answer> answers) { m_answers.insert(url, std::move(answers)); }
+    int fetches(const QString &url) const { return m_fetches.value(url); }
+    QStringList order;  // addresses in the order they were fetched
+
+    FetchResult fetch(const FetchRequest &request) override
+    {
+        const QString url = request.url.toString();
+        order.append(url);
+        m_fetches[url] += 1;
+        QList<Answer> &queue = m_answers[url];
+        const Answer answer = queue.isEmpty() ? Answer::failed() : (queue.size() > 1 ? queue.takeFirst() : queue.first());
+        FetchResult result;
+        if (!answer.ok) {
+            result.status = FetchResult::Status::NetworkError;
+            result.errorText = QStringLiteral("no answer");
+            return result;
+        }
+        result.httpStatus = 200;
+        result.bytesReceived = answer.body.size();
+        if (request.saveTo.isEmpty()) {
+            result.body = answer.body;
+        } else {
+            QSaveFile file(request.saveTo);
+            if (!file.open(QIODevice::WriteOnly) || file.write(answer.body) != answer.body.size() || !file.commit()) {
+                result.status = FetchResult::Status::WriteFailed;
+                result.errorText = file.errorString();
+                return result;
+            }
+            result.savedTo = request.saveTo;
+        }
+        result.status = FetchResult::Status::Ok;
+        return result;
+    }
+
+private:
+    QHash<QString, QList<Answer>> m_answers;
+    QHash<QString, int> m_fetches;
+};

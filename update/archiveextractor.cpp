@@ -1,0 +1,775 @@
+#include "archiveextractor.h"
+
+#include "entryname.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QStorageInfo>
+
+#include <zip.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using Status = ExtractionResult::Status;
+
+constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr size_t kReadBufferBytes = 256 * 1024;
+constexpr time_t kStaleStagingSeconds = 3600;
+
+ExtractionResult failure(Status status, const QString &message)
+{
+    ExtractionResult result;
+    result.status = status;
+    result.message = message;
+    return result;
+}
+
+QString text(QByteArrayView bytes)
+{
+    return QString::fromUtf8(bytes);
+}
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString zipErrorText(int code)
+{
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    const QString message = QString::fromUtf8(zip_error_strerror(&error));
+    zip_error_fini(&error);
+    return message;
+}
+
+bool addChecked(quint64 &sum, quint64 value)
+{
+    return !__builtin_add_overflow(sum, value, &sum);
+}
+
+// Wildcards as the archive tools take them: "*" any run of characters, "/"
+// included, "?" one character.
+bool wildcardMatch(QByteArrayView pattern, QByteArrayView name)
+{
+    qsizetype p = 0;
+    qsizetype t = 0;
+    qsizetype starP = -1;
+    qsizetype starT = 0;
+    while (t < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[t])) {
+            ++p;
+            ++t;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starT = t;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool matchesAny(const QStringList &patterns, QByteArrayView name)
+{
+    for (const QString &pattern : patterns) {
+        if (wildcardMatch(pattern.toUtf8(), name))
+            return true;
+    }
+    return false;
+}
+
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    // Closes and reports what close() said: a delayed write error shows here.
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+struct ZipDiscard
+{
+    void operator()(zip_t *archive) const { zip_discard(archive); }
+};
+using ZipArchive = std::unique_ptr<zip_t, ZipDiscard>;
+
+struct ZipFileClose
+{
+    void operator()(zip_file_t *file) const { zip_fclose(file); }
+};
+using ZipFile = std::unique_ptr<zip_file_t, ZipFileClose>;
+
+// Removes a file or a whole folder below parentFd; links are removed, never followed.
+bool removeTree(int parentFd, const char *name)
+{
+    const int fd = openat(parentFd, name, kDirFlags);
+    if (fd < 0) {
+        if (errno == ENOTDIR || errno == ELOOP)
+            return unlinkat(parentFd, name, 0) == 0;
+        return errno == ENOENT;
+    }
+    DIR *dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    bool ok = true;
+    while (const dirent *entry = readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat st;
+        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            ok = false;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode))
+            ok = removeTree(dirfd(dir), entry->d_name) && ok;
+        else
+            ok = unlinkat(dirfd(dir), entry->d_name, 0) == 0 && ok;
+    }
+    closedir(dir);
+    return unlinkat(parentFd, name, AT_REMOVEDIR) == 0 && ok;
+}
+
+// Staging folders that a crashed run left behind; young ones may belong to a
+// run of another instance of the program that is still going on.
+void removeStaleStaging(int destFd)
+{
+    const int fd = openat(destFd, ".", kDirFlags);
+    if (fd < 0)
+        return;
+    DIR *dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    const QByteArray prefix = ArchiveExtractor::stagingPrefix();
+    const time_t now = std::time(nullptr);
+    std::vector<QByteArray> stale;
+    while (const dirent *entry = readdir(dir)) {
+        if (std::strncmp(entry->d_name, prefix.constData(), size_t(prefix.size())) != 0)
+            continue;
+        struct stat st;
+        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+            now - st.st_mtime > kStaleStagingSeconds)
+            stale.emplace_back(entry->d_name);
+    }
+    closedir(dir);
+    for (const QByteArray &name : stale)
+        removeTree(destFd, name.constData());
+}
+
+// Folders below one root, each part opened without following links and kept
+// open for the files that follow. Folders that it makes are remembered so that a
+// failed run can take them away again.
+class FolderWalker
+{
+public:
+    explicit FolderWalker(int rootFd) : m_root(rootFd) {}
+    ~FolderWalker()
+    {
+        for (const int fd : std::as_const(m_fds))
+            ::close(fd);
+    }
+    FolderWalker(const FolderWalker &) = delete;
+    FolderWalker &operator=(const FolderWalker &) = delete;
+
+    // The folder named by the first `count` parts, made when missing and `create`
+    // is set; -1 with errno set when it cannot be had (ELOOP or ENOTDIR: a link or
+    // a file stands where a folder belongs). failedAt names the part that failed.
+    int open(const QByteArrayList &parts, qsizetype count, bool create, QByteArray *failedAt = nullptr)
+    {
+        int fd = m_root;
+        QByteArray path;
+        for (qsizetype i = 0; i < count; ++i) {
+            if (i > 0)
+                path += '/';
+            path += parts.at(i);
+            if (const auto it = m_fds.constFind(path); it != m_fds.cend()) {
+                fd = *it;
+                continue;
+            }
+            int next = openat(fd, parts.at(i).constData(), kDirFlags);
+            if (next < 0 && errno == ENOENT && create) {
+                const bool made = mkdirat(fd, parts.at(i).constData(), 0777) == 0;
+                if (made)
+                    m_created.push_back(path);
+                if (made || errno == EEXIST)
+                    next = openat(fd, parts.at(i).constData(), kDirFlags);
+            }
+            if (next < 0) {
+                const int error = errno;
+                if (failedAt)
+                    *failedAt = path;
+                errno = error;
+                return -1;
+            }
+            m_fds.insert(path, next);
+            fd = next;
+        }
+        return fd;
+    }
+
+    // Removes the folders this walker made, newest first, where they are empty.
+    void removeCreated()
+    {
+        for (auto it = m_created.crbegin(); it != m_created.crend(); ++it) {
+            const QByteArray &path = *it;
+            const qsizetype slash = path.lastIndexOf('/');
+            const QByteArray parent = slash < 0 ? QByteArray() : path.left(slash);
+            const int parentFd = parent.isEmpty() ? m_root : m_fds.value(parent, -1);
+            if (const auto own = m_fds.find(path); own != m_fds.end()) {
+                ::close(*own);
+                m_fds.erase(own);
+            }
+            if (parentFd >= 0)
+                unlinkat(parentFd, path.mid(slash + 1).constData(), AT_REMOVEDIR);
+        }
+        m_created.clear();
+    }
+
+private:
+    int m_root;
+    QHash<QByteArray, int> m_fds;
+    std::vector<QByteArray> m_created;
+};
+
+struct PlannedEntry
+{
+    zip_uint64_t index = 0;
+    QByteArrayList parts;
+    QByteArray path;  // parts joined by "/"
+    bool directory = false;
+    bool stored = false;
+    quint64 size = 0;
+    bool hasMtime = false;
+    time_t mtime = 0;
+    QByteArray password;
+    bool write = true;  // false: the file exists and is kept
+};
+
+QByteArray methodName(zip_int32_t method)
+{
+    switch (method) {
+    case ZIP_CM_STORE:
+        return QByteArrayLiteral("Stored");
+    case ZIP_CM_DEFLATE:
+        return QByteArrayLiteral("Defl:N");
+    case ZIP_CM_DEFLATE64:
+        return QByteArrayLiteral("Def64");
+    case ZIP_CM_BZIP2:
+        return QByteArrayLiteral("BZip2");
+    case ZIP_CM_LZMA:
+        return QByteArrayLiteral("LZMA");
+    case ZIP_CM_XZ:
+        return QByteArrayLiteral("XZ");
+    default:
+        return QByteArrayLiteral("Unk:") + QByteArray::number(method);
+    }
+}
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+class Run
+{
+public:
+    Run(const ExtractionLimits &limits, const ExtractionOptions &options, ExtractionCallbacks &callbacks)
+        : m_limits(limits), m_options(options), m_cb(callbacks)
+    {
+    }
+
+    ExtractionResult run(const QString &zipPath, const QString &destination)
+    {
+        print("Archive:  " + QFile::encodeName(zipPath) + '\n');
+        ExtractionResult result = open(zipPath);
+        if (result.ok())
+            result = m_options.listOnly ? list() : extract(destination);
+        if (!result.ok())
+            print("error:  " + result.message.toUtf8() + '\n');
+        return result;
+    }
+
+private:
+    void print(const QByteArray &line) { m_cb.print(line); }
+
+    ExtractionResult open(const QString &zipPath)
+    {
+        const QByteArray path = QFile::encodeName(zipPath);
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return failure(Status::CannotOpen, QStringLiteral("cannot open %1: %2").arg(zipPath, errnoText(errno)));
+        struct stat st;
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return failure(Status::NotAnArchive, QStringLiteral("%1 is no file").arg(zipPath));
+        }
+        m_archiveSize = quint64(st.st_size);
+        FILE *file = fdopen(fd, "rb");
+        if (!file) {
+            ::close(fd);
+            return failure(Status::CannotOpen, QStringLiteral("cannot open %1: %2").arg(zipPath, errnoText(errno)));
+        }
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t *source = zip_source_filep_create(file, 0, -1, &error);
+        if (!source) {
+            std::fclose(file);
+            const QString message = QString::fromUtf8(zip_error_strerror(&error));
+            zip_error_fini(&error);
+            return failure(Status::CannotOpen, message);
+        }
+        // Without CHECKCONS, duplicate names and headers that disagree pass. With
+        // it, libzip 1.7 also refuses archives whose local headers carry a size
+        // next to a data descriptor (libarchive, "cmake -E tar", writes those).
+        zip_t *archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+        if (!archive) {
+            zip_source_free(source);
+            const int code = zip_error_code_zip(&error);
+            const QString message = QString::fromUtf8(zip_error_strerror(&error));
+            zip_error_fini(&error);
+            if (code == ZIP_ER_NOZIP)
+                return failure(Status::NotAnArchive, QStringLiteral("%1 is no zip archive").arg(zipPath));
+            return failure(Status::Damaged, QStringLiteral("%1: %2").arg(zipPath, message));
+        }
+        zip_error_fini(&error);
+        m_archive.reset(archive);
+        const zip_int64_t count = zip_get_num_entries(archive, 0);
+        if (count < 0)
+            return failure(Status::Damaged, QStringLiteral("%1: unreadable directory").arg(zipPath));
+        if (count > m_limits.maxEntries)
+            return failure(Status::Refused, QStringLiteral("%1 has %2 entries, more than %3")
+                                                .arg(zipPath).arg(count).arg(m_limits.maxEntries));
+        m_count = zip_uint64_t(count);
+        return {};
+    }
+
+    ExtractionResult stat(zip_uint64_t index, zip_stat_t &st)
+    {
+        zip_stat_init(&st);
+        constexpr zip_uint64_t kNeeded = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
+                                         ZIP_STAT_ENCRYPTION_METHOD;
+        if (zip_stat_index(m_archive.get(), index, 0, &st) != 0 || (st.valid & kNeeded) != kNeeded || !st.name)
+            return failure(Status::Damaged, QStringLiteral("entry %1 cannot be read").arg(index));
+        return {};
+    }
+
+    ExtractionResult list()
+    {
+        ExtractionResult result;
+        for (zip_uint64_t i = 0; i < m_count; ++i) {
+            zip_stat_t st;
+            if (const ExtractionResult bad = stat(i, st); !bad.ok())
+                return bad;
+            ListingEntry entry;
+            entry.name = QByteArray(st.name);
+            if (!m_options.include.isEmpty() && !matchesAny(m_options.include, entry.name))
+                continue;
+            if (matchesAny(m_options.exclude, entry.name))
+                continue;
+            entry.size = st.size;
+            entry.compressedSize = st.comp_size;
+            entry.factor = st.size > 0 && st.comp_size <= st.size
+                               ? int(100 - (st.comp_size * 100 + st.size / 2) / st.size)
+                               : 0;
+            if (st.valid & ZIP_STAT_MTIME)
+                entry.modified = QDateTime::fromSecsSinceEpoch(qint64(st.mtime));
+            entry.method = methodName(st.comp_method);
+            entry.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
+            entry.encrypted = st.encryption_method != ZIP_EM_NONE;
+            m_cb.listing(entry);
+            ++result.filesWritten;
+        }
+        return result;
+    }
+
+    // Decides, from the central directory alone, what every entry becomes.
+    ExtractionResult plan()
+    {
+        quint64 compressedSum = 0;
+        quint64 declaredSum = 0;
+        QHash<QByteArray, bool> paths;  // path -> is a folder
+        QSet<QByteArray> folders;        // every folder that a file needs
+        for (zip_uint64_t i = 0; i < m_count; ++i) {
+            zip_stat_t st;
+            if (const ExtractionResult bad = stat(i, st); !bad.ok())
+                return bad;
+            const QByteArray name(st.name);
+            if (!addChecked(compressedSum, st.comp_size))
+                return failure(Status::Refused, QStringLiteral("compressed sizes overflow"));
+
+            if (!m_options.include.isEmpty() && !matchesAny(m_options.include, name))
+                continue;
+            if (matchesAny(m_options.exclude, name))
+                continue;
+
+            EntryName checked = checkEntryName(name);
+            if (!checked.ok)
+                return failure(Status::Refused, QStringLiteral("%1: %2").arg(text(name), checked.reason));
+            if (checked.parts.first().startsWith(ArchiveExtractor::stagingPrefix()))
+                return failure(Status::Refused, QStringLiteral("%1: reserved name").arg(text(name)));
+
+            PlannedEntry entry;
+            entry.index = i;
+            entry.directory = checked.directory;
+            zip_uint8_t opsys = 0;
+            zip_uint32_t attributes = 0;
+            if (zip_file_get_external_attributes(m_archive.get(), i, 0, &opsys, &attributes) == 0 &&
+                opsys == ZIP_OPSYS_UNIX) {
+                const mode_t type = mode_t(attributes >> 16) & S_IFMT;
+                if (type == S_IFLNK)
+                    return failure(Status::Refused, QStringLiteral("%1: symbolic link").arg(text(name)));
+                if (type != 0 && type != S_IFREG && type != S_IFDIR)
+                    return failure(Status::Refused, QStringLiteral("%1: special file").arg(text(name)));
+                if (type == S_IFDIR)
+                    entry.directory = true;
+            }
+            if (entry.directory) {
+                if (st.size != 0)
+                    return failure(Status::Refused, QStringLiteral("%1: folder entry with data").arg(text(name)));
+                if (!m_options.keepPaths)
+                    continue;
+            } else {
+                if (!zip_compression_method_supported(st.comp_method, 0))
+                    return failure(Status::Refused, QStringLiteral("%1: unsupported compression method %2")
+                                                        .arg(text(name)).arg(st.comp_method));
+                if (st.encryption_method != ZIP_EM_NONE) {
+                    if (!zip_encryption_method_supported(st.encryption_method, 0))
+                        return failure(Status::Refused, QStringLiteral("%1: unsupported encryption").arg(text(name)));
+                    entry.password = m_cb.password("Enter password for: ", name);
+                    if (entry.password.isEmpty())
+                        return failure(Status::Refused,
+                                       QStringLiteral("%1: encrypted, and no password was given").arg(text(name)));
+                }
+                if (!addChecked(declaredSum, st.size))
+                    return failure(Status::Refused, QStringLiteral("declared sizes overflow"));
+            }
+            entry.parts = m_options.keepPaths ? checked.parts : QByteArrayList{checked.parts.last()};
+            entry.path = entry.parts.join('/');
+            entry.stored = st.comp_method == ZIP_CM_STORE;
+            entry.size = st.size;
+            entry.hasMtime = (st.valid & ZIP_STAT_MTIME) != 0;
+            entry.mtime = st.mtime;
+
+            // Within the archive, a name is a file or a folder, never both.
+            if (const auto seen = paths.constFind(entry.path); seen != paths.cend()) {
+                if (!entry.directory || !*seen)
+                    return failure(Status::Refused, QStringLiteral("%1: named twice").arg(text(entry.path)));
+                continue;
+            }
+            if (!entry.directory && folders.contains(entry.path))
+                return failure(Status::Refused, QStringLiteral("%1: both a file and a folder").arg(text(entry.path)));
+            QByteArray prefix;
+            const qsizetype folderParts = entry.directory ? entry.parts.size() : entry.parts.size() - 1;
+            for (qsizetype p = 0; p < folderParts; ++p) {
+                if (p > 0)
+                    prefix += '/';
+                prefix += entry.parts.at(p);
+                if (paths.value(prefix, true) == false)
+                    return failure(Status::Refused, QStringLiteral("%1: both a file and a folder").arg(text(prefix)));
+                folders.insert(prefix);
+            }
+            paths.insert(entry.path, entry.directory);
+            m_plan.push_back(std::move(entry));
+        }
+
+        // Entries that share their data are the tell of an archive built to unpack
+        // to far more than it holds: their compressed sizes add up past its end.
+        if (compressedSum > m_archiveSize)
+            return failure(Status::Refused, QStringLiteral("entries overlap: %1 compressed bytes in an archive of %2")
+                                                .arg(compressedSum).arg(m_archiveSize));
+        if (declaredSum > m_limits.maxTotalSize)
+            return failure(Status::Refused, QStringLiteral("the archive unpacks to %1 bytes, more than %2")
+                                                .arg(declaredSum).arg(m_limits.maxTotalSize));
+        if (declaredSum > m_limits.ratioFloor && declaredSum / std::max<quint64>(m_archiveSize, 1) > m_limits.maxRatio)
+            return failure(Status::Refused, QStringLiteral("the archive unpacks to %1 bytes from %2")
+                                                .arg(declaredSum).arg(m_archiveSize));
+        return {};
+    }
+
+    // Looks at what the destination holds where each entry goes, and asks about
+    // existing files. Nothing is created here.
+    ExtractionResult inspect(FolderWalker &dest)
+    {
+        bool replaceNone = false;
+        quint64 toWrite = 0;
+        for (PlannedEntry &entry : m_plan) {
+            const qsizetype folderParts = entry.directory ? entry.parts.size() : entry.parts.size() - 1;
+            QByteArray failedAt;
+            const int parentFd = dest.open(entry.parts, folderParts, false, &failedAt);
+            if (parentFd < 0) {
+                const int error = errno;
+                if (error == ENOENT) {
+                    // The folder is new, and so is everything below it.
+                    toWrite += entry.directory ? 0 : entry.size;
+                    continue;
+                }
+                if (error == ELOOP || error == ENOTDIR)
+                    return failure(Status::Conflict,
+                                   QStringLiteral("%1 is a link or a file, not a folder").arg(text(failedAt)));
+                return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(failedAt), errnoText(error)));
+            }
+            if (entry.directory)
+                continue;
+            struct stat st;
+            if (fstatat(parentFd, entry.parts.last().constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno == ENOENT) {
+                    toWrite += entry.size;
+                    continue;
+                }
+                return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
+            }
+            if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+                return failure(Status::Conflict, QStringLiteral("%1 exists and is no file").arg(text(entry.path)));
+            if (m_options.overwrite) {
+                entry.write = true;
+            } else if (m_options.promptOverwrite && !replaceNone) {
+                const int answer = m_cb.replace(entry.path);
+                entry.write = answer == ExtractionCallbacks::kReplaceYes;
+                replaceNone = answer == ExtractionCallbacks::kReplaceNone;
+            } else {
+                entry.write = false;
+            }
+            if (entry.write)
+                toWrite += entry.size;
+            else
+                print(" skipping: " + entry.path + '\n');
+        }
+        m_bytesToWrite = toWrite;
+        return {};
+    }
+
+    ExtractionResult unpackOne(const PlannedEntry &entry, FolderWalker &staging, std::vector<char> &buffer)
+    {
+        const int parentFd = staging.open(entry.parts, entry.parts.size() - 1, true);
+        if (parentFd < 0)
+            return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
+        Fd out(openat(parentFd, entry.parts.last().constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0666));
+        if (!out.valid())
+            return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
+
+        zip_t *archive = m_archive.get();
+        ZipFile in(entry.password.isEmpty()
+                       ? zip_fopen_index(archive, entry.index, 0)
+                       : zip_fopen_index_encrypted(archive, entry.index, 0, entry.password.constData()));
+        if (!in)
+            return failure(Status::Damaged,
+                           QStringLiteral("%1: %2").arg(text(entry.path), QString::fromUtf8(zip_strerror(archive))));
+        // libzip checks the CRC and the length only once a read returns 0, and does
+        // not stop an entry at its declared size: both are on us.
+        quint64 total = 0;
+        for (;;) {
+            const zip_int64_t n = zip_fread(in.get(), buffer.data(), buffer.size());
+            if (n < 0)
+                return failure(Status::Damaged, QStringLiteral("%1: %2").arg(
+                                                    text(entry.path), QString::fromUtf8(zip_file_strerror(in.get()))));
+            if (n == 0)
+                break;
+            total += quint64(n);
+            if (total > entry.size)
+                return failure(Status::Damaged, QStringLiteral("%1: longer than its declared %2 bytes")
+                                                    .arg(text(entry.path)).arg(entry.size));
+            if (!writeAll(out.get(), buffer.data(), size_t(n)))
+                return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
+        }
+        if (total != entry.size)
+            return failure(Status::Damaged, QStringLiteral("%1: %2 bytes where %3 were declared")
+                                                .arg(text(entry.path)).arg(total).arg(entry.size));
+        const int closed = zip_fclose(in.release());
+        if (closed != 0)
+            return failure(Status::Damaged, QStringLiteral("%1: %2").arg(text(entry.path), zipErrorText(closed)));
+        if (entry.hasMtime) {
+            const timespec times[2] = {{0, UTIME_NOW}, {entry.mtime, 0}};
+            futimens(out.get(), times);
+        }
+        if (!out.close())
+            return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
+        print((entry.stored ? " extracting: " : "  inflating: ") + entry.path + '\n');
+        return {};
+    }
+
+    struct Moved
+    {
+        int folderFd;
+        QByteArray name;
+        QByteArray backup;  // where the replaced file waits in the staging folder, if one was replaced
+    };
+
+    // Puts the unpacked files in place. On failure everything moved so far is
+    // taken back and the replaced files return.
+    ExtractionResult moveIntoPlace(FolderWalker &dest, FolderWalker &staging, int stagingFd, int &written)
+    {
+        std::vector<Moved> moved;
+        auto rollBack = [&](const ExtractionResult &why) {
+            for (auto it = moved.crbegin(); it != moved.crend(); ++it) {
+                if (it->backup.isEmpty())
+                    unlinkat(it->folderFd, it->name.constData(), 0);
+                else
+                    renameat(stagingFd, it->backup.constData(), it->folderFd, it->name.constData());
+            }
+            dest.removeCreated();
+            written = 0;
+            return why;
+        };
+        int backups = 0;
+        for (const PlannedEntry &entry : m_plan) {
+            if (!entry.write)
+                continue;
+            const qsizetype folderParts = entry.directory ? entry.parts.size() : entry.parts.size() - 1;
+            QByteArray failedAt;
+            const int folderFd = dest.open(entry.parts, folderParts, true, &failedAt);
+            if (folderFd < 0) {
+                const int error = errno;
+                const Status status = (error == ELOOP || error == ENOTDIR) ? Status::Conflict : Status::WriteFailed;
+                return rollBack(failure(status, QStringLiteral("%1: %2").arg(text(failedAt), errnoText(error))));
+            }
+            if (entry.directory) {
+                print("   creating: " + entry.path + "/\n");
+                continue;
+            }
+            const int stagedFd = staging.open(entry.parts, folderParts, false);
+            if (stagedFd < 0)
+                return rollBack(failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno))));
+            const QByteArray &name = entry.parts.last();
+            Moved move{folderFd, name, {}};
+            struct stat st;
+            if (fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (S_ISDIR(st.st_mode))
+                    return rollBack(failure(Status::Conflict, QStringLiteral("%1 is a folder").arg(text(entry.path))));
+                // A second name for the old file keeps it whole until the run has
+                // succeeded; a file system without hard links gets it moved instead.
+                move.backup = "replaced-" + QByteArray::number(backups++);
+                if (linkat(folderFd, name.constData(), stagingFd, move.backup.constData(), 0) != 0 &&
+                    renameat(folderFd, name.constData(), stagingFd, move.backup.constData()) != 0)
+                    return rollBack(failure(Status::WriteFailed,
+                                            QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno))));
+            }
+            if (renameat(stagedFd, name.constData(), folderFd, name.constData()) != 0) {
+                const int error = errno;
+                if (!move.backup.isEmpty())
+                    renameat(stagingFd, move.backup.constData(), folderFd, name.constData());
+                return rollBack(failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(error))));
+            }
+            moved.push_back(std::move(move));
+            ++written;
+        }
+        return {};
+    }
+
+    ExtractionResult extract(const QString &destination)
+    {
+        if (ExtractionResult planned = plan(); !planned.ok())
+            return planned;
+
+        Fd destFd(::open(QFile::encodeName(destination).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!destFd.valid())
+            return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(destination, errnoText(errno)));
+        removeStaleStaging(destFd.get());
+
+        FolderWalker dest(destFd.get());
+        if (ExtractionResult inspected = inspect(dest); !inspected.ok())
+            return inspected;
+        const QStorageInfo storage(destination);
+        if (storage.isValid() && storage.bytesAvailable() >= 0 && quint64(storage.bytesAvailable()) < m_bytesToWrite)
+            return failure(Status::WriteFailed, QStringLiteral("%1 bytes to write, %2 free in %3")
+                                                    .arg(m_bytesToWrite).arg(storage.bytesAvailable()).arg(destination));
+
+        QByteArray stagingPath =
+            QFile::encodeName(destination) + '/' + ArchiveExtractor::stagingPrefix() + QByteArrayLiteral("XXXXXX");
+        if (!mkdtemp(stagingPath.data()))
+            return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(destination, errnoText(errno)));
+        const QByteArray stagingName = stagingPath.mid(stagingPath.lastIndexOf('/') + 1);
+        ExtractionResult result;
+        {
+            Fd stagingFd(openat(destFd.get(), stagingName.constData(), kDirFlags));
+            if (!stagingFd.valid()) {
+                result = failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(stagingPath), errnoText(errno)));
+            } else {
+                FolderWalker staging(stagingFd.get());
+                std::vector<char> buffer(kReadBufferBytes);
+                for (const PlannedEntry &entry : m_plan) {
+                    if (entry.directory || !entry.write)
+                        continue;
+                    result = unpackOne(entry, staging, buffer);
+                    if (!result.ok())
+                        break;
+                }
+                if (result.ok()) {
+                    int written = 0;
+                    result = moveIntoPlace(dest, staging, stagingFd.get(), written);
+                    result.filesWritten = written;
+                }
+            }
+        }
+        removeTree(destFd.get(), stagingName.constData());
+        return result;
+    }
+
+    const ExtractionLimits &m_limits;
+    const ExtractionOptions &m_options;
+    ExtractionCallbacks &m_cb;
+    ZipArchive m_archive;
+    quint64 m_archiveSize = 0;
+    zip_uint64_t m_count = 0;
+    quint64 m_bytesToWrite = 0;
+    std::vector<PlannedEntry> m_plan;
+};
+
+} // namespace
+
+ExtractionResult ArchiveExtractor::run(const QString &zipPath, const QString &destination,
+                                       const ExtractionOptions &options, ExtractionCallbacks &callbacks) const
+{
+    Run run(m_limits, options, callbacks);
+    return run.run(zipPath, destination);
+}

@@ -1,0 +1,191 @@
+#include "listupdate.h"
+
+#include "core/options.h"
+#include "core/settingsstore.h"
+#include "core/textlines.h"
+
+#include <QSaveFile>
+#include <QScopeGuard>
+
+namespace {
+
+const QByteArray kCatalogueHeader = QByteArrayLiteral("[ValidHeader]");
+const QString kUpdatedPrefix = QStringLiteral("updated: ");
+
+bool hasCatalogueHeader(const QByteArray &data)
+{
+    LineReader lines(data);
+    const auto first = lines.next();
+    return first && *first == kCatalogueHeader;
+}
+
+} // namespace
+
+const QString &ListUpdate::retryTitle()
+{
+    static const QString text = QStringLiteral("Connection Error");
+    return text;
+}
+
+const QString &ListUpdate::retryText()
+{
+    static const QString text = QStringLiteral(
+        "Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
+    return text;
+}
+
+const QString &ListUpdate::successTitle()
+{
+    static const QString text = QStringLiteral("Mod List");
+    return text;
+}
+
+const QString &ListUpdate::successText()
+{
+    static const QString text = QStringLiteral("Mod List updated successfully.");
+    return text;
+}
+
+ListUpdate::ListUpdate(QString programFolder, QString listServer, SettingsStore &settings, HttpFetcher &fetcher,
+                       ListUpdateHooks hooks)
+    : m_programFolder(std::move(programFolder)),
+      m_listServer(std::move(listServer)),
+      m_settings(settings),
+      m_fetcher(fetcher),
+      m_hooks(std::move(hooks)),
+      m_today([] { return QDate::currentDate(); })
+{
+}
+
+QString ListUpdate::archivePath() const
+{
+    return m_programFolder + QStringLiteral("/tempor.zip");
+}
+
+QString ListUpdate::cataloguePath() const
+{
+    return m_programFolder + QStringLiteral("/mods.dat");
+}
+
+QString ListUpdate::catalogueUrl() const
+{
+    return m_listServer + QStringLiteral("/kestrelmoor/modlist/mods.dat");
+}
+
+ListUpdate::Outcome ListUpdate::run(ModListEntry current)
+{
+    Outcome outcome;
+    if (m_running) {
+        outcome.end = Outcome::End::AlreadyRunning;
+        return outcome;
+    }
+    m_running = true;
+    auto done = qScopeGuard([this] { m_running = false; });
+    const auto setBusy = [this](bool busy) {
+        if (m_hooks.setBusy)
+            m_hooks.setBusy(busy);
+    };
+    const auto setButtonEnabled = [this](bool enabled) {
+        if (m_hooks.setButtonEnabled)
+            m_hooks.setButtonEnabled(enabled);
+    };
+
+    setButtonEnabled(false);
+    setBusy(true);
+    // After the first failure the pointer stays normal for the rest of the update.
+    bool busy = true;
+    Step step = Step::FetchArchive;
+    for (;;) {
+        QString error;
+        if (perform(step, current, error)) {
+            if (step == Step::Extract && busy) {
+                setBusy(false);
+                busy = false;
+            }
+            if (step == Step::RebuildTree)
+                break;
+            step = Step(int(step) + 1);
+            continue;
+        }
+        ++outcome.failures;
+        m_lastError = error;
+        if (busy) {
+            setBusy(false);
+            busy = false;
+        }
+        const bool retry = m_hooks.askRetry && m_hooks.askRetry(retryTitle(), retryText());
+        if (!retry) {
+            outcome.end = Outcome::End::Cancelled;
+            outcome.cancelledAt = step;
+            setButtonEnabled(true);
+            return outcome;
+        }
+        // A failed extraction has deleted the archive with it: fetch it again.
+        if (step == Step::Extract)
+            step = Step::FetchArchive;
+    }
+    setButtonEnabled(true);
+    done.dismiss();
+    m_running = false;
+    if (m_hooks.inform)
+        m_hooks.inform(successTitle(), successText());
+    outcome.end = Outcome::End::Updated;
+    return outcome;
+}
+
+bool ListUpdate::perform(Step step, const ModListEntry &current, QString &error)
+{
+    switch (step) {
+    case Step::FetchArchive: {
+        const FetchResult fetched =
+            m_fetcher.fetch(FetchRequest{QUrl(current.archiveUrl.trimmed()), archivePath(), kMaxArchiveBytes});
+        if (!fetched.ok())
+            error = QStringLiteral("%1: %2").arg(current.archiveUrl, fetched.errorText);
+        return fetched.ok();
+    }
+    case Step::FetchCatalogue:
+        return fetchCatalogue(error);
+    case Step::Extract: {
+        const ExtractionResult extracted = m_unzip.unzip_data(archivePath(), m_programFolder + QLatin1Char('/'));
+        if (!extracted.ok())
+            error = extracted.message;
+        return extracted.ok();
+    }
+    case Step::StampDate:
+        if (!m_settings.saveSetting(current.settingsName, Options::kSection, Options::kUpdate, dateStamp(m_today()))) {
+            error = QStringLiteral("the update date of %1 cannot be saved").arg(current.settingsName);
+            return false;
+        }
+        return true;
+    case Step::ShowDate:
+        if (m_hooks.setUpdatedLabel)
+            m_hooks.setUpdatedLabel(kUpdatedPrefix + updateDate(m_settings, current.settingsName, m_today()));
+        return true;
+    case Step::RebuildTree:
+        if (m_hooks.rebuildTree)
+            m_hooks.rebuildTree();
+        return true;
+    }
+    return false;
+}
+
+bool ListUpdate::fetchCatalogue(QString &error)
+{
+    const FetchResult fetched = m_fetcher.fetch(FetchRequest{QUrl(catalogueUrl()), QString(), kMaxCatalogueBytes});
+    if (!fetched.ok()) {
+        error = QStringLiteral("%1: %2").arg(catalogueUrl(), fetched.errorText);
+        return false;
+    }
+    // Anything but a catalogue (an error page sent with 200, for one) would make
+    // the next start fall back to the built-in list.
+    if (!hasCatalogueHeader(fetched.body)) {
+        error = QStringLiteral("%1: no list catalogue").arg(catalogueUrl());
+        return false;
+    }
+    QSaveFile file(cataloguePath());
+    if (!file.open(QIODevice::WriteOnly) || file.write(fetched.body) != fetched.body.size() || !file.commit()) {
+        error = QStringLiteral("%1: %2").arg(cataloguePath(), file.errorString());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,248 @@
+#include "networkfetcher.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSaveFile>
+#include <QScopeGuard>
+
+#include <memory>
+
+namespace {
+
+using Status = FetchResult::Status;
+
+constexpr qint64 kChunkBytes = 64 * 1024;
+
+// The state of one transfer, fed by the reply's signals.
+class Transfer
+{
+public:
+    Transfer(const FetchRequest &request, FetchResult &result, std::chrono::milliseconds stallTimeout)
+        : m_request(request), m_result(result), m_stallTimeout(stallTimeout)
+    {
+    }
+
+    void read(QNetworkReply *reply)
+    {
+        char chunk[kChunkBytes];
+        if (m_draining) {
+            // The rest of an error page: read and dropped, within the same cap.
+            for (qint64 n; (n = reply->read(chunk, sizeof chunk)) > 0;) {
+                m_drained += n;
+                if (m_drained > m_request.maxBytes && !reply->isFinished()) {
+                    m_draining = false;
+                    reply->abort();
+                }
+            }
+            return;
+        }
+        if (!begin(reply))
+            return;
+        for (;;) {
+            const qint64 n = reply->read(chunk, sizeof chunk);
+            if (n <= 0)
+                return;
+            if (m_result.bytesReceived + n > m_request.maxBytes) {
+                fail(reply, Status::TooLarge, QStringLiteral("the answer is longer than %1 bytes").arg(m_request.maxBytes));
+                return;
+            }
+            if (m_file) {
+                if (m_file->write(chunk, n) != n) {
+                    fail(reply, Status::WriteFailed, m_file->errorString());
+                    return;
+                }
+            } else {
+                m_result.body.append(chunk, n);
+            }
+            m_result.bytesReceived += n;
+        }
+    }
+
+    void finish(QNetworkReply *reply)
+    {
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        m_result.httpStatus = status.isValid() ? status.toInt() : 0;
+        if (!m_failed) {
+            const QNetworkReply::NetworkError error = reply->error();
+            if (error == QNetworkReply::NoError)
+                read(reply);
+            else
+                judgeError(reply, error);
+        }
+        if (!m_failed)
+            complete();
+        if (m_failed) {
+            if (m_file)
+                m_file->cancelWriting();
+            m_result.status = m_status;
+            m_result.errorText = m_text;
+            m_result.body.clear();
+        }
+    }
+
+private:
+    // Looks at the answer's head once, before any byte of the body is kept.
+    bool begin(QNetworkReply *reply)
+    {
+        if (m_started)
+            return !m_failed;
+        m_started = true;
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        m_result.httpStatus = status.isValid() ? status.toInt() : 0;
+        if (m_result.httpStatus != 200) {
+            const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+            fail(reply, Status::HttpError,
+                 QStringLiteral("the server answered %1 %2").arg(m_result.httpStatus).arg(reason).trimmed());
+            return false;
+        }
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid()) {
+            m_expected = length.toLongLong();
+            if (m_expected > m_request.maxBytes) {
+                fail(reply, Status::TooLarge, QStringLiteral("the answer is %1 bytes long, more than %2")
+                                                  .arg(m_expected).arg(m_request.maxBytes));
+                return false;
+            }
+        }
+        if (!m_request.saveTo.isEmpty()) {
+            m_file = std::make_unique<QSaveFile>(m_request.saveTo);
+            if (!m_file->open(QIODevice::WriteOnly)) {
+                fail(reply, Status::WriteFailed, QStringLiteral("%1: %2").arg(m_request.saveTo, m_file->errorString()));
+                return false;
+            }
+        } else if (m_expected > 0) {
+            m_result.body.reserve(qsizetype(m_expected));
+        }
+        return true;
+    }
+
+    void judgeError(QNetworkReply *reply, QNetworkReply::NetworkError error)
+    {
+        if (error == QNetworkReply::TooManyRedirectsError || error == QNetworkReply::InsecureRedirectError) {
+            m_failed = true;
+            m_status = Status::NetworkError;
+            m_text = reply->errorString();
+            return;
+        }
+        // An error answer with an empty body never reached begin().
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (!m_started && status.isValid() && status.toInt() != 200) {
+            begin(reply);
+            return;
+        }
+        m_failed = true;
+        if (error == QNetworkReply::OperationCanceledError) {
+            // Not our abort (that sets m_failed first): the transfer timeout.
+            m_status = Status::TimedOut;
+            m_text = QStringLiteral("no data from the server for %1 ms").arg(m_stallTimeout.count());
+        } else if (m_started && error == QNetworkReply::RemoteHostClosedError) {
+            m_status = Status::Incomplete;
+            m_text = QStringLiteral("the connection closed after %1 bytes of %2")
+                         .arg(m_result.bytesReceived)
+                         .arg(m_expected >= 0 ? QString::number(m_expected) : QStringLiteral("an unknown length"));
+        } else {
+            m_status = Status::NetworkError;
+            m_text = reply->errorString();
+        }
+    }
+
+    void complete()
+    {
+        if (m_expected >= 0 && m_result.bytesReceived != m_expected) {
+            m_failed = true;
+            m_status = Status::Incomplete;
+            m_text = QStringLiteral("%1 bytes arrived where %2 were announced").arg(m_result.bytesReceived).arg(m_expected);
+            return;
+        }
+        if (m_file) {
+            if (!m_file->commit()) {
+                m_failed = true;
+                m_status = Status::WriteFailed;
+                m_text = QStringLiteral("%1: %2").arg(m_request.saveTo, m_file->errorString());
+                return;
+            }
+            m_result.savedTo = m_request.saveTo;
+        }
+        m_result.status = Status::Ok;
+    }
+
+    void fail(QNetworkReply *reply, Status status, const QString &text)
+    {
+        m_failed = true;
+        m_status = status;
+        m_text = text;
+        if (reply->isFinished())
+            return;
+        // Qt takes a second error on a reply that has one (an error status) for an
+        // internal fault: such a reply runs out instead.
+        if (reply->error() == QNetworkReply::NoError) {
+            reply->abort();
+        } else {
+            m_draining = true;
+            read(reply);
+        }
+    }
+
+    const FetchRequest &m_request;
+    FetchResult &m_result;
+    std::chrono::milliseconds m_stallTimeout;
+    std::unique_ptr<QSaveFile> m_file;
+    qint64 m_expected = -1;
+    bool m_started = false;
+    bool m_failed = false;
+    bool m_draining = false;
+    qint64 m_drained = 0;
+    Status m_status = Status::NetworkError;
+    QString m_text;
+};
+
+} // namespace
+
+NetworkFetcher::NetworkFetcher() : NetworkFetcher(Settings{}) {}
+
+NetworkFetcher::NetworkFetcher(Settings settings)
+    : m_settings(settings), m_manager(std::make_unique<QNetworkAccessManager>())
+{
+}
+
+NetworkFetcher::~NetworkFetcher() = default;
+
+FetchResult NetworkFetcher::fetch(const FetchRequest &request)
+{
+    FetchResult result;
+    if (m_busy) {
+        result.status = Status::Busy;
+        result.errorText = QStringLiteral("another transfer is still going on");
+        return result;
+    }
+    const QString scheme = request.url.scheme().toLower();
+    if (!request.url.isValid() || request.url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        result.status = Status::BadAddress;
+        result.errorText = QStringLiteral("not a web address: %1").arg(request.url.toString());
+        return result;
+    }
+    m_busy = true;
+    const auto idle = qScopeGuard([this] { m_busy = false; });
+
+    QNetworkRequest http(request.url);
+    http.setTransferTimeout(int(m_settings.stallTimeout.count()));
+    http.setMaximumRedirectsAllowed(m_settings.maxRedirects);
+    http.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Bytes exactly as the server keeps them, and a Content-Length that counts them.
+    http.setRawHeader("Accept-Encoding", "identity");
+
+    Transfer transfer(request, result, m_settings.stallTimeout);
+    std::unique_ptr<QNetworkReply> reply(m_manager->get(http));
+    reply->setReadBufferSize(m_settings.readBufferBytes);
+    QEventLoop loop;
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] { transfer.read(reply.get()); });
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    reply->disconnect(&loop);
+    transfer.finish(reply.get());
+    return result;
+}
