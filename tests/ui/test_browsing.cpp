@@ -6,6 +6,7 @@
 #include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "ui/main/frm_main.h"
+#include "ui/windows/frm_fav.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
+#include <QTreeView>
 
 namespace {
 
@@ -117,6 +119,23 @@ TEST_F(BrowsingTest, NavigationButtonsAndKeysDriveTheView)
     auto *text1 = w.findChild<QLineEdit *>(QStringLiteral("Text1"));
     EXPECT_TRUE(text1->hasFocus());
     EXPECT_EQ(text1->selectedText(), text1->text());
+}
+
+TEST_F(BrowsingTest, KeysForFavouritesAndTheRemoteControl)
+{
+    frm_main &w = start();
+    auto *tree = w.treeView();
+    tree->expandAll();
+    tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+    QTest::keyClick(tree, Qt::Key_Return);
+    QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(favourites.favcount(), 1);
+    EXPECT_EQ(favourites.row(0).name, QStringLiteral("Big maps"));
+    EXPECT_EQ(favourites.row(0).url, QStringLiteral("http://a/2"));
+
+    QTest::keyClick(&w, Qt::Key_B, Qt::ControlModifier);
+    ASSERT_NE(w.remoteControl(), nullptr);
+    EXPECT_TRUE(w.remoteControl()->isVisible());
 }
 
 TEST_F(BrowsingTest, MinimiseHidesToTheTrayAndTheIconBringsItBack)

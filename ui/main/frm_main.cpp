@@ -184,6 +184,10 @@ void frm_main::buildControls()
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &frm_main::focusAddress);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), &frm_main::Command6_Click);
     addShortcut(QKeySequence(Qt::Key_F11), &frm_main::full_Click);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), &frm_main::addfav_Click);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_U), &frm_main::Command3_Click);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), &frm_main::info_Click);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &frm_main::Command8_Click);
 
     // The tray icon's popup menu.
     m_trayMenu = new QMenu(tr("traymenu"), this);
