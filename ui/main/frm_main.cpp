@@ -174,6 +174,9 @@ void frm_main::buildControls()
     // Keys a browser user expects, beside the buttons.
     auto addShortcut = [this](const QKeySequence &keys, void (frm_main::*slot)()) {
         auto *shortcut = new QShortcut(keys, this);
+        // Only while the focus is in this window: a tool window of ours (the find
+        // dialog) keeps its own Escape and Enter.
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, slot);
     };
     addShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), &frm_main::Command1_Click);

@@ -203,6 +203,17 @@ void frm_full::resizeEvent(QResizeEvent *event)
     Form_Resize();
 }
 
+void frm_full::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Some window managers do not maximise a window without a frame: cover the
+    // screen's work area ourselves, which a maximised window would do anyway.
+    if (isMaximized() && screen() && geometry() != screen()->availableGeometry()) {
+        setGeometry(screen()->availableGeometry());
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
 void frm_full::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
