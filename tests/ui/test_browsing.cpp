@@ -1,3 +1,4 @@
+#include "support/mainfakes.h"
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
 #include "support/faketray.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-class BrowsingTest : public ::testing::Test
+class BrowsingTest : public ::testing::Test, protected MainFakes
 {
 protected:
     void SetUp() override
@@ -32,8 +33,7 @@ protected:
 
     frm_main &start()
     {
-        window = std::make_unique<frm_main>(MainContext{dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/"),
-                                                        &settings, &messages, &views, &shell, &tray, &favourites});
+        window = std::make_unique<frm_main>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
         window->Form_Load();
         QTest::qWait(20);
         return *window;
@@ -44,12 +44,6 @@ protected:
     QAction *menuEntry(const char *name) { return window->trayMenu()->findChild<QAction *>(QString::fromLatin1(name)); }
 
     TempFolder dir;
-    MemorySettingsStore settings;
-    FakeMessages messages;
-    FakeWebViewFactory views;
-    FakeShell shell;
-    FakeTray tray;
-    Favourites favourites;
     std::unique_ptr<frm_main> window;
 };
 

@@ -1,6 +1,7 @@
 #include "core/favourites.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
+#include "support/mainfakes.h"
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
 #include "support/faketray.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-class FavouritesWiringTest : public ::testing::Test
+class FavouritesWiringTest : public ::testing::Test, protected MainFakes
 {
 protected:
     void SetUp() override
@@ -35,8 +36,7 @@ protected:
     frm_main &start()
     {
         window = std::make_unique<frm_main>(
-            MainContext{dir.path(), QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://s/"), &settings,
-                        &messages, &views, &shell, &tray, &favourites});
+            context(dir.path(), QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://s/")));
         window->Form_Load();
         QTest::qWait(20);
         return *window;
@@ -52,12 +52,6 @@ protected:
     void press(const char *name) { window->findChild<QToolButton *>(QString::fromLatin1(name))->click(); }
 
     TempFolder dir;
-    MemorySettingsStore settings;
-    FakeMessages messages;
-    FakeWebViewFactory views;
-    FakeShell shell;
-    FakeTray tray;
-    Favourites favourites;
     std::unique_ptr<frm_main> window;
 };
 

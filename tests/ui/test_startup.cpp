@@ -1,6 +1,7 @@
 #include "core/options.h"
 #include "core/favourites.h"
 #include "core/settingsstore.h"
+#include "support/mainfakes.h"
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
 #include "support/faketray.h"
@@ -38,7 +39,7 @@ QByteArray catalogue(std::initializer_list<std::array<const char *, 5>> rows)
 }
 
 // A program folder, a settings store and the fakes around one main window.
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public ::testing::Test, protected MainFakes
 {
 protected:
     void SetUp() override
@@ -55,7 +56,7 @@ protected:
     frm_main &start()
     {
         window = std::make_unique<frm_main>(
-            MainContext{dir.path(), kServer, kSite, &settings, &messages, &views, &shell, &tray, &favourites});
+            context(dir.path(), kServer, kSite));
         window->Form_Load();
         QCoreApplication::processEvents();
         QTest::qWait(20); // Timer1
@@ -80,12 +81,6 @@ protected:
     }
 
     TempFolder dir;
-    MemorySettingsStore settings;
-    FakeMessages messages;
-    FakeWebViewFactory views;
-    FakeShell shell;
-    FakeTray tray;
-    Favourites favourites;
     std::unique_ptr<frm_main> window;
 };
 

@@ -2,6 +2,7 @@
 #include "core/modtreemodel.h"
 #include "core/favourites.h"
 #include "core/settingsstore.h"
+#include "support/mainfakes.h"
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
 #include "support/faketray.h"
@@ -243,14 +244,8 @@ TEST(FindInMainWindow, SelectsWithoutOpeningThePageOrChangingTheLastNode)
     dir.write(QStringLiteral("defmodlist.dat"), kArenas);
     dir.write(QStringLiteral("mods.dat"), crlfLines({"[ValidHeader]", "Quake2", "defmodlist.dat", "http://x/q2.zip",
                                                      "q2modlist", "welcome.htm"}));
-    MemorySettingsStore settings;
-    FakeMessages messages;
-    FakeWebViewFactory views;
-    FakeShell shell;
-    FakeTray tray;
-    Favourites favourites;
-    frm_main main(MainContext{dir.path(), QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://site.test/"),
-                              &settings, &messages, &views, &shell, &tray, &favourites});
+    MainFakes fakes;
+    frm_main main(fakes.context(dir.path(), QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://site.test/")));
     main.Form_Load();
     QTest::qWait(20);
     ASSERT_EQ(main.treeModel().tree().count(), 4);
@@ -260,7 +255,7 @@ TEST(FindInMainWindow, SelectsWithoutOpeningThePageOrChangingTheLastNode)
     tree->expand(big.parent());
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(big).center());
     ASSERT_EQ(main.lastNode(), 3);
-    const QStringList pagesBefore = views.views.first()->navigations;
+    const QStringList pagesBefore = fakes.views.views.first()->navigations;
 
     auto *find = new frm_find(tree, main.treeModel(), &main);
     find->show();
@@ -269,5 +264,5 @@ TEST(FindInMainWindow, SelectsWithoutOpeningThePageOrChangingTheLastNode)
 
     EXPECT_EQ(tree->currentIndex().data().toString(), QStringLiteral("Arena One"));
     EXPECT_EQ(main.lastNode(), 3);
-    EXPECT_EQ(views.views.first()->navigations, pagesBefore);
+    EXPECT_EQ(fakes.views.views.first()->navigations, pagesBefore);
 }

@@ -406,14 +406,7 @@ void frm_main::Form_Resize()
     const double H = (height() + frameExtra.height()) * tpp;
     const double SB = statusBar()->height() * tpp;
     m_layout.resize(W, H, SB);
-    for (auto it = m_layout.rects().cbegin(); it != m_layout.rects().cend(); ++it) {
-        QWidget *w = m_controls.value(it.key());
-        if (!w)
-            continue;
-        const QRectF &r = *it;
-        w->setGeometry(qRound(r.left() / tpp), qRound(r.top() / tpp), qRound(r.width() / tpp),
-                       qRound(r.height() / tpp));
-    }
+    placeControls(m_layout.rects(), m_controls, tpp);
     fitLabels();
 }
 

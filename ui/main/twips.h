@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QGuiApplication>
+#include <QHash>
+#include <QRectF>
 #include <QScreen>
 #include <QWidget>
 
@@ -11,4 +13,17 @@ inline double twipsPerPixel(const QWidget *widget)
     const QScreen *s = widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
     const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
     return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+// Places each named control at its rectangle given in twips.
+inline void placeControls(const QHash<QString, QRectF> &twipsRects, const QHash<QString, QWidget *> &controls,
+                          double tpp)
+{
+    for (auto it = twipsRects.cbegin(); it != twipsRects.cend(); ++it) {
+        if (QWidget *w = controls.value(it.key())) {
+            const QRectF &r = *it;
+            w->setGeometry(qRound(r.left() / tpp), qRound(r.top() / tpp), qRound(r.width() / tpp),
+                           qRound(r.height() / tpp));
+        }
+    }
 }

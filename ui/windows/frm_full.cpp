@@ -229,14 +229,7 @@ void frm_full::Form_Resize()
     const double tpp = twipsPerPixel(this);
     // No border: the outer size is the inner size.
     m_layout.resize(width() * tpp, height() * tpp);
-    for (auto it = m_layout.rects().cbegin(); it != m_layout.rects().cend(); ++it) {
-        QWidget *w = m_controls.value(it.key());
-        if (!w)
-            continue;
-        const QRectF &r = *it;
-        w->setGeometry(qRound(r.left() / tpp), qRound(r.top() / tpp), qRound(r.width() / tpp),
-                       qRound(r.height() / tpp));
-    }
+    placeControls(m_layout.rects(), m_controls, tpp);
 }
 
 void frm_full::closeEvent(QCloseEvent *event)
