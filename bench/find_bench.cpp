@@ -1,8 +1,9 @@
-// Times loading a 100,000-link mod list into the tree model and 1,000 presses of
-// the find dialog's "Find next" on it, beside `wc -l` on the same file in the
-// same run. Prints each figure, the baseline and the ratio.
+// Times loading a 100,000-link and a 1,000,000-link mod list into the tree model,
+// beside `wc -l` on the same file in the same run, with the memory the load
+// takes against the file's size; then 1,000 presses of the find dialog's "Find
+// next" on the smaller list. Prints each figure, the baseline and the ratio.
 //
-// Usage: find_bench [links]   (default 100000)
+// Usage: find_bench [links [large links]]   (default 100000 1000000; 0 skips the large list)
 
 #include "core/modlistloader.h"
 #include "core/modtreemodel.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -87,6 +89,27 @@ double timeMs(const std::function<void()> &work)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
+// A field of /proc/self/status in bytes, -1 where there is none.
+qint64 statusBytes(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// Starts a new peak (VmHWM) at the present resident size.
+bool resetPeakMemory()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
 double wcLines(const QString &path, QByteArray *output)
 {
     return timeMs([&] {
@@ -156,6 +179,55 @@ double findPresses(QTreeView &view, const ModTreeModel &model, int links, bool f
     return worst;
 }
 
+// Loads the list at `path` into `model` kRuns times, interleaved with `wc -l`
+// on it so that both see the same machine, and prints the medians, the ratio
+// and the memory of the first load into an empty model.
+void timeLoad(const QString &path, const QString &folder, ModTreeModel &model, qint64 fileSize)
+{
+    model.setTree(ModTree());
+    const bool peakKnown = resetPeakMemory();
+    const qint64 before = statusBytes("VmRSS");
+    const double firstLoad = timeMs([&] {
+        ModTree tree;
+        loadModList(path, folder, tree, {});
+        model.setTree(std::move(tree));
+    });
+    const qint64 peak = statusBytes("VmHWM");
+    const qint64 after = statusBytes("VmRSS");
+
+    std::vector<double> wcTimes, loadTimes, readTimes, parseTimes, resetTimes;
+    QByteArray wcOutput;
+    for (int run = 0; run < kRuns; ++run) {
+        wcTimes.push_back(wcLines(path, &wcOutput));
+        loadTimes.push_back(timeMs([&] {
+            ModTree tree;
+            loadModList(path, folder, tree, [] { std::fprintf(stderr, "bad list\n"); });
+            model.setTree(std::move(tree));
+        }));
+        PageBuffer file;
+        readTimes.push_back(timeMs([&] { readWholeFile(path, kMaxModListBytes, file); }));
+        ModTree tree;
+        parseTimes.push_back(timeMs([&] { parseModList(std::move(file), tree); }));
+        resetTimes.push_back(timeMs([&] { model.setTree(std::move(tree)); }));
+    }
+    const double wc = median(wcTimes);
+    const double load = median(loadTimes);
+    std::printf("wc -l: %.2f ms (median of %d; it counted %s lines)\n", wc, kRuns,
+                wcOutput.split(' ').value(0).constData());
+    std::printf("load into the tree model: %.2f ms (median of %d), %d nodes\n", load, kRuns, model.tree().count());
+    std::printf("  of which: read %.2f ms, parse %.2f ms, model reset %.2f ms\n", median(readTimes),
+                median(parseTimes), median(resetTimes));
+    std::printf("  ratio %.2f x wc -l (target: at most 3); the first load took %.2f ms\n", load / wc, firstLoad);
+    if (peakKnown && before >= 0 && peak >= 0 && after >= 0) {
+        std::printf("  memory of a load into an empty model: peak %.1f MB, kept %.1f MB, file %.1f MB: "
+                    "%.2f x the file's size (target: at most 2)\n",
+                    double(peak - before) / 1e6, double(after - before) / 1e6, double(fileSize) / 1e6,
+                    double(peak - before) / double(fileSize));
+    } else {
+        std::printf("  memory: not measurable here (no /proc/self/clear_refs)\n");
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -164,6 +236,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int links = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
+    const int largeLinks = argc > 2 ? std::max(0, atoi(argv[2])) : 1000000;
 
     QTemporaryDir dir;
     const QString grouped = dir.filePath(QStringLiteral("q2modlist.dat"));
@@ -186,30 +259,28 @@ int main(int argc, char **argv)
     view.show();
     QCoreApplication::processEvents();
 
-    // The baseline and the load, interleaved so that both see the same machine.
-    std::vector<double> wcTimes, loadTimes, readTimes, parseTimes, resetTimes;
-    QByteArray wcOutput;
-    for (int run = 0; run < kRuns; ++run) {
-        wcTimes.push_back(wcLines(grouped, &wcOutput));
-        loadTimes.push_back(timeMs([&] {
-            ModTree tree;
-            loadModList(grouped, dir.path(), tree, [] { std::fprintf(stderr, "bad list\n"); });
-            model.setTree(std::move(tree));
-        }));
-        FileRead file;
-        readTimes.push_back(timeMs([&] { file = readWholeFile(grouped, kMaxModListBytes); }));
-        ModTree tree;
-        parseTimes.push_back(timeMs([&] { parseModList(file.data, tree); }));
-        resetTimes.push_back(timeMs([&] { model.setTree(std::move(tree)); }));
+    timeLoad(grouped, dir.path(), model, list.size());
+    std::printf("the same links with each folder's links scattered:\n");
+    timeLoad(scattered, dir.path(), model, QFileInfo(scattered).size());
+    if (largeLinks > 0) {
+        const QString large = dir.filePath(QStringLiteral("large.dat"));
+        qint64 largeSize = 0;
+        {
+            const QByteArray largeList = makeList(largeLinks, false);
+            largeSize = largeList.size();
+            if (!writeFile(large, largeList)) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(large));
+                return 1;
+            }
+        }
+        std::printf("list: %d links in %d folders, %.1f MB\n", largeLinks, kFolders, double(largeSize) / 1e6);
+        timeLoad(large, dir.path(), model, largeSize);
+        QFile::remove(large);
+        model.setTree(ModTree());
     }
-    const double wc = median(wcTimes);
-    const double load = median(loadTimes);
-    std::printf("wc -l: %.2f ms (median of %d; it counted %s lines)\n", wc, kRuns,
-                wcOutput.split(' ').value(0).constData());
-    std::printf("load into the tree model: %.2f ms (median of %d), %d nodes\n", load, kRuns, model.tree().count());
-    std::printf("  of which: read %.2f ms, parse %.2f ms, model reset %.2f ms\n", median(readTimes),
-                median(parseTimes), median(resetTimes));
-    std::printf("  ratio %.2f x wc -l (target: at most 3)\n", load / wc);
+    ModTree first;
+    loadModList(grouped, dir.path(), first, {});
+    model.setTree(std::move(first));
 
     std::printf("find on the list grouped by folder, folders closed:\n");
     const double groupedClosed = findPresses(view, model, links, false);

@@ -30,5 +30,7 @@ ModListLoad loadModList(const QString &filename, const QString &programFolder, M
                         const std::function<void()> &badListWarning);
 
 // Parses mod list bytes that already passed the header check into the tree.
-// Exposed for the tests and the benchmark.
+// Exposed for the tests and the benchmark. Returns the number of link lines
+// that added no node.
 int parseModList(QByteArray data, ModTree &tree);
+int parseModList(PageBuffer data, ModTree &tree);

@@ -2,6 +2,11 @@
 
 #include "textlines.h"
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+
 namespace {
 
 // The number N when text is exactly "a" followed by N in canonical decimal.
@@ -33,16 +38,83 @@ bool isAscii(QByteArrayView bytes)
 
 } // namespace
 
+ModTree::ModTree(ModTree &&other) noexcept
+{
+    *this = std::move(other);
+}
+
+ModTree &ModTree::operator=(ModTree &&other) noexcept
+{
+    if (this == &other)
+        return *this;
+    m_source = std::exchange(other.m_source, QByteArray());
+    m_sourceBuffer = std::move(other.m_sourceBuffer);
+    m_folders = std::exchange(other.m_folders, {});
+    m_linkBlock = std::move(other.m_linkBlock);
+    m_linkCount = std::exchange(other.m_linkCount, 0);
+    m_firstChild = std::exchange(other.m_firstChild, {});
+    m_indexed = std::exchange(other.m_indexed, true);
+    m_folderByBytes = std::exchange(other.m_folderByBytes, {});
+    m_folderByText = std::exchange(other.m_folderByText, {});
+    m_linkKeysTakenByFolders = std::exchange(other.m_linkKeysTakenByFolders, {});
+    m_lastCounter = std::exchange(other.m_lastCounter, 0);
+    m_anyLink = std::exchange(other.m_anyLink, false);
+    m_lastParent = std::exchange(other.m_lastParent, Span());
+    m_lastParentFolder = std::exchange(other.m_lastParentFolder, kNoNode);
+    return *this;
+}
+
 void ModTree::reset(QByteArray source)
 {
     m_folderByBytes.clear();
     m_folderByText.clear();
     m_linkKeysTakenByFolders.clear();
     m_folders.clear();
-    m_links.clear();
+    m_linkBlock = PageBuffer();
+    m_linkCount = 0;
+    m_firstChild.clear();
+    m_indexed = true;
     m_source = std::move(source);
+    m_sourceBuffer = PageBuffer();
     m_lastCounter = 0;
     m_anyLink = false;
+    m_lastParent = Span();
+    m_lastParentFolder = kNoNode;
+}
+
+void ModTree::reset(PageBuffer source)
+{
+    reset(QByteArray());
+    m_sourceBuffer = std::move(source);
+    if (!m_sourceBuffer.isNull())
+        m_source = QByteArray::fromRawData(m_sourceBuffer.data(), m_sourceBuffer.size());
+}
+
+void ModTree::reserveLinks(qsizetype links)
+{
+    if (links > linkCapacity())
+        moveLinksToBlockFor(links); // on failure addLink grows the block step by step
+}
+
+bool ModTree::moveLinksToBlockFor(qsizetype links)
+{
+    PageBuffer block = PageBuffer::allocate(links * kBytesPerLink);
+    if (block.isNull())
+        return false;
+    if (m_linkCount > 0)
+        std::memcpy(block.data(), m_linkBlock.data(), size_t(m_linkCount) * sizeof(Link));
+    m_linkBlock = std::move(block);
+    m_indexed = false;
+    return true;
+}
+
+bool ModTree::hasLinkWithCounter(quint32 counter) const
+{
+    for (qsizetype i = 0; i < m_linkCount; ++i) {
+        if (link(i).counter == counter)
+            return true;
+    }
+    return false;
 }
 
 bool ModTree::addFolder(Span line)
@@ -53,17 +125,16 @@ bool ModTree::addFolder(Span line)
     quint32 number = 0;
     if (linkKeyNumber(key, &number)) {
         // A link with that key already exists: the folder's key is in use.
-        for (const Link &link : m_links) {
-            if (link.counter == number)
-                return false;
-        }
+        if (hasLinkWithCounter(number))
+            return false;
         m_linkKeysTakenByFolders.insert(number, true);
     }
     const auto index = quint32(m_folders.size());
-    m_folders.push_back(Folder{line, {}});
+    m_folders.push_back(Folder{line, 0});
     m_folderByBytes.insert(key, index);
     if (!isAscii(key))
         m_folderByText.insert(decodeText(key), index);
+    m_indexed = false;
     return true;
 }
 
@@ -83,29 +154,58 @@ int ModTree::findFolder(QByteArrayView parentBytes) const
 
 bool ModTree::addLink(Span parent, quint32 counter, Span name, Span url)
 {
-    const int folder = findFolder(bytes(parent));
-    if (folder == kNoNode)
-        return false;
+    const QByteArrayView parentBytes = bytes(parent);
+    int folder = m_lastParentFolder;
+    // A folder once found stays the answer for the same bytes: a later folder
+    // with the same key or text is refused.
+    if (folder == kNoNode || parent.length != m_lastParent.length
+        || std::memcmp(parentBytes.data(), m_source.constData() + m_lastParent.offset, parent.length) != 0) {
+        folder = findFolder(parentBytes);
+        if (folder == kNoNode)
+            return false;
+        m_lastParent = parent;
+        m_lastParentFolder = folder;
+    }
     if (m_linkKeysTakenByFolders.contains(counter))
         return false;
-    if (m_anyLink && counter <= m_lastCounter) {
-        // Counters normally only grow; anything else must be checked for reuse.
-        for (const Link &link : m_links) {
-            if (link.counter == counter)
-                return false;
-        }
-    }
-    Folder &f = m_folders[size_t(folder)];
-    m_links.push_back(Link{name, url, counter, quint32(folder), quint32(f.children.size())});
-    f.children.push_back(quint32(m_links.size() - 1));
+    // Counters normally only grow; anything else must be checked for reuse.
+    if (m_anyLink && counter <= m_lastCounter && hasLinkWithCounter(counter))
+        return false;
+    if (m_linkCount == linkCapacity() && !moveLinksToBlockFor(std::max<qsizetype>(16, m_linkCount * 2)))
+        return false;
+    new (m_linkBlock.data() + m_linkCount * qsizetype(sizeof(Link))) Link{name, url, counter, quint32(folder)};
+    ++m_linkCount;
+    ++m_folders[size_t(folder)].childCount;
+    m_indexed = false;
     m_lastCounter = std::max(m_lastCounter, counter);
     m_anyLink = true;
     return true;
 }
 
+void ModTree::ensureIndexed() const
+{
+    if (m_indexed)
+        return;
+    // A counting sort: each folder's list starts where the lists before it end,
+    // and the links, taken in order, fill their folder's list from its start.
+    m_firstChild.resize(m_folders.size());
+    quint32 start = 0;
+    for (size_t f = 0; f < m_folders.size(); ++f) {
+        m_firstChild[f] = start;
+        start += m_folders[f].childCount;
+    }
+    if (m_linkCount > 0) {
+        std::vector<quint32> next = m_firstChild;
+        auto *lists = reinterpret_cast<quint32 *>(m_linkBlock.data() + m_linkCount * qsizetype(sizeof(Link)));
+        for (qsizetype i = 0; i < m_linkCount; ++i)
+            lists[next[link(i).folder]++] = quint32(i);
+    }
+    m_indexed = true;
+}
+
 int ModTree::parent(int node) const
 {
-    return isLink(node) ? int(m_links[size_t(node - folderCount())].folder) : kNoNode;
+    return isLink(node) ? int(link(node - folderCount()).folder) : kNoNode;
 }
 
 QByteArrayView ModTree::textBytes(int node) const
@@ -113,7 +213,7 @@ QByteArrayView ModTree::textBytes(int node) const
     if (!isValid(node))
         return {};
     if (isLink(node))
-        return bytes(m_links[size_t(node - folderCount())].name);
+        return bytes(link(node - folderCount()).name);
     return bytes(m_folders[size_t(node)].line);
 }
 
@@ -127,7 +227,7 @@ QString ModTree::key(int node) const
     if (!isValid(node))
         return {};
     if (isLink(node))
-        return QStringLiteral("a") + QString::number(m_links[size_t(node - folderCount())].counter);
+        return QStringLiteral("a") + QString::number(link(node - folderCount()).counter);
     return text(node);
 }
 
@@ -135,29 +235,35 @@ QString ModTree::tag(int node) const
 {
     if (!isLink(node))
         return {};
-    return decodeText(bytes(m_links[size_t(node - folderCount())].url));
+    return decodeText(bytes(link(node - folderCount()).url));
 }
 
 int ModTree::childCount(int folder) const
 {
     if (folder < 0 || folder >= folderCount())
         return 0;
-    return int(m_folders[size_t(folder)].children.size());
+    return int(m_folders[size_t(folder)].childCount);
 }
 
 int ModTree::child(int folder, int row) const
 {
-    if (folder < 0 || folder >= folderCount())
+    if (row < 0 || row >= childCount(folder))
         return kNoNode;
-    const auto &children = m_folders[size_t(folder)].children;
-    if (row < 0 || size_t(row) >= children.size())
-        return kNoNode;
-    return folderCount() + int(children[size_t(row)]);
+    ensureIndexed();
+    return folderCount() + int(children()[m_firstChild[size_t(folder)] + quint32(row)]);
 }
 
 int ModTree::row(int node) const
 {
     if (!isValid(node))
         return -1;
-    return isLink(node) ? int(m_links[size_t(node - folderCount())].row) : node;
+    if (!isLink(node))
+        return node;
+    // A folder's list holds its links in order of addition, so a search finds one.
+    ensureIndexed();
+    const quint32 index = quint32(node - folderCount());
+    const quint32 folder = link(index).folder;
+    const quint32 *first = children() + m_firstChild[folder];
+    const quint32 *last = first + m_folders[folder].childCount;
+    return int(std::lower_bound(first, last, index) - first);
 }

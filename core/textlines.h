@@ -6,6 +6,47 @@
 
 #include <optional>
 
+// An owned block of bytes for large data that is written once and then read:
+// a whole file, or the index built over it. A block of a couple of megabytes or
+// more lives in anonymous memory aligned to 2 MB and marked for transparent huge
+// pages, where the system offers them: touching fresh memory a 4 KB page at a
+// time costs far more than the bytes themselves. Smaller blocks, and systems
+// without that, use plain allocation. Fresh contents are unspecified.
+class PageBuffer final
+{
+public:
+    PageBuffer() = default;
+    PageBuffer(PageBuffer &&other) noexcept;
+    PageBuffer &operator=(PageBuffer &&other) noexcept;
+    PageBuffer(const PageBuffer &) = delete;
+    PageBuffer &operator=(const PageBuffer &) = delete;
+    ~PageBuffer();
+
+    // A block of `size` bytes, or a null block when the memory is not to be had.
+    static PageBuffer allocate(qsizetype size);
+
+    // Changes the size, keeping the bytes up to the smaller of the two sizes.
+    // Shrinking never moves the bytes; growing may. Returns false, leaving the
+    // block as it was, when the memory is not to be had.
+    bool resize(qsizetype size);
+
+    bool isNull() const { return m_data == nullptr; }
+    char *data() { return m_data; }
+    const char *data() const { return m_data; }
+    qsizetype size() const { return m_size; }
+    // Bytes that can be used without moving the block.
+    qsizetype capacity() const { return m_capacity; }
+
+private:
+    void release();
+
+    char *m_data = nullptr;
+    qsizetype m_size = 0;
+    qsizetype m_capacity = 0;
+    // Length of the mapping behind m_data, 0 when m_data came from malloc.
+    qsizetype m_mapped = 0;
+};
+
 // Line-wise reading of the program's text files. A line ends at CR LF, at a lone
 // LF or at a lone CR; the last line may lack its terminator. The reader works on
 // a byte buffer and hands out views into it, so a large file is never copied.
@@ -37,4 +78,9 @@ struct FileRead
     QByteArray data;
 };
 
+// Reads a whole file that is at most maxBytes long. A file that grows while it
+// is read is read to its new end, and counts as too large past maxBytes.
 FileRead readWholeFile(const QString &path, qint64 maxBytes);
+// The same into a PageBuffer sized to the file, for files that may be large.
+// Memory that cannot be had makes the file TooLarge; `out` is null unless Ok.
+FileRead::Status readWholeFile(const QString &path, qint64 maxBytes, PageBuffer &out);

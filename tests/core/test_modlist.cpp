@@ -105,6 +105,11 @@ TEST(ModList, SectionsAndRecordCutting)
         {"lone LF and no final line end",
          "[ValidHeader]\nA\n---\nA?x?u\nA?y?v",
          {"A|A||", "x|a1|u|A", "y|a2|v|A"}},
+        {"a lone CR ends a link line; the ? after it belong to the next line",
+         "[ValidHeader]\r\nA\r\n\r\n---\r\nA?x\r?y?z\r\nA?b?c",
+         {"A|A||", "|||", "y|a2|z|", "b|a3|c|A"}},
+        {"a line end right after the second ?", "[ValidHeader]\nA\n---\nA?x?\nA??",
+         {"A|A||", "x|a1||A", "|a2||A"}},
     };
     for (const Row &row : rows)
         EXPECT_EQ(describe(loadList(row.file).tree), row.nodes) << row.name;
@@ -221,4 +226,98 @@ TEST(ModList, LargeListKeepsEveryLink)
     EXPECT_EQ(tree.text(last), QStringLiteral("Mod 99999"));
     EXPECT_EQ(tree.text(tree.parent(last)), QStringLiteral("Folder 49"));
     EXPECT_EQ(tree.childCount(49), links / 50);
+
+    // The same list read from disk, where it takes the large-file path, gives
+    // the same tree; every link sits under its folder in file order.
+    TempFolder dir;
+    dir.write(QStringLiteral("q2modlist.dat"), file);
+    ModTree loaded;
+    const ModListLoad result = loadModList(dir.file(QStringLiteral("q2modlist.dat")), dir.path(), loaded, {});
+    EXPECT_EQ(result.linesSkipped, 0);
+    ASSERT_EQ(loaded.count(), tree.count());
+    for (int f = 0; f < 50; ++f) {
+        ASSERT_EQ(loaded.childCount(f), links / 50);
+        for (int row = 0; row < links / 50; ++row) {
+            const int node = loaded.child(f, row);
+            ASSERT_EQ(node, 50 + row * 50 + f) << f << ' ' << row;
+            ASSERT_EQ(loaded.parent(node), f);
+            ASSERT_EQ(loaded.row(node), row);
+            ASSERT_EQ(loaded.textBytes(node), tree.textBytes(node));
+        }
+    }
+    EXPECT_EQ(loaded.tag(last), QStringLiteral("http://example.test/mods/99999.htm"));
+}
+
+TEST(ModList, FieldsOfEveryLengthSurviveEveryLineEnd)
+{
+    // Lines of every length from 4 to 84 bytes put each "?" and line end at
+    // every position within a block of the line scan.
+    for (const char *end : {"\r\n", "\n", "\r"}) {
+        QByteArray file = QByteArray("[ValidHeader]") + end + "F" + end + "---" + end;
+        QStringList nodes{"F|F||"};
+        int counter = 0;
+        for (int nameLength = 0; nameLength <= 40; ++nameLength) {
+            for (int urlLength : {0, 1, 15, 16, 17, 40}) {
+                const QByteArray name(nameLength, 'n');
+                const QByteArray url = QByteArray(urlLength, 'u');
+                file += "F?" + name + '?' + url + end;
+                nodes.append(QString::fromLatin1(name) + QStringLiteral("|a") + QString::number(++counter) + u'|' +
+                             QString::fromLatin1(url) + QStringLiteral("|F"));
+            }
+        }
+        file += "F?last?no line end";
+        nodes.append(QStringLiteral("last|a") + QString::number(++counter) + QStringLiteral("|no line end|F"));
+        EXPECT_EQ(describe(loadList(file).tree), nodes) << QByteArray(end).toHex().constData();
+    }
+}
+
+TEST(ModTree, ChildListsFollowEveryAddition)
+{
+    ModTree tree;
+    tree.reset(QByteArray("AB?x?y?z"));
+    const ModTree::Span a{0, 1}, b{1, 1}, x{3, 1}, y{5, 1}, z{7, 1};
+    ASSERT_TRUE(tree.addFolder(a));
+    ASSERT_TRUE(tree.addFolder(b));
+    tree.reserveLinks(1); // later links outgrow the room
+    ASSERT_TRUE(tree.addLink(a, 1, x, y));
+    EXPECT_EQ(tree.child(0, 0), 2);
+    ASSERT_TRUE(tree.addLink(b, 2, y, z));
+    ASSERT_TRUE(tree.addLink(a, 3, z, x));
+    EXPECT_EQ(tree.child(0, 1), 4);
+    EXPECT_EQ(tree.child(1, 0), 3);
+    EXPECT_EQ(tree.row(4), 1);
+    EXPECT_EQ(tree.child(0, 2), ModTree::kNoNode);
+    for (quint32 counter = 4; counter < 40; ++counter)
+        ASSERT_TRUE(tree.addLink(b, counter, x, z));
+    EXPECT_EQ(tree.childCount(1), 37);
+    EXPECT_EQ(tree.child(1, 36), tree.count() - 1);
+    EXPECT_EQ(tree.row(tree.count() - 1), 36);
+    EXPECT_EQ(tree.key(tree.count() - 1), QStringLiteral("a39"));
+    EXPECT_EQ(tree.text(2), QStringLiteral("x"));
+    EXPECT_EQ(tree.tag(2), QStringLiteral("y"));
+    // A reused counter or an unknown folder adds nothing.
+    EXPECT_FALSE(tree.addLink(a, 2, x, y));
+    EXPECT_FALSE(tree.addLink(x, 100, x, y));
+    EXPECT_EQ(tree.linkCount(), 39);
+}
+
+TEST(ModTree, AMovedTreeKeepsItsTextsAndLeavesAnEmptyOne)
+{
+    TempFolder dir;
+    dir.write(QStringLiteral("q2modlist.dat"), kExample);
+    ModTree loaded;
+    loadModList(dir.file(QStringLiteral("q2modlist.dat")), dir.path(), loaded, {});
+    const QStringList nodes = describe(loaded);
+    ASSERT_EQ(nodes.size(), 4);
+
+    ModTree moved = std::move(loaded);
+    EXPECT_EQ(loaded.count(), 0);
+    EXPECT_EQ(loaded.childCount(0), 0);
+    EXPECT_EQ(loaded.text(0), QString());
+    EXPECT_EQ(describe(moved), nodes);
+
+    ModTreeModel model;
+    model.setTree(std::move(moved));
+    EXPECT_EQ(describe(model.tree()), nodes);
+    EXPECT_EQ(model.index(0, 0, model.index(1, 0)).data().toString(), QStringLiteral("Arena pack"));
 }

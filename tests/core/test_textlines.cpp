@@ -62,3 +62,128 @@ TEST(ReadWholeFile, ReportsMissingUnreadableAndTooLarge)
     EXPECT_EQ(ok.data, "12345");
     EXPECT_EQ(readWholeFile(dir.file(QStringLiteral("small")), 4).status, FileRead::Status::TooLarge);
 }
+
+namespace {
+
+char patternByte(qsizetype i)
+{
+    return char((i * 7 + i / 4096) % 251);
+}
+
+bool holdsPattern(const PageBuffer &buffer, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        if (buffer.data()[i] != patternByte(i))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(PageBuffer, KeepsItsBytesThroughResizesAndMoves)
+{
+    constexpr qsizetype kMB = qsizetype(1) << 20;
+    struct Row
+    {
+        const char *name;
+        qsizetype size;
+    } rows[] = {
+        {"empty", 0},
+        {"one byte", 1},
+        {"a few pages", 3 * 4096 + 5},
+        {"just under a huge page", 2 * kMB - 1},
+        {"one huge page", 2 * kMB},
+        {"huge page and a short tail", 3 * kMB + 17},
+        {"several huge pages, rounded up", 9 * kMB - 4096},
+    };
+    for (const Row &row : rows) {
+        PageBuffer buffer = PageBuffer::allocate(row.size);
+        ASSERT_FALSE(buffer.isNull()) << row.name;
+        EXPECT_EQ(buffer.size(), row.size) << row.name;
+        EXPECT_GE(buffer.capacity(), row.size) << row.name;
+        for (qsizetype i = 0; i < row.size; ++i)
+            buffer.data()[i] = patternByte(i);
+
+        // Growing past the capacity moves the bytes, intact; the new room is usable.
+        const qsizetype grown = buffer.capacity() + 3 * kMB;
+        ASSERT_TRUE(buffer.resize(grown)) << row.name;
+        EXPECT_EQ(buffer.size(), grown) << row.name;
+        EXPECT_TRUE(holdsPattern(buffer, row.size)) << row.name;
+        buffer.data()[grown - 1] = 'x';
+
+        // Shrinking leaves the bytes where they are.
+        const char *before = buffer.data();
+        ASSERT_TRUE(buffer.resize(row.size / 2)) << row.name;
+        EXPECT_EQ(buffer.data(), before) << row.name;
+        EXPECT_TRUE(holdsPattern(buffer, row.size / 2)) << row.name;
+
+        PageBuffer moved = std::move(buffer);
+        EXPECT_TRUE(buffer.isNull()) << row.name;
+        EXPECT_EQ(buffer.size(), 0) << row.name;
+        EXPECT_EQ(moved.data(), before) << row.name;
+        buffer = std::move(moved);
+        EXPECT_EQ(buffer.data(), before) << row.name;
+        EXPECT_TRUE(holdsPattern(buffer, row.size / 2)) << row.name;
+    }
+    EXPECT_TRUE(PageBuffer::allocate(-1).isNull());
+    EXPECT_FALSE(PageBuffer::allocate(1).resize(-1));
+}
+
+TEST(ReadWholeFile, IntoAPageBuffer)
+{
+    TempFolder dir;
+    QByteArray large(5 * 1024 * 1024 + 123, Qt::Uninitialized);
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = patternByte(i);
+    dir.write(QStringLiteral("large"), large);
+    dir.write(QStringLiteral("small"), "12345");
+    dir.write(QStringLiteral("empty"), "");
+
+    struct Row
+    {
+        const char *name;
+        QString path;
+        qint64 maxBytes;
+        FileRead::Status status;
+        QByteArray data;
+    } rows[] = {
+        {"missing", dir.file(QStringLiteral("none")), 10, FileRead::Status::Missing, {}},
+        {"a folder is no file", dir.path(), 10, FileRead::Status::Unreadable, {}},
+        {"exactly the cap", dir.file(QStringLiteral("small")), 5, FileRead::Status::Ok, "12345"},
+        {"one byte over the cap", dir.file(QStringLiteral("small")), 4, FileRead::Status::TooLarge, {}},
+        {"empty file", dir.file(QStringLiteral("empty")), 10, FileRead::Status::Ok, ""},
+        {"several megabytes", dir.file(QStringLiteral("large")), large.size(), FileRead::Status::Ok, large},
+    };
+    for (const Row &row : rows) {
+        PageBuffer out = PageBuffer::allocate(3); // replaced whatever the outcome
+        EXPECT_EQ(readWholeFile(row.path, row.maxBytes, out), row.status) << row.name;
+        EXPECT_EQ(out.isNull(), row.status != FileRead::Status::Ok) << row.name;
+        if (row.status == FileRead::Status::Ok) {
+            EXPECT_EQ(QByteArrayView(out.data(), out.size()), row.data) << row.name;
+        }
+    }
+}
+
+#ifdef Q_OS_LINUX
+// A file that holds more than its size said when it was opened is read to its
+// end, as one that grows while it is read; past the cap it is too large.
+// /proc reports a size of 0 for files that have text.
+TEST(ReadWholeFile, ReadsOnPastTheSizeReportedAtOpening)
+{
+    const QString status = QStringLiteral("/proc/self/status");
+    const FileRead bytes = readWholeFile(status, 1 << 20);
+    EXPECT_EQ(bytes.status, FileRead::Status::Ok);
+    EXPECT_TRUE(bytes.data.startsWith("Name:"));
+    EXPECT_GT(bytes.data.size(), 100);
+
+    PageBuffer buffer;
+    EXPECT_EQ(readWholeFile(status, 1 << 20, buffer), FileRead::Status::Ok);
+    EXPECT_TRUE(QByteArrayView(buffer.data(), buffer.size()).startsWith("Name:"));
+    EXPECT_GT(buffer.size(), 100);
+
+    EXPECT_EQ(readWholeFile(status, 16).status, FileRead::Status::TooLarge);
+    EXPECT_EQ(readWholeFile(status, 16, buffer), FileRead::Status::TooLarge);
+    EXPECT_TRUE(buffer.isNull());
+}
+#endif
