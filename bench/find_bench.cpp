@@ -6,6 +6,7 @@
 // Usage: find_bench [links [large links]]   (default 100000 1000000; 0 skips the large list)
 
 #include "core/modlistloader.h"
+#include "core/modtreefilter.h"
 #include "core/modtreemodel.h"
 #include "core/textlines.h"
 #include "ui/main/treeicons.h"
@@ -230,6 +231,76 @@ void timeLoad(const QString &path, const QString &folder, ModTreeModel &model, q
 
 } // namespace
 
+// The filter field on the list now in `model`: the filtered model built for a
+// text, alone and with a tree view opening every shown folder, beside `wc -l`.
+void filterBench(ModTreeModel &model, double wc)
+{
+    ModTreeFilter filter;
+    filter.setSourceModel(&model);
+    TreeIconModel icons;
+    icons.setSourceModel(&filter);
+    QTreeView view;
+    view.setHeaderHidden(true);
+    view.setUniformRowHeights(true);
+    view.setModel(&icons);
+    view.resize(300, 500);
+    view.show();
+    QCoreApplication::processEvents();
+
+    struct Scenario
+    {
+        const char *what;
+        QString text;
+    };
+    const Scenario scenarios[] = {
+        {"1 char \"a\"", QStringLiteral("a")},
+        {"3 chars \"rai\"", QStringLiteral("rai")},
+        {"non-ASCII \"CAF\u00c9\"", QStringLiteral("CAF\u00C9")},
+        {"no match", QStringLiteral("no such mod")},
+    };
+    std::printf("filter the %d-link list (wc -l: %.2f ms):\n", model.tree().linkCount(), wc);
+    for (const Scenario &s : scenarios) {
+        std::vector<double> modelTimes, viewTimes;
+        for (int run = 0; run < kRuns; ++run) {
+            filter.setFilterText(QString());
+            view.setModel(nullptr);
+            modelTimes.push_back(timeMs([&] { filter.setFilterText(s.text); }));
+            filter.setFilterText(QString());
+            view.setModel(&icons);
+            QCoreApplication::processEvents();
+            viewTimes.push_back(timeMs([&] {
+                filter.setFilterText(s.text);
+                view.expandAll();
+                view.viewport()->repaint();
+            }));
+        }
+        const double m = median(modelTimes);
+        const double v = median(viewTimes);
+        std::printf("  %-22s %6d links: model %6.2f ms (%.2f x wc -l), with the view opened and painted %6.2f ms "
+                    "(%.2f x wc -l)\n",
+                    (QByteArray(s.what) + ':').constData(), filter.shownLinkCount(), m, m / wc, v, v / wc);
+    }
+
+    // Typing a word key by key: the slowest keystroke counts.
+    const QString word = QStringLiteral("railgun");
+    std::vector<double> slowest;
+    for (int run = 0; run < kRuns; ++run) {
+        filter.setFilterText(QString());
+        QCoreApplication::processEvents();
+        double worst = 0;
+        for (int n = 1; n <= word.size(); ++n) {
+            worst = std::max(worst, timeMs([&] {
+                filter.setFilterText(word.left(n));
+                view.expandAll();
+                view.viewport()->repaint();
+            }));
+        }
+        slowest.push_back(worst);
+    }
+    std::printf("  typing \"railgun\" key by key, slowest key with the view: %.2f ms (%.2f x wc -l)\n",
+                median(slowest), median(slowest) / wc);
+}
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -300,5 +371,7 @@ int main(int argc, char **argv)
     std::printf("slowest 1,000 presses (target: under 50 ms): grouped %.2f / %.2f ms, scattered %.2f / %.2f ms "
                 "(folders closed / open)\n",
                 groupedClosed, groupedOpen, scatteredClosed, scatteredOpen);
+
+    filterBench(model, wc);
     return 0;
 }

@@ -42,3 +42,29 @@ TEST(MainLayout, TooSmallKeepsLastSizesButStillPlacesTheRightEdgeButtons)
     EXPECT_DOUBLE_EQ(layout.rect(QStringLiteral("full")).left(), 3000 - 615 - 220);
     EXPECT_DOUBLE_EQ(layout.rect(QStringLiteral("Command9")).left(), 3000 - 615 - 220 - 615 + 10);
 }
+
+TEST(MainLayout, TheFilterFieldTakesTheTopOfTheTreesArea)
+{
+    MainLayout design;
+    EXPECT_EQ(design.rect(QStringLiteral("filter")), QRectF(30, 465, 2415, MainLayout::kFilterHeight));
+    EXPECT_EQ(design.rect(QStringLiteral("tree")),
+              QRectF(30, 465 + MainLayout::kFilterHeight + MainLayout::kFilterGap, 2415,
+                     4995 - MainLayout::kFilterHeight - MainLayout::kFilterGap));
+
+    const double SB = 330;
+    MainLayout layout;
+    layout.resize(12000, 9000, SB);
+    // The area the rules give the tree, less the field and the gap.
+    const double area = (9000 - 600 - 320 - SB) - 400 - 315 - 200;
+    const double cut = MainLayout::kFilterHeight + MainLayout::kFilterGap;
+    EXPECT_EQ(layout.rect(QStringLiteral("filter")), QRectF(30, 465, 2415, MainLayout::kFilterHeight));
+    EXPECT_EQ(layout.rect(QStringLiteral("tree")), QRectF(30, 465 + cut, 2415, area - cut));
+
+    // Too short for field and tree: the tree keeps its last height, the field its place.
+    layout.resize(12000, 2200, SB);
+    EXPECT_EQ(layout.rect(QStringLiteral("tree")), QRectF(30, 465 + cut, 2415, area - cut));
+    EXPECT_EQ(layout.rect(QStringLiteral("filter")), QRectF(30, 465, 2415, MainLayout::kFilterHeight));
+    // And it follows the window again once there is room.
+    layout.resize(12000, 8400, SB);
+    EXPECT_DOUBLE_EQ(layout.rect(QStringLiteral("tree")).height(), area - cut - 600);
+}

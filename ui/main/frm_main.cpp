@@ -87,6 +87,16 @@ void frm_main::buildControls()
     m_label2 = new QLabel(kUpdatedPrefix + QStringLiteral("Unknown"), m_client);
     m_label2->setFont(small);
 
+    // Created before the tree, so that Tab goes from the field into the tree.
+    m_filter = new QLineEdit(m_client);
+    m_filter->setPlaceholderText(tr("Filter mods"));
+    m_filter->setAccessibleName(tr("Filter mods"));
+    m_filter->setToolTip(tr("Shows only the mods whose name contains this text (Ctrl+K)"));
+    m_filter->setClearButtonEnabled(true);
+    connect(m_filter, &QLineEdit::textChanged, this, &frm_main::filter_Change);
+    // Esc clears the field; Down and Enter go on into the tree.
+    m_filter->installEventFilter(this);
+
     m_tree = new QTreeView(m_client);
     m_tree->setHeaderHidden(true);
     m_tree->setUniformRowHeights(true);
@@ -98,9 +108,13 @@ void frm_main::buildControls()
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         treePalette.setColor(QPalette::Inactive, role, treePalette.color(QPalette::Active, role));
     m_tree->setPalette(treePalette);
+    m_filterModel = new ModTreeFilter(this);
+    m_filterModel->setSourceModel(&m_model);
     m_iconModel = new TreeIconModel(this);
-    m_iconModel->setSourceModel(&m_model);
+    m_iconModel->setSourceModel(m_filterModel);
     m_tree->setModel(m_iconModel);
+    // After the view's own reset: a new tree under a filter shows its matches opened.
+    connect(m_filterModel, &QAbstractItemModel::modelReset, this, &frm_main::showFilteredTree);
     connect(m_tree, &QTreeView::clicked, this, &frm_main::tree_NodeClick);
     // Enter on a node does what a click does, for keyboard users.
     m_tree->installEventFilter(this);
@@ -186,6 +200,7 @@ void frm_main::buildControls()
     addShortcut(QKeySequence(Qt::Key_Escape), &frm_main::Command7_Click);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &frm_main::focusAddress);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), &frm_main::Command6_Click);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), &frm_main::focusFilter);
     addShortcut(QKeySequence(Qt::Key_F11), &frm_main::full_Click);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), &frm_main::addfav_Click);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_U), &frm_main::Command3_Click);
@@ -209,7 +224,7 @@ void frm_main::buildControls()
 
     const std::pair<const char *, QWidget *> named[] = {
         {"Label1", m_label1}, {"Label2", m_label2}, {"tree", m_tree}, {"modc", m_modc},
-        {"Text1", m_text1},   {"prog", m_prog},     {"web", m_web},
+        {"Text1", m_text1},   {"prog", m_prog},     {"web", m_web},   {"filter", m_filter},
     };
     for (const auto &[name, widget] : named) {
         widget->setObjectName(QString::fromLatin1(name));
@@ -342,9 +357,82 @@ void frm_main::navigateMain(const QString &url)
     m_web->navigate(url);
 }
 
+int frm_main::nodeOfRow(const QModelIndex &viewIndex) const
+{
+    return m_filterModel->nodeOf(m_iconModel->mapToSource(viewIndex));
+}
+
+QModelIndex frm_main::rowOfNode(int node) const
+{
+    return m_iconModel->mapFromSource(m_filterModel->indexOfNode(node));
+}
+
+void frm_main::filter_Change(const QString &text)
+{
+    // The node the user is on, or else the one opened last, is kept current and
+    // in sight whenever it is shown.
+    int current = nodeOfRow(m_tree->currentIndex());
+    if (current == ModTree::kNoNode)
+        current = lastNode();
+    if (!m_filterModel->isFiltering() && !text.isEmpty()) {
+        m_expandedBeforeFilter.clear();
+        for (int row = 0, rows = m_iconModel->rowCount(); row < rows; ++row) {
+            const QModelIndex folder = m_iconModel->index(row, 0);
+            if (m_tree->isExpanded(folder))
+                m_expandedBeforeFilter.append(nodeOfRow(folder));
+        }
+        m_expandedGeneration = m_model.generation();
+    }
+    m_filterModel->setFilterText(text);
+    if (!m_filterModel->isFiltering()) {
+        if (m_expandedGeneration == m_model.generation()) {
+            for (int folder : std::as_const(m_expandedBeforeFilter))
+                m_tree->expand(rowOfNode(folder));
+        }
+        m_expandedBeforeFilter.clear();
+    }
+    const QModelIndex row = rowOfNode(current);
+    if (row.isValid()) {
+        if (row.parent().isValid())
+            m_tree->expand(row.parent());
+        m_tree->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+        m_tree->scrollTo(row);
+    }
+}
+
+void frm_main::showFilteredTree()
+{
+    if (m_filterModel->isFiltering())
+        m_tree->expandAll();
+}
+
+void frm_main::focusFilter()
+{
+    m_filter->setFocus(Qt::ShortcutFocusReason);
+    m_filter->selectAll();
+}
+
+void frm_main::revealNode(int node)
+{
+    if (m_filterModel->isFiltering() && !m_filterModel->indexOfNode(node).isValid())
+        m_filter->clear();
+}
+
+void frm_main::enterTreeFromFilter()
+{
+    QModelIndex target = m_tree->currentIndex();
+    if (!target.isValid()) {
+        const QModelIndex first = m_iconModel->index(0, 0);
+        target = m_filterModel->isFiltering() ? m_iconModel->index(0, 0, first) : first;
+    }
+    if (target.isValid())
+        m_tree->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    m_tree->setFocus(Qt::OtherFocusReason);
+}
+
 void frm_main::tree_NodeClick(const QModelIndex &index)
 {
-    const int node = m_model.nodeOf(m_iconModel->mapToSource(index));
+    const int node = nodeOfRow(index);
     if (node == ModTree::kNoNode)
         return;
     m_lastNode = node;
@@ -427,6 +515,23 @@ void frm_main::fitLabels()
 
 bool frm_main::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_filter && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        const int key = keyEvent->key();
+        // Esc with text in the field clears it, rather than stopping the page
+        // (the window's Esc); an empty field leaves Esc to the window.
+        if (key == Qt::Key_Escape && keyEvent->modifiers() == Qt::NoModifier && !m_filter->text().isEmpty()) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                m_filter->clear();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress
+            && (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            enterTreeFromFilter();
+            return true;
+        }
+    }
     if (watched == m_tree && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_tree->currentIndex().isValid()) {
@@ -516,8 +621,11 @@ void frm_main::full_Click()
 void frm_main::Command6_Click()
 {
     // Already open: the same dialog, with its text and position.
-    if (!m_find)
+    if (!m_find) {
         m_find = new frm_find(m_tree, m_model, this);
+        // The dialog searches the whole tree; a node that the filter hides is shown.
+        connect(m_find, &frm_find::nodeFound, this, &frm_main::revealNode);
+    }
     bringForward(m_find);
 }
 

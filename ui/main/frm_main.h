@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/catalogue.h"
+#include "core/modtreefilter.h"
 #include "core/modtreemodel.h"
 #include "mainlayout.h"
 #include "ui/windows/frm_full.h"
@@ -85,8 +86,10 @@ public:
     int lastNode() const;
     WebView *web() const { return m_web; }
     QTreeView *treeView() const { return m_tree; }
-    // The tree's view-side model (the mod tree model behind a picture proxy).
+    // The tree's view-side model (the mod tree model behind the filter and a picture proxy).
     QAbstractItemModel *treeViewModel() const;
+    // What the tree shows: the whole mod tree, or the links matching the filter field.
+    const ModTreeFilter &treeFilter() const { return *m_filterModel; }
     const MainContext &context() const { return m_ctx; }
     // Opens an address in the main view, exactly as given.
     void navigateMain(const QString &url);
@@ -122,6 +125,20 @@ private:
     void showForFavourite();
     QString favouritesPath() const;
     void tree_NodeClick(const QModelIndex &index);
+    // The node behind a row of the tree view, or ModTree::kNoNode.
+    int nodeOfRow(const QModelIndex &viewIndex) const;
+    QModelIndex rowOfNode(int node) const;
+    // The filter field's text changed: shows the matching links, keeping the
+    // current node (or else the one opened last) current and in sight when shown.
+    void filter_Change(const QString &text);
+    // After every reset of the filtered tree (new text, new tree): opens every
+    // shown folder while filtering.
+    void showFilteredTree();
+    void focusFilter();
+    // The find dialog found `node`: a filter that hides it is cleared.
+    void revealNode(int node);
+    // Moves the focus from the filter field into the tree, at the first shown link.
+    void enterTreeFromFilter();
     void Command1_Click();
     void Command2_Click();
     void Command4_Click();
@@ -149,12 +166,18 @@ private:
     bool m_loading = false;
 
     ModTreeModel m_model;
+    ModTreeFilter *m_filterModel = nullptr;
     TreeIconModel *m_iconModel = nullptr;
+    // The folders open when the filter was turned on, opened again when it is
+    // cleared, unless the tree was rebuilt in between.
+    QList<int> m_expandedBeforeFilter;
+    quint64 m_expandedGeneration = 0;
     MainLayout m_layout;
 
     QWidget *m_client = nullptr;
     QLabel *m_label1 = nullptr;
     QLabel *m_label2 = nullptr;
+    QLineEdit *m_filter = nullptr;
     QTreeView *m_tree = nullptr;
     QComboBox *m_modc = nullptr;
     QLineEdit *m_text1 = nullptr;

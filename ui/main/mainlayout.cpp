@@ -1,5 +1,7 @@
 #include "mainlayout.h"
 
+#include <algorithm>
+
 MainLayout::MainLayout()
 {
     const struct
@@ -20,10 +22,25 @@ MainLayout::MainLayout()
     };
     for (const auto &d : design)
         m_rects.insert(QString::fromLatin1(d.name), QRectF(d.left, d.top, d.width, d.height));
+    m_treeArea = m_rects.value(QStringLiteral("tree"));
+    splitTreeArea();
+}
+
+void MainLayout::splitTreeArea()
+{
+    const double cut = kFilterHeight + kFilterGap;
+    m_rects.insert(QStringLiteral("filter"),
+                   QRectF(m_treeArea.left(), m_treeArea.top(), m_treeArea.width(), kFilterHeight));
+    // Like a rule, a height below zero is skipped: the tree keeps its last one.
+    const double height = m_treeArea.height() - cut >= 0 ? m_treeArea.height() - cut : m_treeHeight;
+    m_treeHeight = std::max(height, 0.0);
+    m_rects.insert(QStringLiteral("tree"),
+                   QRectF(m_treeArea.left(), m_treeArea.top() + cut, m_treeArea.width(), m_treeHeight));
 }
 
 void MainLayout::resize(double W, double H, double SB)
 {
+    m_rects[QStringLiteral("tree")] = m_treeArea;
     // Each rule reads the values as the earlier rules left them.
     auto top = [this](const char *name) { return m_rects[QString::fromLatin1(name)].top(); };
     auto left = [this](const char *name) { return m_rects[QString::fromLatin1(name)].left(); };
@@ -58,4 +75,7 @@ void MainLayout::resize(double W, double H, double SB)
     setLeft("Command9", left("full") - width("Command9") + 10);
     setWidth("Text1", W - left("Text1") - 180 - width("full") - width("Command9") - 80);
     setWidth("prog", width("Text1"));
+
+    m_treeArea = m_rects.value(QStringLiteral("tree"));
+    splitTreeArea();
 }

@@ -174,6 +174,7 @@ void frm_find::Command1_Click()
 
 void frm_find::selectNode(int node)
 {
+    Q_EMIT nodeFound(node);
     if (!m_tree || !m_tree->selectionModel())
         return;
     const QModelIndex index = viewIndexOf(m_model.indexOfNode(node));

@@ -32,6 +32,11 @@ public:
     // Number of the first node that the next press examines.
     int searchPosition() const { return m_position; }
 
+Q_SIGNALS:
+    // A press found `node`; emitted before the dialog selects it in the tree
+    // view, so that a view which hides the node can show it first.
+    void nodeFound(int node);
+
 private:
     void Text1_Change();
     void selectNode(int node);
