@@ -183,7 +183,8 @@ double findPresses(QTreeView &view, const ModTreeModel &model, int links, bool f
 // Loads the list at `path` into `model` kRuns times, interleaved with `wc -l`
 // on it so that both see the same machine, and prints the medians, the ratio
 // and the memory of the first load into an empty model.
-void timeLoad(const QString &path, const QString &folder, ModTreeModel &model, qint64 fileSize)
+// Returns the median time of `wc -l` on the file, for the figures that follow.
+double timeLoad(const QString &path, const QString &folder, ModTreeModel &model, qint64 fileSize)
 {
     model.setTree(ModTree());
     const bool peakKnown = resetPeakMemory();
@@ -227,6 +228,7 @@ void timeLoad(const QString &path, const QString &folder, ModTreeModel &model, q
     } else {
         std::printf("  memory: not measurable here (no /proc/self/clear_refs)\n");
     }
+    return wc;
 }
 
 } // namespace
@@ -330,7 +332,7 @@ int main(int argc, char **argv)
     view.show();
     QCoreApplication::processEvents();
 
-    timeLoad(grouped, dir.path(), model, list.size());
+    const double wc = timeLoad(grouped, dir.path(), model, list.size());
     std::printf("the same links with each folder's links scattered:\n");
     timeLoad(scattered, dir.path(), model, QFileInfo(scattered).size());
     if (largeLinks > 0) {
