@@ -27,15 +27,6 @@ bool linkKeyNumber(QByteArrayView text, quint32 *number)
     return true;
 }
 
-bool isAscii(QByteArrayView bytes)
-{
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 ModTree::ModTree(ModTree &&other) noexcept

@@ -21,14 +21,6 @@ inline char lower(char c)
     return kLower[static_cast<unsigned char>(c)];
 }
 
-bool isAscii(QByteArrayView bytes)
-{
-    unsigned char any = 0;
-    for (char c : bytes)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
-
 // Whether lower-cased ASCII `needle` occurs in ASCII `haystack` once that is lower-cased.
 bool containsFolded(QByteArrayView haystack, QByteArrayView needle)
 {

@@ -164,16 +164,16 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+} // namespace
+
 bool isAscii(QByteArrayView bytes)
 {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
+    // OR-ing the bytes lets the compiler vectorise the loop.
+    unsigned char any = 0;
+    for (char c : bytes)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
 }
-
-} // namespace
 
 QString decodeText(QByteArrayView bytes)
 {

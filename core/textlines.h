@@ -70,6 +70,9 @@ private:
 // Windows-1252 (every byte becomes one character), so that no byte is lost.
 QString decodeText(QByteArrayView bytes);
 
+// True when no byte is above 0x7F.
+bool isAscii(QByteArrayView bytes);
+
 // Result of reading a whole file with a size cap.
 struct FileRead
 {

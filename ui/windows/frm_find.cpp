@@ -19,15 +19,6 @@
 
 namespace {
 
-bool isAscii(QByteArrayView bytes)
-{
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
 char asciiUpper(char c)
 {
     return (c >= 'a' && c <= 'z') ? char(c - ('a' - 'A')) : c;
