@@ -455,7 +455,8 @@ private:
             EntryName checked = checkEntryName(name);
             if (!checked.ok)
                 return failure(Status::Refused, QStringLiteral("%1: %2").arg(text(name), checked.reason));
-            if (checked.parts.first().startsWith(ArchiveExtractor::stagingPrefix()))
+            if (checked.parts.first().startsWith(ArchiveExtractor::stagingPrefix()) ||
+                matchesAny(m_options.protectedNames, checked.parts.first()))
                 return failure(Status::Refused, QStringLiteral("%1: reserved name").arg(text(name)));
 
             PlannedEntry entry;

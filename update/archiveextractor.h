@@ -29,6 +29,9 @@ struct ExtractionOptions
     // pattern means every entry; an excluded name is skipped.
     QStringList include;
     QStringList exclude;
+    // Wildcard patterns for names at the top of the destination that an archive
+    // may not write (the program's own files); an archive holding one is refused.
+    QStringList protectedNames;
 };
 
 struct ExtractionResult

@@ -2,22 +2,16 @@
 
 #include "core/options.h"
 #include "core/settingsstore.h"
-#include "core/textlines.h"
+#include "core/catalogue.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QScopeGuard>
 
 namespace {
 
-const QByteArray kCatalogueHeader = QByteArrayLiteral("[ValidHeader]");
 const QString kUpdatedPrefix = QStringLiteral("updated: ");
-
-bool hasCatalogueHeader(const QByteArray &data)
-{
-    LineReader lines(data);
-    const auto first = lines.next();
-    return first && *first == kCatalogueHeader;
-}
 
 } // namespace
 
@@ -55,6 +49,14 @@ ListUpdate::ListUpdate(QString programFolder, QString listServer, SettingsStore 
       m_hooks(std::move(hooks)),
       m_today([] { return QDate::currentDate(); })
 {
+    // The archive unpacks into the program folder, beside the program's own
+    // files; a list archive has no business replacing any of them.
+    QStringList own{QStringLiteral("favs.dat"), QStringLiteral("favs.dat.bak*"), QStringLiteral("mods.dat"),
+                    QStringLiteral("tempor.zip"), QStringLiteral("listserver.ini")};
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    if (!executable.fileName().isEmpty() && QFileInfo(executable.absolutePath()) == QFileInfo(m_programFolder))
+        own.append(executable.fileName());
+    m_unzip.setProtectedNames(own);
 }
 
 QString ListUpdate::archivePath() const
@@ -177,8 +179,8 @@ bool ListUpdate::fetchCatalogue(QString &error)
         return false;
     }
     // Anything but a catalogue (an error page sent with 200, for one) would make
-    // the next start fall back to the built-in list.
-    if (!hasCatalogueHeader(fetched.body)) {
+    // the next start fall back to the built-in list: the same reading decides.
+    if (parseCatalogue(fetched.body, defaultCatalogueRow(m_listServer)).usedDefault) {
         error = QStringLiteral("%1: no list catalogue").arg(catalogueUrl());
         return false;
     }

@@ -72,6 +72,7 @@ ExtractionResult unzipmod::unzip_run(const QString &zipPath, const QString &extr
     options.keepPaths = keepPaths != 0;
     options.include = patterns(m_include, includeCount);
     options.exclude = patterns(m_exclude, excludeCount);
+    options.protectedNames = m_protectedNames;
     return m_extractor.run(zipPath, extractDir, options, *this);
 }
 

@@ -25,6 +25,8 @@ public:
 
     void setQuestion(Question question) { m_question = std::move(question); }
     void setLimits(const ExtractionLimits &limits) { m_extractor.setLimits(limits); }
+    // Top-level names (wildcards allowed) that no archive may write.
+    void setProtectedNames(QStringList patterns) { m_protectedNames = std::move(patterns); }
 
     // Unpacks every entry of the archive `filename` below `destination`, re-creating
     // its folders and replacing files of the same name without asking, then deletes
@@ -71,6 +73,7 @@ private:
     void listing(const ListingEntry &entry) override;
 
     ArchiveExtractor m_extractor;
+    QStringList m_protectedNames;
     Question m_question;
     QString m_newline = QStringLiteral("\r\n");
     QString m_log;
