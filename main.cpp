@@ -2,6 +2,7 @@
 #include "core/favourites.h"
 #include "core/programfolder.h"
 #include "core/settingsstore.h"
+#include "platform/colorscheme.h"
 #include "platform/downloads.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
@@ -97,6 +98,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(KML_VERSION));
     // The main window ends the program itself; a hidden main window must not.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Pages follow the desktop's light or dark scheme; the engine reads this
+    // when it starts, so it goes before the first profile and web view.
+    reportColorSchemeToWebPages(QApplication::palette());
 
     QSettingsStore settings;
     QtMessages messages;

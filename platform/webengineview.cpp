@@ -1,5 +1,6 @@
 #include "webengineview.h"
 
+#include <QEvent>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
 #include <QWebEngineSettings>
@@ -28,6 +29,8 @@ WebEngineView::WebEngineView(QWidget *parent) : WebView(parent), m_view(new Same
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
     setFocusProxy(m_view);
+    keepInnerWidgetsInTabPlace();
+    m_view->installEventFilter(this);
 
     // WebEngine reports start, percentages and finish; the windows expect one
     // progress event with (value, maximum) and "no load" once the load is over,
@@ -41,6 +44,7 @@ WebEngineView::WebEngineView(QWidget *parent) : WebView(parent), m_view(new Same
             Q_EMIT progressChange(qBound(0, percent, 100), 100);
     });
     connect(m_view, &QWebEngineView::loadFinished, this, [this](bool) {
+        keepInnerWidgetsInTabPlace();
         m_loading = false;
         Q_EMIT progressChange(-1, 0);
     });
@@ -50,6 +54,40 @@ WebEngineView::WebEngineView(QWidget *parent) : WebView(parent), m_view(new Same
         if (!m_loading)
             Q_EMIT progressChange(-1, 0);
     });
+}
+
+bool WebEngineView::eventFilter(QObject *watched, QEvent *event)
+{
+    // The engine gives the view its drawing surface after adding it as a child.
+    if (watched == m_view && event->type() == QEvent::ChildAdded)
+        QMetaObject::invokeMethod(this, &WebEngineView::keepInnerWidgetsInTabPlace, Qt::QueuedConnection);
+    return WebView::eventFilter(watched, event);
+}
+
+// Chromium's drawing surface, which takes the keys, comes with the first page,
+// and a new widget joins the end of its window's Tab chain. Put back right
+// after this view, Tab reaches the page where the view stands in its window and
+// leaves it for the control that follows the view. Qt moves only focusable
+// widgets without focus proxies, so the proxies are taken off for the move.
+void WebEngineView::keepInnerWidgetsInTabPlace()
+{
+    QWidget *surface = m_view->focusProxy();
+    if (surface && surface == m_placedSurface)
+        return;
+    const Qt::FocusPolicy viewPolicy = m_view->focusPolicy();
+    setFocusProxy(nullptr);
+    m_view->setFocusProxy(nullptr);
+    m_view->setFocusPolicy(Qt::StrongFocus);
+    QWidget::setTabOrder(this, m_view);
+    const bool placeSurface = surface && surface->focusPolicy() != Qt::NoFocus && isAncestorOf(surface);
+    if (placeSurface)
+        QWidget::setTabOrder(m_view, surface);
+    // Restored before the proxy returns: a widget passes its policy on to its proxy.
+    m_view->setFocusPolicy(viewPolicy);
+    m_view->setFocusProxy(surface);
+    setFocusProxy(m_view);
+    if (placeSurface)
+        m_placedSurface = surface;
 }
 
 void WebEngineView::navigate(const QString &url)

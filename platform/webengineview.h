@@ -2,6 +2,8 @@
 
 #include "webview.h"
 
+#include <QPointer>
+
 class QWebEngineView;
 
 // The web view over Qt WebEngine (Chromium).
@@ -19,8 +21,14 @@ public:
     void refresh() override;
     QString locationUrl() const override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void keepInnerWidgetsInTabPlace();
+
     QWebEngineView *m_view;
+    QPointer<QWidget> m_placedSurface;
     bool m_loading = false;
 };
 

@@ -8,7 +8,8 @@ class WebView : public QWidget
     Q_OBJECT
 
 public:
-    using QWidget::QWidget;
+    // A page takes the keyboard focus: the view is a stop in its window's Tab order.
+    explicit WebView(QWidget *parent = nullptr) : QWidget(parent) { setFocusPolicy(Qt::StrongFocus); }
 
     // Starts loading the address exactly as given and returns at once.
     virtual void navigate(const QString &url) = 0;

@@ -1,7 +1,12 @@
 #include "buttonpictures.h"
 
+#include "platform/colorscheme.h"
+
+#include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmap>
 #include <QtMath>
 
@@ -37,7 +42,15 @@ void plus(QPainter &p, QPointF c, const QColor &color)
     p.drawLine(QPointF(c.x(), c.y() - 2.4), QPointF(c.x(), c.y() + 2.4));
 }
 
-void paint(QPainter &p, const QString &name)
+// The lines drawn straight on the button: dark slate on a light desktop, the
+// desktop's own text colour on a dark one, where slate would vanish.
+QColor inkFor(const QPalette &palette)
+{
+    return isDarkPalette(palette) ? palette.color(QPalette::Active, QPalette::WindowText) : kInk;
+}
+
+// Draws in a 24 x 24 square. Lines inside the white sheet stay slate whatever the desktop.
+void paint(QPainter &p, const QString &name, const QColor &ink)
 {
     p.setRenderHint(QPainter::Antialiasing);
     if (name == QLatin1String("update")) {
@@ -77,10 +90,10 @@ void paint(QPainter &p, const QString &name)
         p.setBrush(Qt::white);
         p.drawRect(QRectF(10, 14, 4, 6.5));
     } else if (name == QLatin1String("find")) {
-        p.setPen(QPen(kInk, 2.2));
+        p.setPen(QPen(ink, 2.2));
         p.setBrush(QColor(0xd8, 0xea, 0xfb));
         p.drawEllipse(QPointF(10, 10), 6, 6);
-        p.setPen(QPen(kInk, 3.2, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(ink, 3.2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(14.5, 14.5), QPointF(20.5, 20.5));
     } else if (name == QLatin1String("addfav")) {
         p.setPen(QPen(QColor(0x9a, 0x6a, 0x00), 1.2));
@@ -90,7 +103,7 @@ void paint(QPainter &p, const QString &name)
     } else if (name == QLatin1String("options")) {
         // A gear.
         p.setPen(Qt::NoPen);
-        p.setBrush(kInk);
+        p.setBrush(ink);
         const QPointF c(12, 12);
         for (int i = 0; i < 8; ++i) {
             p.save();
@@ -107,13 +120,13 @@ void paint(QPainter &p, const QString &name)
         p.setPen(QPen(QColor(0x9a, 0x6a, 0x00), 1.0));
         p.setBrush(kGold);
         p.drawPath(star(QPointF(7, 7.5), 6, 2.7));
-        p.setPen(QPen(kInk, 2, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(14, 6), QPointF(21, 6));
         p.drawLine(QPointF(4, 14), QPointF(21, 14));
         p.drawLine(QPointF(4, 19.5), QPointF(21, 19.5));
     } else if (name == QLatin1String("remote")) {
         // A small handset with a star button.
-        p.setPen(QPen(kInk, 1.2));
+        p.setPen(QPen(ink, 1.2));
         p.setBrush(QColor(0x4a, 0x55, 0x62));
         p.drawRoundedRect(QRectF(6.5, 1.5, 11, 21), 3, 3);
         p.setPen(Qt::NoPen);
@@ -128,19 +141,48 @@ void paint(QPainter &p, const QString &name)
     }
 }
 
+// Draws the picture when it is shown, so that it takes the desktop's colours of
+// that moment, also after the user switches between a light and a dark scheme.
+class PictureEngine final : public QIconEngine
+{
+public:
+    explicit PictureEngine(const QString &name) : m_name(name) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
+    {
+        painter->save();
+        painter->translate(rect.topLeft());
+        painter->scale(rect.width() / 24.0, rect.height() / 24.0);
+        if (mode == QIcon::Disabled)
+            painter->setOpacity(0.4);
+        ::paint(*painter, m_name, inkFor(QGuiApplication::palette()));
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap pm(size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        return pm;
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return {QSize(16, 16), QSize(24, 24), QSize(32, 32), QSize(48, 48)};
+    }
+
+    QIconEngine *clone() const override { return new PictureEngine(m_name); }
+    QString key() const override { return QStringLiteral("kml-picture"); }
+
+private:
+    QString m_name;
+};
+
 } // namespace
 
 QIcon buttonPicture(const QString &name)
 {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.scale(size / 24.0, size / 24.0);
-        paint(p, name);
-        p.end();
-        icon.addPixmap(pm);
-    }
-    return icon;
+    return QIcon(new PictureEngine(name));
 }

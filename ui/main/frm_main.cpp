@@ -185,11 +185,10 @@ void frm_main::buildControls()
     connect(addCaptionButton("full", tr("Full"), tr("Fullscreen mode")), &QPushButton::clicked, this,
             &frm_main::full_Click);
 
-    // Keys a browser user expects, beside the buttons.
+    // Keys a browser user expects, beside the buttons. Only while the focus is
+    // in this window: Qt would give them the find dialog's keys too (Escape).
     auto addShortcut = [this](const QKeySequence &keys, void (frm_main::*slot)()) {
         auto *shortcut = new QShortcut(keys, this);
-        // Only while the focus is in this window: a tool window of ours (the find
-        // dialog) keeps its own Escape and Enter.
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, slot);
     };
@@ -231,6 +230,22 @@ void frm_main::buildControls()
         m_controls.insert(QString::fromLatin1(name), widget);
     }
     m_prog->raise();
+
+    // Keyboard and screen readers: Tab goes in reading order, the browsing row
+    // first; the tree has the focus at the start.
+    m_label1->setBuddy(m_modc);
+    m_tree->setAccessibleName(tr("Mods"));
+    m_prog->setAccessibleName(tr("Page loading"));
+    m_web->setAccessibleName(tr("Web page"));
+    const QStringList tabOrder = {
+        QStringLiteral("Command1"), QStringLiteral("Command2"), QStringLiteral("Command4"), QStringLiteral("Command5"),
+        QStringLiteral("Command7"), QStringLiteral("Text1"),    QStringLiteral("Command9"), QStringLiteral("full"),
+        QStringLiteral("filter"),   QStringLiteral("tree"),     QStringLiteral("web"),      QStringLiteral("modc"),     QStringLiteral("Command3"),
+        QStringLiteral("Command6"), QStringLiteral("addfav"),   QStringLiteral("options"),  QStringLiteral("Command8"),
+        QStringLiteral("info")};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(m_controls.value(tabOrder.at(i - 1)), m_controls.value(tabOrder.at(i)));
+    m_tree->setFocus();
 
     // Design size of the client area.
     const double tpp = twipsPerPixel(this);
@@ -472,6 +487,14 @@ void frm_main::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
+    // The desktop switched between light and dark: the tree's selection takes
+    // the new colours also while another window has the focus.
+    if (event->type() == QEvent::PaletteChange) {
+        QPalette treePalette = m_tree->palette();
+        for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+            treePalette.setColor(QPalette::Inactive, role, palette().color(QPalette::Active, role));
+        m_tree->setPalette(treePalette);
+    }
 }
 
 void frm_main::Form_Resize()

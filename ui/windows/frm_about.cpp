@@ -6,6 +6,7 @@
 #include "ui/main/twips.h"
 
 #include <QBoxLayout>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -116,6 +117,26 @@ QPixmap returnPicture()
     return pixmap;
 }
 
+// A label whose one link is its only Tab stop: reached by Tab or Shift+Tab,
+// the link itself has the focus, so that Enter opens it at once. A plain label
+// would first take the focus without its link and need a second key press.
+class LinkLabel final : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QLabel::focusInEvent(event);
+        if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+            QLabel::focusNextPrevChild(event->reason() == Qt::TabFocusReason);
+    }
+
+    // From the one link, Tab and Shift+Tab both go on to the next control.
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
 } // namespace
 
 frm_about::frm_about(Shell &shell, Messages &messages, const QString &siteAddress, QWidget *parent)
@@ -140,6 +161,7 @@ frm_about::frm_about(Shell &shell, Messages &messages, const QString &siteAddres
     image1->setObjectName(QStringLiteral("Image1"));
     image1->setPixmap(moorPicture());
     image1->setFixedSize(138, 176);
+    image1->setAccessibleName(tr("A kestrel over the moor"));
 
     auto *label1 = new QLabel(QStringLiteral("Kestrelmoor"), this);
     label1->setObjectName(QStringLiteral("Label1"));
@@ -160,7 +182,7 @@ frm_about::frm_about(Shell &shell, Messages &messages, const QString &siteAddres
     label2->setMinimumHeight(std::max(px(735), label2->heightForWidth(px(3330))));
     label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    m_label4 = new QLabel(this);
+    m_label4 = new LinkLabel(this);
     m_label4->setObjectName(QStringLiteral("Label4"));
     QFont linkFont(QStringLiteral("MS Sans Serif"));
     linkFont.setPointSizeF(8.25);
@@ -223,6 +245,8 @@ frm_about::frm_about(Shell &shell, Messages &messages, const QString &siteAddres
     layout->addLayout(bottom);
     setFixedSize(layout->sizeHint().expandedTo(QSize(px(5835), px(3435))));
 
+    // Tab goes from the link to "Return", which has the focus at the start.
+    setTabOrder(m_label4, image2);
     image2->setFocus();
 }
 

@@ -76,6 +76,7 @@ void frm_configfav::buildControls()
     m_list1->setObjectName(QStringLiteral("List1"));
     m_list1->setGeometry(fromTwips(105, 75, 3270, 2790));
     m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list1->setAccessibleName(tr("Favourites"));
     connect(m_list1, &QListWidget::itemSelectionChanged, this, &frm_configfav::List1_Click);
 
     auto makeButton = [this](const char *name, const QString &caption, const QString &tip, const QRect &at) {
@@ -117,6 +118,8 @@ void frm_configfav::buildControls()
     m_url->setObjectName(QStringLiteral("url"));
     m_url->setGeometry(fromTwips(120, 4185, 3765, 285));
     m_url->setAccessibleName(tr("Url"));
+    label1->setBuddy(m_friendlyname);
+    label2->setBuddy(m_url);
     for (QLabel *label : {label1, label2})
         label->resize(std::max(label->width(), label->sizeHint().width()), std::max(label->height(), label->sizeHint().height()));
     connect(m_friendlyname, &QLineEdit::textChanged, this, &frm_configfav::friendlyname_Change);

@@ -10,11 +10,14 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QGuiApplication>
+#include <QHash>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QWindow>
 
 namespace {
@@ -31,13 +34,15 @@ const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QColor kListBack(0x2B, 0x2B, 0x2B);
 const QColor kGreen(0x00, 0xFF, 0x00);
 
-// A picture that acts as a button: no frame, no focus, a hand pointer.
+// A picture that acts as a button: no frame, a hand pointer. The mouse leaves
+// the focus where it is; Tab reaches it, and Space or Enter presses it. The
+// window draws the focus mark around it, since the smallest picture has no room.
 class PictureButton final : public QAbstractButton
 {
 public:
     PictureButton(const QPixmap &picture, QWidget *parent) : QAbstractButton(parent), m_picture(picture)
     {
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
         setCursor(Qt::PointingHandCursor);
         setFixedSize(picture.size() / picture.devicePixelRatio());
     }
@@ -50,8 +55,81 @@ protected:
         p.drawPixmap(isDown() ? QPoint(1, 1) : QPoint(0, 0), m_picture);
     }
 
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            animateClick();
+            return;
+        }
+        QAbstractButton::keyPressEvent(event);
+    }
+
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QAbstractButton::focusInEvent(event);
+        parentWidget()->update();
+    }
+
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        QAbstractButton::focusOutEvent(event);
+        parentWidget()->update();
+    }
+
 private:
     QPixmap m_picture;
+};
+
+// The favourites list. A click picks an entry by selecting it. The keys only
+// move the current entry, and Enter or Space picks it, so that walking through
+// the list with the arrow keys or by typing opens nothing on the way.
+class FavouriteList final : public QListWidget
+{
+public:
+    using QListWidget::QListWidget;
+
+    std::function<void(int row)> picked;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const int key = event->key();
+        const bool pickKey = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+        if (pickKey && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentRow() >= 0) {
+            if (picked)
+                picked(currentRow());
+            event->accept();
+            return;
+        }
+        // Without selection for the key's length: the view then moves only its
+        // current entry, for the arrows and for typed letters alike.
+        setSelectionMode(QAbstractItemView::NoSelection);
+        QListWidget::keyPressEvent(event);
+        setSelectionMode(QAbstractItemView::SingleSelection);
+    }
+};
+
+// Marks the list's current entry plainly, green on the dark list and black on
+// the green selection: the keys move it, and it is what Enter opens.
+class FavouriteDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem plain = option;
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (!(option.state & QStyle::State_HasFocus))
+            return;
+        painter->save();
+        const bool selected = option.state & QStyle::State_Selected;
+        painter->setPen(QPen(selected ? QColor(Qt::black) : kGreen, 1, Qt::DotLine));
+        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
 };
 
 QPixmap blank(int width, int height)
@@ -209,8 +287,12 @@ void frm_fav::buildControls()
     m_background = backgroundPicture();
     setFixedSize(m_background.size());
 
-    m_list1 = new QListWidget(this);
+    auto *list = new FavouriteList(this);
+    list->picked = [this](int row) { List1_Picked(row); };
+    m_list1 = list;
     m_list1->setObjectName(QStringLiteral("List1"));
+    m_list1->setAccessibleName(tr("Favourites"));
+    m_list1->setItemDelegate(new FavouriteDelegate(m_list1));
     m_list1->setGeometry(fromTwips(90, 315, 2055, 3180));
     m_list1->setFrameShape(QFrame::NoFrame);
     m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -271,6 +353,7 @@ void frm_fav::buildControls()
         {"Image2", tr("Minimize"), minimizePicture(), fromTwips(1995, 135, 120, 105), &frm_fav::Image2_Click},
         {"Image3", tr("Show Mod List"), showModListPicture(), image3, &frm_fav::Image3_Click},
     };
+    QHash<QString, QWidget *> buttons;
     for (const Picture &picture : pictures) {
         auto *button = new PictureButton(picture.picture, this);
         button->setObjectName(QString::fromLatin1(picture.name));
@@ -278,9 +361,16 @@ void frm_fav::buildControls()
         button->setAccessibleName(picture.tip);
         button->move(picture.at.topLeft());
         connect(button, &QAbstractButton::clicked, this, picture.click);
+        buttons.insert(button->objectName(), button);
     }
 
+    // The list first and the check box second; the pictures after them in
+    // reading order: Minimize at the top, then Show Mod List and Close.
     setTabOrder(m_list1, m_check1);
+    setTabOrder(m_check1, buttons.value(QStringLiteral("Image2")));
+    setTabOrder(buttons.value(QStringLiteral("Image2")), buttons.value(QStringLiteral("Image3")));
+    setTabOrder(buttons.value(QStringLiteral("Image3")), buttons.value(QStringLiteral("Image1")));
+    m_list1->setFocus();
 }
 
 void frm_fav::Form_Load()
@@ -307,6 +397,15 @@ void frm_fav::List1_Click()
     const int row = selectedRow();
     if (row >= 0)
         openFavourite(row);
+}
+
+void frm_fav::List1_Picked(int row)
+{
+    // Picking the selected entry opens it again, as clicking it does.
+    if (row == selectedRow())
+        openFavourite(row);
+    else
+        m_list1->setCurrentRow(row);
 }
 
 void frm_fav::List1_ClickedAgain(int row)
@@ -385,6 +484,14 @@ void frm_fav::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.drawPixmap(0, 0, m_background);
+    // The focus mark of a picture button, drawn around it on the background.
+    QWidget *focused = focusWidget();
+    if (focused && focused->hasFocus() && qobject_cast<QAbstractButton *>(focused) && focused != m_check1) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(kGreen, 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(focused->geometry()).adjusted(-2.5, -2.5, 2.5, 2.5), 2, 2);
+    }
 }
 
 // Dragging the background with the left button alone moves the window: by the

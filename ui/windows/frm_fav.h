@@ -59,6 +59,8 @@ private:
     void Form_Load();
     void List1_Click();
     void List1_ClickedAgain(int row);
+    // Enter or Space on the list's current entry.
+    void List1_Picked(int row);
     void Check1_Click(bool checked);
     void Image1_Click();
     void Image2_Click();

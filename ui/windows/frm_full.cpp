@@ -151,6 +151,10 @@ void frm_full::buildControls()
     m_controls.insert(QStringLiteral("web"), m_web);
 
     m_prog->raise();
+    m_prog->setAccessibleName(tr("Page loading"));
+    // After "&Return" the page itself, so that the keyboard reaches its links.
+    m_web->setAccessibleName(tr("Web page"));
+    setTabOrder(m_full, m_web);
     m_text1->setFocus();
 }
 

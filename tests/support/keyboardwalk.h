@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
+
+// What a keyboard or screen-reader user meets in a window.
+
+// The control a widget belongs to: the nearest one, itself or above, with an
+// object name (the web view's inner surface counts as "web").
+inline QString controlName(const QWidget *widget)
+{
+    for (const QWidget *w = widget; w; w = w->parentWidget()) {
+        if (!w->objectName().isEmpty())
+            return w->objectName();
+    }
+    return QString();
+}
+
+// Whether Tab can stop at the widget, by Qt's own rule for the focus chain.
+inline bool isTabStop(const QWidget *window, const QWidget *w)
+{
+    return w != window && window->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus &&
+           !w->focusProxy() && w->isVisibleTo(window) && w->isEnabled();
+}
+
+// The tab stops in the order of the window's focus chain, beginning with `first`.
+inline QStringList tabChain(QWidget *window, const QString &first)
+{
+    QStringList stops;
+    for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+        if (isTabStop(window, w))
+            stops.append(controlName(w));
+    }
+    const qsizetype at = stops.indexOf(first);
+    if (at > 0)
+        stops = stops.mid(at) + stops.mid(0, at);
+    return stops;
+}
+
+inline QString focusedControl()
+{
+    return controlName(QApplication::focusWidget());
+}
+
+// Where the focus goes with `count` presses of Tab (or Shift+Tab) from `first`.
+inline QStringList tabbedThrough(QWidget *window, const QString &first, int count, bool backwards = false)
+{
+    QWidget *start = window->findChild<QWidget *>(first);
+    if (!start)
+        return {QStringLiteral("no control ") + first};
+    start->setFocus(Qt::TabFocusReason);
+    QStringList visited{focusedControl()};
+    for (int i = 0; i < count; ++i) {
+        QWidget *at = QApplication::focusWidget();
+        QTest::keyClick(at ? at : window, backwards ? Qt::Key_Backtab : Qt::Key_Tab,
+                        backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        visited.append(focusedControl());
+    }
+    return visited;
+}
+
+// The name a screen reader reads for the widget.
+inline QString accessibleName(QWidget *w)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+    return iface ? iface->text(QAccessible::Name) : QString();
+}
+
+// The text of the label that names the widget for a screen reader (a label
+// whose buddy it is), or "" when none does. On Linux a list chooser's name is
+// its current entry and its purpose comes from such a label.
+inline QString accessibleLabel(QWidget *w)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+    if (!iface)
+        return QString();
+    const auto labels = iface->relations(QAccessible::Label);
+    return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+}
+
+// Every tab stop and every visible button that has no name for a screen reader;
+// a button that shows only a picture has to be named by its tooltip.
+inline QStringList unnamedControls(QWidget *window)
+{
+    QStringList unnamed;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const auto *button = qobject_cast<QAbstractButton *>(w);
+        if (!isTabStop(window, w) && !(button && button->isVisibleTo(window)))
+            continue;
+        const QString name = accessibleName(w).trimmed();
+        if (name.isEmpty())
+            unnamed.append(controlName(w));
+        else if (button && button->text().isEmpty() && name != button->toolTip())
+            unnamed.append(controlName(w) + QStringLiteral(" (named \"") + name + QStringLiteral("\", not by its tooltip)"));
+    }
+    return unnamed;
+}
