@@ -78,7 +78,7 @@ void Downloads::start(QWebEngineDownloadRequest *request)
     });
     connect(cancel, &QPushButton::clicked, request, &QWebEngineDownloadRequest::cancel);
     connect(open, &QPushButton::clicked, this, [this, target] {
-        m_shell.openUrl(QUrl::fromLocalFile(target.absolutePath()).toString());
+        m_shell.openFolder(target.absolutePath());
     });
     connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [=, this] {
         const bool complete = request->state() == QWebEngineDownloadRequest::DownloadCompleted;

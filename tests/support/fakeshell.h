@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-// Records the addresses handed to the default browser.
+// Records what would have been opened.
 class FakeShell final : public Shell
 {
 public:
@@ -13,6 +13,12 @@ public:
         opened.append(url);
         return succeed;
     }
+    bool openFolder(const QString &path) override
+    {
+        folders.append(path);
+        return succeed;
+    }
     QStringList opened;
+    QStringList folders;
     bool succeed = true;
 };

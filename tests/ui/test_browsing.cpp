@@ -4,6 +4,7 @@
 #include "support/faketray.h"
 #include "support/fakewebview.h"
 #include "support/tempfolder.h"
+#include "support/wait.h"
 #include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "ui/main/frm_main.h"
@@ -140,7 +141,7 @@ TEST_F(BrowsingTest, MinimiseHidesToTheTrayAndTheIconBringsItBack)
 
     w.showMaximized();
     w.showMinimized();
-    QTRY_VERIFY(!w.isVisible());
+    WAIT_TRUE(!w.isVisible(), 5000);
 
     tray.click();
     EXPECT_TRUE(w.isVisible());
@@ -148,7 +149,7 @@ TEST_F(BrowsingTest, MinimiseHidesToTheTrayAndTheIconBringsItBack)
     EXPECT_FALSE(w.isMaximized()) << "restoring always gives the normal state";
 
     w.showMinimized();
-    QTRY_VERIFY(!w.isVisible());
+    WAIT_TRUE(!w.isVisible(), 5000);
     menuEntry("mshowml")->trigger();
     EXPECT_TRUE(w.isVisible());
 
@@ -174,7 +175,7 @@ TEST_F(BrowsingTest, CloseFromTheTrayMenuRemovesTheIcon)
 {
     frm_main &w = start();
     w.showMinimized();
-    QTRY_VERIFY(!w.isVisible());
+    WAIT_TRUE(!w.isVisible(), 5000);
     menuEntry("mclose")->trigger();
     EXPECT_FALSE(tray.installed);
 }

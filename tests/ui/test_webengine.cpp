@@ -6,6 +6,7 @@
 #include "support/faketray.h"
 #include "support/pageserver.h"
 #include "support/tempfolder.h"
+#include "support/wait.h"
 #include "ui/main/frm_main.h"
 
 #include <gtest/gtest.h>
@@ -52,10 +53,10 @@ TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
     constexpr int kWait = 30000;
 
     // The start page loads; when it is done the bar is gone and the field shows it.
-    QTRY_VERIFY_WITH_TIMEOUT(server.requests().contains(QStringLiteral("/kestrelmoor/modlist/welcome.htm")), kWait);
-    QTRY_COMPARE_WITH_TIMEOUT(w.web()->locationUrl(), home, kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(!prog->isVisible(), kWait);
-    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), home, kWait);
+    WAIT_TRUE(server.requests().contains(QStringLiteral("/kestrelmoor/modlist/welcome.htm")), kWait);
+    WAIT_EQ(w.web()->locationUrl(), home, kWait);
+    WAIT_TRUE(!prog->isVisible(), kWait);
+    WAIT_EQ(text1->text(), home, kWait);
     EXPECT_EQ(server.requests().count(QStringLiteral("/kestrelmoor/modlist/welcome.htm")), 1);
 
     // A click on a link node opens its page.
@@ -63,37 +64,37 @@ TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
     tree->expandAll();
     const QModelIndex link = tree->model()->index(0, 0, tree->model()->index(0, 0));
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(link).center());
-    QTRY_VERIFY_WITH_TIMEOUT(server.requests().contains(QStringLiteral("/kestrelmoor/modlist/mods/a.htm")), kWait);
-    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), arena, kWait);
+    WAIT_TRUE(server.requests().contains(QStringLiteral("/kestrelmoor/modlist/mods/a.htm")), kWait);
+    WAIT_EQ(text1->text(), arena, kWait);
 
     // Back, Forward and Home.
     w.findChild<QAbstractButton *>(QStringLiteral("Command1"))->click();
-    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), home, kWait);
+    WAIT_EQ(text1->text(), home, kWait);
     w.findChild<QAbstractButton *>(QStringLiteral("Command2"))->click();
-    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), arena, kWait);
+    WAIT_EQ(text1->text(), arena, kWait);
     w.findChild<QAbstractButton *>(QStringLiteral("Command4"))->click();
-    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), home, kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(!prog->isVisible(), kWait);
+    WAIT_EQ(text1->text(), home, kWait);
+    WAIT_TRUE(!prog->isVisible(), kWait);
 
     // An address typed into the field, with Enter.
     text1->setText(arena);
     QTest::keyClick(text1, Qt::Key_Return);
-    QTRY_COMPARE_WITH_TIMEOUT(w.web()->locationUrl(), arena, kWait);
+    WAIT_EQ(w.web()->locationUrl(), arena, kWait);
     EXPECT_TRUE(messages.shown.isEmpty());
 
     // A link that wants a new window opens in the same view.
     w.navigateMain(modlist + QStringLiteral("mods/blank.htm"));
-    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), modlist + QStringLiteral("mods/blank.htm"), kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(!prog->isVisible(), kWait);
+    WAIT_EQ(text1->text(), modlist + QStringLiteral("mods/blank.htm"), kWait);
+    WAIT_TRUE(!prog->isVisible(), kWait);
     QWidget *surface = w.web()->focusProxy() ? w.web()->focusProxy()->focusProxy() : nullptr;
     ASSERT_NE(surface, nullptr);
     QTest::qWait(200);
     QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
-    QTRY_COMPARE_WITH_TIMEOUT(text1->text(), arena + QStringLiteral("?new"), kWait);
+    WAIT_EQ(text1->text(), arena + QStringLiteral("?new"), kWait);
 
     // An address that cannot be loaded shows the engine's error page, and the
     // field keeps the address.
     text1->setText(QStringLiteral("http://127.0.0.1:1/nothing-here"));
     QTest::keyClick(text1, Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(!prog->isVisible() && text1->text().contains(QStringLiteral("nothing-here")), kWait);
+    WAIT_TRUE(!prog->isVisible() && text1->text().contains(QStringLiteral("nothing-here")), kWait);
 }

@@ -5,6 +5,7 @@
 #include "support/fakeshell.h"
 #include "support/printers.h"
 #include "support/tempfolder.h"
+#include "support/wait.h"
 #include "ui/windows/frm_fav.h"
 
 #include <gtest/gtest.h>
@@ -81,7 +82,7 @@ protected:
     void waitDestroyed()
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTRY_VERIFY(window.isNull());
+        WAIT_TRUE(window.isNull(), 5000);
     }
 
     Favourites favourites;
@@ -261,7 +262,7 @@ TEST_F(RemoteControlTest, ShowingAgainRestoresTheSameWindow)
 {
     frm_fav &first = open();
     first.showMinimized();
-    QTRY_VERIFY(first.isMinimized());
+    WAIT_TRUE(first.isMinimized(), 5000);
     frm_fav &again = open();
     EXPECT_EQ(&again, &first);
     EXPECT_FALSE(again.isMinimized());
