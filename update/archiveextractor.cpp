@@ -11,6 +11,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -539,6 +540,32 @@ private:
 
     // Looks at what the destination holds where each entry goes, and asks about
     // existing files. Nothing is created here.
+    // The walkers keep every folder they visit open until the run ends (a rollback
+    // needs them), two handles a folder: make sure the process may hold that many,
+    // raising its soft limit where the hard limit allows.
+    ExtractionResult ensureFolderHandles()
+    {
+        QSet<QByteArray> folders;
+        for (const PlannedEntry &entry : m_plan) {
+            const qsizetype depth = entry.directory ? entry.parts.size() : entry.parts.size() - 1;
+            QByteArray path;
+            for (qsizetype i = 0; i < depth; ++i) {
+                path += entry.parts.at(i) + '/';
+                folders.insert(path);
+            }
+        }
+        const rlim_t needed = rlim_t(folders.size()) * 2 + 256;
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
+            return {};
+        limit.rlim_cur = (limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= needed) ? needed : limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= needed)
+            return {};
+        return failure(Status::Refused, QStringLiteral("%1 folders: more than this system lets the program open")
+                                            .arg(folders.size()));
+    }
+
     ExtractionResult inspect(FolderWalker &dest)
     {
         bool replaceNone = false;
@@ -711,6 +738,8 @@ private:
     {
         if (ExtractionResult planned = plan(); !planned.ok())
             return planned;
+        if (ExtractionResult enough = ensureFolderHandles(); !enough.ok())
+            return enough;
 
         Fd destFd(::open(QFile::encodeName(destination).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!destFd.valid())

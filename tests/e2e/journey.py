@@ -149,15 +149,19 @@ def journey(server, program_dir, program, tray_xy):
     time.sleep(1)
     shot("started")
 
-    # A link node: focus the tree on its first folder, open it, go to its first mod.
-    x, y = client_origin(main)
-    click(x + 60, y + 40)  # the first folder row, "Deathmatch"
-    key("Home", window=main)
-    key("Right")
-    key("Down")
+    # A link node, found with the filter field: type, go down into the tree, open it.
+    key("ctrl+k", window=main)
+    subprocess.run(["xdotool", "type", "--delay", "40", "rocket arena"], check=True)
+    time.sleep(0.5)
+    shot("filtered")
+    key("Return")
     key("Return")
     wait_for("the mod page", lambda: "/kestrelmoor/modlist/mods/rocketarena2.htm" in server.requests)
     shot("mod-page")
+    # Clear the filter again (the whole tree is back) and go on in the tree.
+    key("ctrl+k", window=main)
+    key("Escape")
+    key("Tab")
 
     # Add to favourites, then show the remote control from the tray menu.
     key("ctrl+d")

@@ -104,6 +104,42 @@ TEST_F(Extraction, UnpacksFoldersReplacesFilesSilentlyAndDeletesTheArchive)
     EXPECT_TRUE(bridge.uz_log().contains(QStringLiteral(" extracting: mods/dm/b.htm\n")));
 }
 
+TEST_F(Extraction, ManyFoldersFitUnderALowOpenFileLimit)
+{
+    // A desktop's usual soft limit is 1024 open files; an archive needs two per folder.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < 2048)
+        GTEST_SKIP() << "the hard limit leaves no room to test";
+    struct rlimit low = saved;
+    low.rlim_cur = 256;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+
+    QList<ZipEntry> entries;
+    for (int i = 0; i < 600; ++i)
+        entries.push_back(ZipEntry::file(QStringLiteral("mods/m%1/index.htm").arg(i).toUtf8(), "page"));
+    put(buildZip(entries));
+    unzipmod bridge;
+    const ExtractionResult result = bridge.unzip_data(archive(), dest() + QLatin1Char('/'));
+    setrlimit(RLIMIT_NOFILE, &saved);
+
+    ASSERT_TRUE(result.ok()) << result.message.toStdString();
+    EXPECT_EQ(result.filesWritten, 600);
+    EXPECT_EQ(root.read(QStringLiteral("program/mods/m599/index.htm")), QByteArray("page"));
+}
+
+TEST_F(Extraction, TheProgramsOwnFilesAreOffLimits)
+{
+    put(buildZip({ZipEntry::file("q2modlist.dat", "list"), ZipEntry::file("favs.dat", "taken over")}));
+    unzipmod bridge;
+    bridge.setProtectedNames({QStringLiteral("favs.dat"), QStringLiteral("favs.dat.bak*")});
+    const ExtractionResult result = bridge.unzip_data(archive(), dest() + QLatin1Char('/'));
+    EXPECT_EQ(result.status, ExtractionResult::Status::Refused);
+    EXPECT_FALSE(root.exists(QStringLiteral("program/favs.dat")));
+    EXPECT_EQ(root.read(QStringLiteral("program/q2modlist.dat")), QByteArray("old list"))
+        << "nothing of a refused archive is written";
+}
+
 TEST_F(Extraction, ALinkInTheFolderIsReplacedByTheFileNotFollowed)
 {
     ASSERT_EQ(::symlink("../outside.txt", QFile::encodeName(root.file(QStringLiteral("program/link.htm"))).constData()), 0);

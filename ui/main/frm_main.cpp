@@ -435,8 +435,10 @@ void frm_main::revealNode(int node)
 
 void frm_main::enterTreeFromFilter()
 {
+    // While filtering, the user is after a mod: a current folder gives way to the first match.
     QModelIndex target = m_tree->currentIndex();
-    if (!target.isValid()) {
+    const bool onLink = target.isValid() && target.parent().isValid();
+    if (m_filterModel->isFiltering() ? !onLink : !target.isValid()) {
         const QModelIndex first = m_iconModel->index(0, 0);
         target = m_filterModel->isFiltering() ? m_iconModel->index(0, 0, first) : first;
     }
