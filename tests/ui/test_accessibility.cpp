@@ -1,5 +1,6 @@
 #include "core/favourites.h"
 #include "core/settingsstore.h"
+#include "support/mainfakes.h"
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
 #include "support/faketray.h"
@@ -30,7 +31,7 @@ const QStringList kMainTabOrder = {
     QStringLiteral("Command6"), QStringLiteral("addfav"),   QStringLiteral("options"),  QStringLiteral("Command8"),
     QStringLiteral("info")};
 
-class MainKeyboardTest : public ::testing::Test
+class MainKeyboardTest : public ::testing::Test, protected MainFakes
 {
 protected:
     frm_main &start()
@@ -39,9 +40,7 @@ protected:
                   crlfLines({"[ValidHeader]", "Maps", "---", "Maps?Big maps?http://a/2"}));
         dir.write(QStringLiteral("mods.dat"), crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat",
                                                          "http://x/q2.zip", "q2modlist", "welcome.htm"}));
-        window = std::make_unique<frm_main>(MainContext{dir.path(), QStringLiteral("http://srv"),
-                                                        QStringLiteral("http://site/"), &settings, &messages, &views,
-                                                        &shell, &tray, &favourites});
+        window = std::make_unique<frm_main>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
         window->Form_Load();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -49,12 +48,6 @@ protected:
     }
 
     TempFolder dir;
-    MemorySettingsStore settings;
-    FakeMessages messages;
-    FakeWebViewFactory views;
-    FakeShell shell;
-    FakeTray tray;
-    Favourites favourites;
     std::unique_ptr<frm_main> window;
 };
 

@@ -1,3 +1,4 @@
+#include "support/mainfakes.h"
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
 #include "support/faketray.h"
@@ -24,7 +25,7 @@ const QByteArray kQuake2 = crlfLines({"[ValidHeader]", "Weapons", "Maps", "Empty
 const QByteArray kQuake3 = crlfLines({"[ValidHeader]", "Arenas", "Other", "---", "Arenas?Arena of Q3?http://q3/1",
                                       "Other?Defrag?http://q3/2"});
 
-class FilterWindowTest : public ::testing::Test
+class FilterWindowTest : public ::testing::Test, protected MainFakes
 {
 protected:
     void SetUp() override
@@ -38,9 +39,7 @@ protected:
 
     frm_main &start()
     {
-        window = std::make_unique<frm_main>(MainContext{dir.path(), QStringLiteral("http://srv"),
-                                                        QStringLiteral("http://site/"), &settings, &messages, &views,
-                                                        &shell, &tray, &favourites});
+        window = std::make_unique<frm_main>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
         window->Form_Load();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -91,12 +90,6 @@ protected:
     QString currentText() const { return tree->currentIndex().data().toString(); }
 
     TempFolder dir;
-    MemorySettingsStore settings;
-    FakeMessages messages;
-    FakeWebViewFactory views;
-    FakeShell shell;
-    FakeTray tray;
-    Favourites favourites;
     std::unique_ptr<frm_main> window;
     QLineEdit *field = nullptr;
     QTreeView *tree = nullptr;
