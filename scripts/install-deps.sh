@@ -3,10 +3,10 @@
 # only those still missing. Usage: install-deps.sh [run|test|hardened]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev libzip-dev python3)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev libzip-dev python3 googletest libgtest-dev)
 case "${1:-run}" in
-    test) packages+=(googletest libgtest-dev dpkg-dev xvfb xauth openbox trayer xdotool x11-utils imagemagick zip unzip curl) ;;
-    hardened) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
+    test) packages+=(dpkg-dev xvfb xauth openbox trayer xdotool x11-utils imagemagick zip unzip curl) ;;
+    hardened) packages+=(clang libclang-rt-14-dev) ;;
 esac
 
 missing=()
