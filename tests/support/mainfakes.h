@@ -13,7 +13,13 @@ struct MainFakes
 {
     MainContext context(const QString &programFolder, const QString &listServer, const QString &site)
     {
-        return MainContext{programFolder, listServer, site, &settings, &messages, &views, &shell, &tray, &favourites};
+        return context(programFolder, listServer, site, views);
+    }
+    // The same with other web views (the real ones, for tests against a server).
+    MainContext context(const QString &programFolder, const QString &listServer, const QString &site,
+                        WebViewFactory &webViews)
+    {
+        return MainContext{programFolder, listServer, site, &settings, &messages, &webViews, &shell, &tray, &favourites};
     }
 
     MemorySettingsStore settings;
@@ -23,3 +29,10 @@ struct MainFakes
     FakeTray tray;
     Favourites favourites;
 };
+
+// A catalogue with the one Quake 2 list, its archive on `listServer`.
+inline QByteArray quake2Catalogue(const QString &listServer)
+{
+    return "[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n" + listServer.toUtf8() +
+           "/kestrelmoor/modlist/q2modlist.zip\r\nq2modlist\r\nwelcome.htm\r\n";
+}

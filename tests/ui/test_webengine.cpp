@@ -1,9 +1,6 @@
-#include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "platform/webengineview.h"
-#include "support/fakemessages.h"
-#include "support/fakeshell.h"
-#include "support/faketray.h"
+#include "support/mainfakes.h"
 #include "support/pageserver.h"
 #include "support/tempfolder.h"
 #include "support/wait.h"
@@ -33,17 +30,11 @@ TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
     TempFolder program;
     program.write(QStringLiteral("q2modlist.dat"),
                   "[ValidHeader]\r\nDeathmatch\r\n---\r\nDeathmatch?Arena pack?" + modlist.toUtf8() + "mods/a.htm\r\n");
-    program.write(QStringLiteral("mods.dat"), "[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n" + server.base().toUtf8() +
-                                                  "/kestrelmoor/modlist/q2modlist.zip\r\nq2modlist\r\nwelcome.htm\r\n");
+    program.write(QStringLiteral("mods.dat"), quake2Catalogue(server.base()));
 
-    MemorySettingsStore settings;
-    FakeMessages messages;
-    FakeShell shell;
-    FakeTray tray;
-    Favourites favourites;
+    MainFakes fakes;
     WebEngineViewFactory views;
-    frm_main w(MainContext{program.path(), server.base(), QStringLiteral("http://site/"), &settings, &messages, &views,
-                           &shell, &tray, &favourites});
+    frm_main w(fakes.context(program.path(), server.base(), QStringLiteral("http://site/"), views));
     w.Form_Load();
 
     auto *text1 = w.findChild<QLineEdit *>(QStringLiteral("Text1"));
@@ -80,7 +71,7 @@ TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
     text1->setText(arena);
     QTest::keyClick(text1, Qt::Key_Return);
     WAIT_EQ(w.web()->locationUrl(), arena, kWait);
-    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_TRUE(fakes.messages.shown.isEmpty());
 
     // A link that wants a new window opens in the same view.
     w.navigateMain(modlist + QStringLiteral("mods/blank.htm"));

@@ -1,10 +1,7 @@
-#include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "platform/webengineview.h"
-#include "support/fakemessages.h"
-#include "support/fakeshell.h"
-#include "support/faketray.h"
 #include "support/keyboardwalk.h"
+#include "support/mainfakes.h"
 #include "support/pageserver.h"
 #include "support/printers.h"
 #include "support/tempfolder.h"
@@ -29,17 +26,11 @@ TEST(WebEngineKeyboard, TabReachesThePageInItsPlaceAndLeavesItForTheNextControl)
     PageServer server(site.path());
     TempFolder program;
     program.write(QStringLiteral("q2modlist.dat"), "[ValidHeader]\r\nMaps\r\n---\r\nMaps?Big maps?http://m/1\r\n");
-    program.write(QStringLiteral("mods.dat"), "[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n" + server.base().toUtf8() +
-                                                  "/kestrelmoor/modlist/q2modlist.zip\r\nq2modlist\r\nwelcome.htm\r\n");
+    program.write(QStringLiteral("mods.dat"), quake2Catalogue(server.base()));
 
-    MemorySettingsStore settings;
-    FakeMessages messages;
-    FakeShell shell;
-    FakeTray tray;
-    Favourites favourites;
+    MainFakes fakes;
     WebEngineViewFactory views;
-    frm_main w(MainContext{program.path(), server.base(), QStringLiteral("http://site/"), &settings, &messages, &views,
-                           &shell, &tray, &favourites});
+    frm_main w(fakes.context(program.path(), server.base(), QStringLiteral("http://site/"), views));
     w.Form_Load();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
