@@ -1,4 +1,3 @@
-#include "buildconfig.h"
 #include "core/favourites.h"
 #include "core/programfolder.h"
 #include "core/settingsstore.h"
@@ -8,7 +7,7 @@
 #include "platform/shell.h"
 #include "platform/tray.h"
 #include "platform/webengineview.h"
-#include "ui/main/frm_main.h"
+#include "ui/mainwindow.h"
 #include "update/networkfetcher.h"
 
 #include <QApplication>
@@ -124,8 +123,8 @@ int main(int argc, char *argv[])
                         &settings, &messages, &webViews, &shell, &tray, &favourites, &fetcher};
 
     Downloads downloads(QWebEngineProfile::defaultProfile(), shell, &Downloads::askWhereToSave);
-    frm_main window(context);
-    window.Form_Load();
+    MainWindow window(context);
+    window.start();
     // Installed once start-up is done: until then the favourites on disk are
     // the table, and a signal during start-up simply ends the program.
     closeOnEndSignals(window);

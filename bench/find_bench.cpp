@@ -9,8 +9,8 @@
 #include "core/modtreefilter.h"
 #include "core/modtreemodel.h"
 #include "core/textlines.h"
-#include "ui/main/treeicons.h"
-#include "ui/windows/frm_find.h"
+#include "ui/treeicons.h"
+#include "ui/finddialog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -126,7 +126,7 @@ double wcLines(const QString &path, QByteArray *output)
 // slowest median.
 double findPresses(QTreeView &view, const ModTreeModel &model, int links, bool foldersOpen)
 {
-    auto *find = new frm_find(&view, model, &view);
+    auto *find = new FindDialog(&view, model, &view);
     find->show();
     auto *text1 = find->findChild<QLineEdit *>(QStringLiteral("Text1"));
     auto *findNext = find->findChild<QPushButton *>(QStringLiteral("Command1"));

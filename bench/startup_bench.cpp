@@ -10,7 +10,7 @@
 #include "platform/tray.h"
 #include "platform/webengineview.h"
 #include "platform/shell.h"
-#include "ui/main/frm_main.h"
+#include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -77,7 +77,7 @@ int runMainWindow(const QString &server, const QString &programFolder)
     DesktopShell shell;
     SystemTray tray;
     Favourites favourites;
-    frm_main window(MainContext{programFolder, server, server + QStringLiteral("/kestrelmoor/"), &settings, &messages,
+    MainWindow window(MainContext{programFolder, server, server + QStringLiteral("/kestrelmoor/"), &settings, &messages,
                                 &views, &shell, &tray, &favourites});
     const QString home = server + QStringLiteral("/kestrelmoor/modlist/welcome.htm");
     QObject::connect(window.web(), &WebView::progressChange, &window, [&](int progress, int progressMax) {
@@ -87,7 +87,7 @@ int runMainWindow(const QString &server, const QString &programFolder)
             QCoreApplication::exit(0);
         }
     });
-    window.Form_Load();
+    window.start();
     return QApplication::exec();
 }
 

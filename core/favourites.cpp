@@ -71,27 +71,26 @@ Favourites::Favourites(QObject *parent) : QObject(parent) {}
 
 const Favourite &Favourites::row(int i) const
 {
-    Q_ASSERT(i >= 0 && i < m_favcount);
-    return m_favs.at(size_t(i));
+    return m_favourites.at(i);
 }
 
 QList<Favourite> Favourites::rows() const
 {
-    return QList<Favourite>(m_favs.begin(), m_favs.begin() + m_favcount);
+    return m_favourites;
 }
 
 QStringList Favourites::names() const
 {
     QStringList out;
-    out.reserve(m_favcount);
-    for (int i = 0; i < m_favcount; ++i)
-        out.append(m_favs[size_t(i)].name);
+    out.reserve(m_favourites.size());
+    for (const Favourite &favourite : m_favourites)
+        out.append(favourite.name);
     return out;
 }
 
 FavouritesLoad Favourites::load(const QString &path)
 {
-    m_favcount = 0;
+    m_favourites.clear();
     m_backupPath.clear();
     FavouritesLoad result;
     const FileRead read = readWholeFile(path, kMaxFileBytes);
@@ -118,23 +117,19 @@ FavouritesLoad Favourites::load(const QString &path)
         LineReader lines(read.data);
         while (const auto name = lines.next()) {
             const QByteArrayView url = lines.next().value_or(QByteArrayView());
-            if (m_favcount == kRows) {
+            if (isFull()) {
                 ++result.droppedPairs;
                 continue;
             }
-            Favourite &row = m_favs[size_t(m_favcount++)];
-            row.nameBytes = name->toByteArray();
-            row.urlBytes = url.toByteArray();
-            row.name = decodeValue(*name);
-            row.url = decodeValue(url);
+            m_favourites.append(Favourite{decodeValue(*name), decodeValue(url), name->toByteArray(), url.toByteArray()});
         }
         if (result.droppedPairs > 0) {
             m_backupPath = freeBackupPath(path);
             result.notice = tr("The favourites file %1 holds %2 favourites; only the first %3 are listed. "
                                "The whole file will be kept as %4 when the favourites are saved, so none is lost.")
                                 .arg(shown(path))
-                                .arg(kRows + result.droppedPairs)
-                                .arg(kRows)
+                                .arg(kCapacity + result.droppedPairs)
+                                .arg(kCapacity)
                                 .arg(shown(m_backupPath));
         }
         break;
@@ -147,11 +142,10 @@ FavouritesLoad Favourites::load(const QString &path)
 bool Favourites::writeTo(QIODevice &device, QString *error) const
 {
     QByteArray bytes;
-    for (int i = 0; i < m_favcount; ++i) {
-        const Favourite &row = m_favs[size_t(i)];
-        bytes += encodeValue(row.name, row.nameBytes);
+    for (const Favourite &favourite : m_favourites) {
+        bytes += encodeValue(favourite.name, favourite.nameBytes);
         bytes += "\r\n";
-        bytes += encodeValue(row.url, row.urlBytes);
+        bytes += encodeValue(favourite.url, favourite.urlBytes);
         bytes += "\r\n";
     }
     // A device may take part of the data at a time; a write that takes nothing
@@ -207,18 +201,15 @@ bool Favourites::add(const QString &name, const QString &url)
 {
     if (isFull())
         return false;
-    const int at = m_favcount;
-    m_favs[size_t(at)] = Favourite{oneLine(name), oneLine(url), {}, {}};
-    ++m_favcount;
-    Q_EMIT added(at);
+    m_favourites.append(Favourite{oneLine(name), oneLine(url), {}, {}});
+    Q_EMIT added(int(m_favourites.size()) - 1);
     return true;
 }
 
 void Favourites::replaceAll(const QList<Favourite> &favourites)
 {
-    const int n = int(std::min<qsizetype>(favourites.size(), kRows));
-    for (int i = 0; i < n; ++i)
-        m_favs[size_t(i)] = oneLine(favourites.at(i));
-    m_favcount = n;
+    m_favourites.clear();
+    for (const Favourite &favourite : favourites.first(std::min<qsizetype>(favourites.size(), kCapacity)))
+        m_favourites.append(oneLine(favourite));
     Q_EMIT replaced();
 }

@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
-
 class QIODevice;
 
 // One favourite: a display name and an address, both free text.
@@ -49,9 +47,9 @@ struct FavouritesSave
     QString error;
 };
 
-// The program-wide favourites table: 51 rows of (name, URL), of which the first
-// favcount are in use, in display order. Lists that show the favourites mirror
-// the table through the signals; a list position is a row number.
+// The program-wide favourites table: at most 51 favourites (name, URL), in display
+// order. Lists that show the favourites mirror the table through the signals; a
+// list position is a row number.
 //
 // favs.dat holds one line per value, name then URL for each favourite in row
 // order, every line ended by CR LF; an empty table is an empty file. Reading
@@ -65,23 +63,23 @@ class Favourites final : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kRows = 51;
+    static constexpr int kCapacity = 51;
     static constexpr qint64 kMaxFileBytes = qint64(16) * 1024 * 1024;
 
     explicit Favourites(QObject *parent = nullptr);
 
-    int favcount() const { return m_favcount; }
-    bool isFull() const { return m_favcount >= kRows; }
-    // Row i, for 0 <= i < favcount().
+    int count() const { return int(m_favourites.size()); }
+    bool isFull() const { return count() >= kCapacity; }
+    // Row i, for 0 <= i < count().
     const Favourite &row(int i) const;
-    // Rows 0 to favcount() - 1.
+    // Rows 0 to count() - 1.
     QList<Favourite> rows() const;
     QStringList names() const;
 
     // Fills the table from the file at path. The table is emptied first, so a
     // failed load leaves an empty table.
     FavouritesLoad load(const QString &path);
-    // Writes rows 0 to favcount() - 1 to path, replacing the file atomically:
+    // Writes rows 0 to count() - 1 to path, replacing the file atomically:
     // on failure the file on disk is left as it was and the table is untouched.
     FavouritesSave save(const QString &path);
     // Writes the file's content to a device that is open for writing.
@@ -101,8 +99,7 @@ Q_SIGNALS:
     void replaced();
 
 private:
-    std::array<Favourite, kRows> m_favs;
-    int m_favcount = 0;
+    QList<Favourite> m_favourites;
     // The file to keep before favs.dat is next replaced; empty when none is due.
     QString m_backupPath;
 };

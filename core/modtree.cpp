@@ -222,7 +222,7 @@ QString ModTree::key(int node) const
     return text(node);
 }
 
-QString ModTree::tag(int node) const
+QString ModTree::url(int node) const
 {
     if (!isLink(node))
         return {};

@@ -70,7 +70,7 @@ public:
     int parent(int node) const;
     QString text(int node) const;
     QString key(int node) const;
-    QString tag(int node) const;
+    QString url(int node) const;
 
     int childCount(int folder) const;
     int child(int folder, int row) const;

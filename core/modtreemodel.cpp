@@ -75,13 +75,9 @@ QVariant ModTreeModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return m_tree.text(node);
     case Qt::ToolTipRole:
-        return m_tree.isLink(node) ? m_tree.tag(node) : QVariant();
-    case KeyRole:
-        return m_tree.key(node);
-    case TagRole:
-        return m_tree.tag(node);
-    case ImageKeyRole:
-        return m_tree.isLink(node) ? QStringLiteral("link") : QStringLiteral("folder");
+        return m_tree.isLink(node) ? m_tree.url(node) : QVariant();
+    case UrlRole:
+        return m_tree.url(node);
     case NodeRole:
         return node;
     default:

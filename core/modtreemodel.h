@@ -12,10 +12,8 @@ class ModTreeModel final : public QAbstractItemModel
 
 public:
     enum Role {
-        KeyRole = Qt::UserRole + 1,
-        TagRole,
-        ImageKeyRole, // "folder" or "link"
-        NodeRole,     // the node's number in the tree
+        UrlRole = Qt::UserRole + 1,
+        NodeRole, // the node's number in the tree
     };
 
     explicit ModTreeModel(QObject *parent = nullptr);

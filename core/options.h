@@ -20,8 +20,6 @@ inline const QString kUpdate = QStringLiteral("update");
 bool isOn(const SettingsStore &store, const QString &key);
 // The remote control's browser choice: on when the text reads as a number other than 0.
 bool isNonZero(const SettingsStore &store, const QString &key);
-// The text as a whole number, 0 when it is none, for a check box.
-int wholeNumber(const SettingsStore &store, const QString &key);
 } // namespace Options
 
 // Dates as the program writes them: mm-dd-yyyy.

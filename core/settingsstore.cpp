@@ -37,7 +37,7 @@ QSettingsStore::QSettingsStore() : m_path(defaultStorePath()) {}
 
 QSettingsStore::QSettingsStore(QString iniFilePath) : m_path(std::move(iniFilePath)) {}
 
-QString QSettingsStore::getSetting(const QString &application, const QString &section,
+QString QSettingsStore::value(const QString &application, const QString &section,
                                    const QString &key, const QString &defaultValue) const
 {
     QSettings settings(m_path, QSettings::IniFormat);
@@ -52,7 +52,7 @@ QString QSettingsStore::getSetting(const QString &application, const QString &se
     return value.toString();
 }
 
-bool QSettingsStore::saveSetting(const QString &application, const QString &section,
+bool QSettingsStore::setValue(const QString &application, const QString &section,
                                  const QString &key, const QString &value)
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
@@ -73,13 +73,13 @@ bool QSettingsStore::saveSetting(const QString &application, const QString &sect
     return settings.status() == QSettings::NoError;
 }
 
-QString MemorySettingsStore::getSetting(const QString &application, const QString &section,
+QString MemorySettingsStore::value(const QString &application, const QString &section,
                                         const QString &key, const QString &defaultValue) const
 {
     return m_values.value(entryPath(application, section, key), defaultValue);
 }
 
-bool MemorySettingsStore::saveSetting(const QString &application, const QString &section,
+bool MemorySettingsStore::setValue(const QString &application, const QString &section,
                                       const QString &key, const QString &value)
 {
     if (!m_writable)

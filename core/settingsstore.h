@@ -12,11 +12,11 @@ public:
     virtual ~SettingsStore() = default;
     // The stored value, or defaultValue when the entry is absent or the store
     // cannot be read. A read never creates an entry.
-    virtual QString getSetting(const QString &application, const QString &section,
+    virtual QString value(const QString &application, const QString &section,
                                const QString &key, const QString &defaultValue) const = 0;
     // Creates or replaces the entry. Returns false when the store could not be
     // written; the value is then not kept.
-    virtual bool saveSetting(const QString &application, const QString &section, const QString &key,
+    virtual bool setValue(const QString &application, const QString &section, const QString &key,
                              const QString &value) = 0;
 };
 
@@ -30,12 +30,10 @@ public:
     QSettingsStore();                              // the user's own store
     explicit QSettingsStore(QString iniFilePath);  // a store at a given path
 
-    QString getSetting(const QString &application, const QString &section, const QString &key,
+    QString value(const QString &application, const QString &section, const QString &key,
                        const QString &defaultValue) const override;
-    bool saveSetting(const QString &application, const QString &section, const QString &key,
+    bool setValue(const QString &application, const QString &section, const QString &key,
                      const QString &value) override;
-
-    const QString &filePath() const { return m_path; }
 
 private:
     QString m_path;
@@ -46,9 +44,9 @@ private:
 class MemorySettingsStore final : public SettingsStore
 {
 public:
-    QString getSetting(const QString &application, const QString &section, const QString &key,
+    QString value(const QString &application, const QString &section, const QString &key,
                        const QString &defaultValue) const override;
-    bool saveSetting(const QString &application, const QString &section, const QString &key,
+    bool setValue(const QString &application, const QString &section, const QString &key,
                      const QString &value) override;
 
     void setWritable(bool writable) { m_writable = writable; }

@@ -154,7 +154,7 @@ bool ListUpdate::perform(Step step, const ModListEntry &current, QString &error)
         return extracted.ok();
     }
     case Step::StampDate:
-        if (!m_settings.saveSetting(current.settingsName, Options::kSection, Options::kUpdate, dateStamp(m_today()))) {
+        if (!m_settings.setValue(current.settingsName, Options::kSection, Options::kUpdate, dateStamp(m_today()))) {
             error = QStringLiteral("the update date of %1 cannot be saved").arg(current.settingsName);
             return false;
         }

@@ -107,7 +107,7 @@ TEST(Favourites, EveryByteButLineEndsRoundTrips)
     dir.write(kFile, bytes);
     Favourites table;
     table.load(dir.file(kFile));
-    ASSERT_EQ(table.favcount(), 2);
+    ASSERT_EQ(table.count(), 2);
     EXPECT_EQ(table.row(1).name, QStringLiteral("\u0081\u008d\u008f\u0090\u009d"));
     ASSERT_TRUE(table.save(dir.file(kFile)).ok);
     EXPECT_EQ(dir.read(kFile), bytes);
@@ -175,7 +175,7 @@ TEST(Favourites, MissingFileIsAnEmptyTableAndSavesAsAnEmptyFile)
     const FavouritesLoad load = table.load(dir.file(kFile));
     EXPECT_EQ(load.status, FavouritesLoad::Status::Missing);
     EXPECT_TRUE(load.notice.isEmpty());
-    EXPECT_EQ(table.favcount(), 0);
+    EXPECT_EQ(table.count(), 0);
     ASSERT_TRUE(table.save(dir.file(kFile)).ok);
     EXPECT_TRUE(dir.exists(kFile));
     EXPECT_EQ(dir.read(kFile), QByteArray());
@@ -193,7 +193,7 @@ TEST(Favourites, PairsPastTheTableAreKeptInABackup)
     EXPECT_EQ(load.droppedPairs, 9);
     EXPECT_TRUE(load.notice.contains(QStringLiteral("60 favourites"))) << load.notice.toStdString();
     EXPECT_TRUE(load.notice.contains(QDir::toNativeSeparators(dir.file(QStringLiteral("favs.dat.bak")))));
-    ASSERT_EQ(table.favcount(), Favourites::kRows);
+    ASSERT_EQ(table.count(), Favourites::kCapacity);
     EXPECT_EQ(table.row(50).name, QStringLiteral("Mod 50"));
 
     ASSERT_TRUE(table.save(dir.file(kFile)).ok);
@@ -218,7 +218,7 @@ TEST(Favourites, PairsPastTheTableAreKeptInABackup)
     const FavouritesLoad full = table.load(dir.file(kFile));
     EXPECT_EQ(full.droppedPairs, 0);
     EXPECT_TRUE(full.notice.isEmpty());
-    EXPECT_EQ(table.favcount(), 51);
+    EXPECT_EQ(table.count(), 51);
 }
 
 TEST(Favourites, UnusableFileIsNeverReplacedWithoutABackup)
@@ -233,7 +233,7 @@ TEST(Favourites, UnusableFileIsNeverReplacedWithoutABackup)
         const FavouritesLoad load = table.load(dir.file(kFile));
         EXPECT_EQ(load.status, FavouritesLoad::Status::TooLarge);
         EXPECT_FALSE(load.notice.isEmpty());
-        EXPECT_EQ(table.favcount(), 0);
+        EXPECT_EQ(table.count(), 0);
         table.add(QStringLiteral("New"), QStringLiteral("http://n"));
         ASSERT_TRUE(table.save(dir.file(kFile)).ok);
         EXPECT_EQ(QFileInfo(dir.file(QStringLiteral("favs.dat.bak"))).size(), Favourites::kMaxFileBytes + 1);
@@ -253,7 +253,7 @@ TEST(Favourites, UnusableFileIsNeverReplacedWithoutABackup)
         EXPECT_FALSE(save.ok);
         EXPECT_TRUE(save.error.contains(QDir::toNativeSeparators(dir.file(kFile)))) << save.error.toStdString();
         EXPECT_TRUE(QFileInfo(dir.file(kFile)).isDir());
-        EXPECT_EQ(table.favcount(), 1) << "a failed save keeps the table";
+        EXPECT_EQ(table.count(), 1) << "a failed save keeps the table";
     }
 }
 
@@ -283,15 +283,15 @@ TEST(Favourites, AddAppendsUntilTheTableIsFull)
 {
     Favourites table;
     QSignalSpy added(&table, &Favourites::added);
-    for (int i = 0; i < Favourites::kRows; ++i)
+    for (int i = 0; i < Favourites::kCapacity; ++i)
         ASSERT_TRUE(table.add(QStringLiteral("Same"), QStringLiteral("http://same")));
-    EXPECT_EQ(table.favcount(), 51) << "duplicates are kept";
+    EXPECT_EQ(table.count(), 51) << "duplicates are kept";
     ASSERT_EQ(added.size(), 51);
     EXPECT_EQ(added.at(50).at(0).toInt(), 50);
     EXPECT_TRUE(table.isFull());
 
     EXPECT_FALSE(table.add(QStringLiteral("One too many"), QStringLiteral("http://x")));
-    EXPECT_EQ(table.favcount(), 51);
+    EXPECT_EQ(table.count(), 51);
     EXPECT_EQ(added.size(), 51);
     EXPECT_EQ(table.row(50).name, QStringLiteral("Same"));
 }
@@ -313,10 +313,10 @@ TEST(Favourites, ReplaceAllSetsTheWholeTable)
     for (int i = 0; i < 60; ++i)
         many.append(fav(QString::number(i), QString()));
     table.replaceAll(many);
-    EXPECT_EQ(table.favcount(), 51);
+    EXPECT_EQ(table.count(), 51);
 
     table.replaceAll({});
-    EXPECT_EQ(table.favcount(), 0);
+    EXPECT_EQ(table.count(), 0);
     ASSERT_TRUE(table.save(dir.file(kFile)).ok);
     EXPECT_EQ(dir.read(kFile), QByteArray());
 }

@@ -40,7 +40,7 @@ QStringList describe(const ModTree &tree)
     QStringList out;
     for (int n = 0; n < tree.count(); ++n) {
         const int p = tree.parent(n);
-        out.append(tree.text(n) + u'|' + tree.key(n) + u'|' + tree.tag(n) + u'|' +
+        out.append(tree.text(n) + u'|' + tree.key(n) + u'|' + tree.url(n) + u'|' +
                    (p == ModTree::kNoNode ? QString() : tree.text(p)));
     }
     return out;
@@ -110,6 +110,10 @@ TEST(ModList, SectionsAndRecordCutting)
          {"A|A||", "|||", "y|a2|z|", "b|a3|c|A"}},
         {"a line end right after the second ?", "[ValidHeader]\nA\n---\nA?x?\nA??",
          {"A|A||", "x|a1||A", "|a2||A"}},
+        {"a byte order mark is part of the text: two folders, links to each",
+         "[ValidHeader]\nCTF\n\xef\xbb\xbf" "CTF\n---\n\xef\xbb\xbf" "CTF?\xef\xbb\xbfx?\xef\xbb\xbfu\nCTF?y?v",
+         {"CTF|CTF||", QStringLiteral("\uFEFFCTF|\uFEFFCTF||"), QStringLiteral("\uFEFFx|a1|\uFEFFu|\uFEFFCTF"),
+          "y|a2|v|CTF"}},
     };
     for (const Row &row : rows)
         EXPECT_EQ(describe(loadList(row.file).tree), row.nodes) << row.name;
@@ -192,10 +196,7 @@ TEST(ModTreeModel, ServesTheTreeToViews)
     EXPECT_FALSE(model.hasChildren(model.index(2, 0)));
     const QModelIndex b2 = model.index(1, 0, b);
     EXPECT_EQ(b2.data().toString(), QStringLiteral("b2"));
-    EXPECT_EQ(b2.data(ModTreeModel::KeyRole).toString(), QStringLiteral("a3"));
-    EXPECT_EQ(b2.data(ModTreeModel::TagRole).toString(), QStringLiteral("u3"));
-    EXPECT_EQ(b2.data(ModTreeModel::ImageKeyRole).toString(), QStringLiteral("link"));
-    EXPECT_EQ(b.data(ModTreeModel::ImageKeyRole).toString(), QStringLiteral("folder"));
+    EXPECT_EQ(b2.data(ModTreeModel::UrlRole).toString(), QStringLiteral("u3"));
     EXPECT_EQ(model.parent(b2), b);
 
     // Node numbers and indexes map both ways.
@@ -245,7 +246,7 @@ TEST(ModList, LargeListKeepsEveryLink)
             ASSERT_EQ(loaded.textBytes(node), tree.textBytes(node));
         }
     }
-    EXPECT_EQ(loaded.tag(last), QStringLiteral("http://example.test/mods/99999.htm"));
+    EXPECT_EQ(loaded.url(last), QStringLiteral("http://example.test/mods/99999.htm"));
 }
 
 TEST(ModList, FieldsOfEveryLengthSurviveEveryLineEnd)
@@ -294,7 +295,7 @@ TEST(ModTree, ChildListsFollowEveryAddition)
     EXPECT_EQ(tree.row(tree.count() - 1), 36);
     EXPECT_EQ(tree.key(tree.count() - 1), QStringLiteral("a39"));
     EXPECT_EQ(tree.text(2), QStringLiteral("x"));
-    EXPECT_EQ(tree.tag(2), QStringLiteral("y"));
+    EXPECT_EQ(tree.url(2), QStringLiteral("y"));
     // A reused counter or an unknown folder adds nothing.
     EXPECT_FALSE(tree.addLink(a, 2, x, y));
     EXPECT_FALSE(tree.addLink(x, 100, x, y));

@@ -134,7 +134,7 @@ TEST_F(FilterTest, RowsMapBackToTheirNodes)
                 ASSERT_TRUE(model.tree().isLink(node)) << text.toStdString();
                 EXPECT_EQ(model.tree().parent(node), folderNode);
                 EXPECT_EQ(link.data(ModTreeModel::NodeRole).toInt(), node);
-                EXPECT_EQ(link.data(ModTreeModel::TagRole).toString(), model.tree().tag(node));
+                EXPECT_EQ(link.data(ModTreeModel::UrlRole).toString(), model.tree().url(node));
                 EXPECT_EQ(model.nodeOf(filter.mapToSource(link)), node);
                 EXPECT_EQ(filter.mapFromSource(model.indexOfNode(node)), link);
                 EXPECT_EQ(filter.parent(link), folder);

@@ -38,14 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     Favourites table;
     table.load(path);
-    if (table.favcount() < 0 || table.favcount() > Favourites::kRows)
+    if (table.count() < 0 || table.count() > Favourites::kCapacity)
         std::abort();
     const QByteArray first = written(table);
 
     writeFile(path, first);
     Favourites again;
     again.load(path);
-    if (again.favcount() != table.favcount() || written(again) != first)
+    if (again.count() != table.count() || written(again) != first)
         std::abort();
     return 0;
 }

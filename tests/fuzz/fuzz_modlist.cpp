@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         (void)tree.text(node);
         (void)tree.key(node);
-        (void)tree.tag(node);
+        (void)tree.url(node);
         if (parent != ModTree::kNoNode) {
             ++links;
             if (tree.child(parent, tree.row(node)) != node)

@@ -6,7 +6,7 @@
 #include "fakeshell.h"
 #include "faketray.h"
 #include "fakewebview.h"
-#include "ui/main/frm_main.h"
+#include "ui/mainwindow.h"
 
 // Everything a main window is given, as fakes, for a program folder and servers.
 struct MainFakes

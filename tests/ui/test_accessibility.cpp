@@ -8,7 +8,7 @@
 #include "support/keyboardwalk.h"
 #include "support/printers.h"
 #include "support/tempfolder.h"
-#include "ui/main/frm_main.h"
+#include "ui/mainwindow.h"
 
 #include <gtest/gtest.h>
 
@@ -34,13 +34,13 @@ const QStringList kMainTabOrder = {
 class MainKeyboardTest : public ::testing::Test, protected MainFakes
 {
 protected:
-    frm_main &start()
+    MainWindow &start()
     {
         dir.write(QStringLiteral("q2modlist.dat"),
                   crlfLines({"[ValidHeader]", "Maps", "---", "Maps?Big maps?http://a/2"}));
         dir.write(QStringLiteral("mods.dat"), crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat",
                                                          "http://x/q2.zip", "q2modlist", "welcome.htm"}));
-        window = std::make_unique<frm_main>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
+        window = std::make_unique<MainWindow>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
         window->Form_Load();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -48,14 +48,14 @@ protected:
     }
 
     TempFolder dir;
-    std::unique_ptr<frm_main> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
 
 TEST_F(MainKeyboardTest, TabFollowsTheReadingOrderFromTheTreeOn)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     // The tree has the focus at the start: the list is what the user came for.
     EXPECT_EQ(focusedControl(), QStringLiteral("tree"));
     EXPECT_EQ(tabChain(&w, kMainTabOrder.first()), kMainTabOrder);
@@ -69,7 +69,7 @@ TEST_F(MainKeyboardTest, TabFollowsTheReadingOrderFromTheTreeOn)
 
 TEST_F(MainKeyboardTest, EveryControlHasANameForScreenReaders)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     EXPECT_EQ(unnamedControls(&w), QStringList());
     const struct
     {
@@ -91,7 +91,7 @@ TEST_F(MainKeyboardTest, EveryControlHasANameForScreenReaders)
 
 TEST_F(MainKeyboardTest, TreeSelectionTakesTheNewColoursWhenTheDesktopSwitchesScheme)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     QPalette dark = QApplication::palette();
     dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
     dark.setColor(QPalette::WindowText, Qt::white);
@@ -111,9 +111,9 @@ TEST_F(MainKeyboardTest, TreeSelectionTakesTheNewColoursWhenTheDesktopSwitchesSc
 // that it opens: Escape in the find dialog closes the dialog and stops nothing.
 TEST_F(MainKeyboardTest, EscapeInTheFindDialogClosesItAndStopsNothing)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     QTest::keyClick(w.treeView(), Qt::Key_F, Qt::ControlModifier);
-    auto *find = w.findChild<QDialog *>(QStringLiteral("frm_find"));
+    auto *find = w.findChild<QDialog *>(QStringLiteral("FindDialog"));
     ASSERT_NE(find, nullptr);
     QPointer<QDialog> open = find;
     // A tool window counts as active with its parent; the test needs it to be

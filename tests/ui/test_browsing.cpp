@@ -7,8 +7,8 @@
 #include "support/wait.h"
 #include "core/favourites.h"
 #include "core/settingsstore.h"
-#include "ui/main/frm_main.h"
-#include "ui/windows/frm_fav.h"
+#include "ui/mainwindow.h"
+#include "ui/remotecontrol.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +32,9 @@ protected:
                                                          "http://x/q2.zip", "q2modlist", "welcome.htm"}));
     }
 
-    frm_main &start()
+    MainWindow &start()
     {
-        window = std::make_unique<frm_main>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
+        window = std::make_unique<MainWindow>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
         window->Form_Load();
         QTest::qWait(20);
         return *window;
@@ -45,7 +45,7 @@ protected:
     QAction *menuEntry(const char *name) { return window->trayMenu()->findChild<QAction *>(QString::fromLatin1(name)); }
 
     TempFolder dir;
-    std::unique_ptr<frm_main> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
@@ -83,7 +83,7 @@ TEST_F(BrowsingTest, EveryButtonHasItsTooltipAndPicture)
 
 TEST_F(BrowsingTest, NavigationButtonsAndKeysDriveTheView)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     const QString home = QStringLiteral("http://srv/kestrelmoor/modlist/welcome.htm");
     web().navigate(QStringLiteral("http://a/1"));
     web().navigate(QStringLiteral("http://a/2"));
@@ -118,13 +118,13 @@ TEST_F(BrowsingTest, NavigationButtonsAndKeysDriveTheView)
 
 TEST_F(BrowsingTest, KeysForFavouritesAndTheRemoteControl)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     auto *tree = w.treeView();
     tree->expandAll();
     tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
     QTest::keyClick(tree, Qt::Key_Return);
     QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
-    ASSERT_EQ(favourites.favcount(), 1);
+    ASSERT_EQ(favourites.count(), 1);
     EXPECT_EQ(favourites.row(0).name, QStringLiteral("Big maps"));
     EXPECT_EQ(favourites.row(0).url, QStringLiteral("http://a/2"));
 
@@ -135,7 +135,7 @@ TEST_F(BrowsingTest, KeysForFavouritesAndTheRemoteControl)
 
 TEST_F(BrowsingTest, MinimiseHidesToTheTrayAndTheIconBringsItBack)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     EXPECT_TRUE(tray.installed);
     EXPECT_EQ(tray.tip, QStringLiteral("Mod List"));
 
@@ -164,7 +164,7 @@ TEST_F(BrowsingTest, MinimiseHidesToTheTrayAndTheIconBringsItBack)
 TEST_F(BrowsingTest, WithoutANotificationAreaMinimisingDoesNotHide)
 {
     tray.available = false;
-    frm_main &w = start();
+    MainWindow &w = start();
     w.showMinimized();
     QTest::qWait(30);
     EXPECT_TRUE(w.isVisible());
@@ -173,7 +173,7 @@ TEST_F(BrowsingTest, WithoutANotificationAreaMinimisingDoesNotHide)
 
 TEST_F(BrowsingTest, CloseFromTheTrayMenuRemovesTheIcon)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     w.showMinimized();
     WAIT_TRUE(!w.isVisible(), 5000);
     menuEntry("mclose")->trigger();

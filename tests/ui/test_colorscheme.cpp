@@ -1,6 +1,6 @@
 #include "platform/colorscheme.h"
 #include "support/printers.h"
-#include "ui/main/buttonpictures.h"
+#include "ui/buttonpictures.h"
 
 #include <gtest/gtest.h>
 

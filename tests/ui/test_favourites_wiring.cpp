@@ -7,8 +7,8 @@
 #include "support/faketray.h"
 #include "support/fakewebview.h"
 #include "support/tempfolder.h"
-#include "ui/main/frm_main.h"
-#include "ui/windows/frm_fav.h"
+#include "ui/mainwindow.h"
+#include "ui/remotecontrol.h"
 
 #include <gtest/gtest.h>
 
@@ -33,9 +33,9 @@ protected:
         dir.write(QStringLiteral("mods.dat"),
                   crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "http://x/q2.zip", "q2modlist", "welcome.htm"}));
     }
-    frm_main &start()
+    MainWindow &start()
     {
-        window = std::make_unique<frm_main>(
+        window = std::make_unique<MainWindow>(
             context(dir.path(), QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://s/")));
         window->Form_Load();
         QTest::qWait(20);
@@ -52,23 +52,23 @@ protected:
     void press(const char *name) { window->findChild<QToolButton *>(QString::fromLatin1(name))->click(); }
 
     TempFolder dir;
-    std::unique_ptr<frm_main> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
 
 TEST_F(FavouritesWiringTest, AddShowPickAndSave)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     press("addfav");
-    EXPECT_EQ(favourites.favcount(), 0) << "no node clicked yet";
+    EXPECT_EQ(favourites.count(), 0) << "no node clicked yet";
     clickLink();
     press("addfav");
     press("addfav");
     EXPECT_EQ(favourites.names(), (QStringList{QStringLiteral("Arena pack"), QStringLiteral("Arena pack")}));
 
     press("info");
-    frm_fav *rc = w.remoteControl();
+    RemoteControl *rc = w.remoteControl();
     ASSERT_TRUE(rc);
     auto *list = rc->findChild<QListWidget *>(QStringLiteral("List1"));
     EXPECT_EQ(list->count(), 2);
@@ -97,7 +97,7 @@ TEST_F(FavouritesWiringTest, FullTableAndSurplusPairsAreSaidOnce)
     start();
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(favourites.favcount(), 51);
+    EXPECT_EQ(favourites.count(), 51);
     clickLink();
     press("addfav");
     ASSERT_EQ(messages.shown.size(), 2);
@@ -109,7 +109,7 @@ TEST_F(FavouritesWiringTest, FullTableAndSurplusPairsAreSaidOnce)
 TEST_F(FavouritesWiringTest, FailedSaveAsksAndCanKeepTheProgramOpen)
 {
     QDir(dir.path()).mkdir(QStringLiteral("favs.dat"));
-    frm_main &w = start();
+    MainWindow &w = start();
     messages.shown.clear();
     messages.answers = {QMessageBox::Retry, QMessageBox::Cancel};
     w.close();
@@ -124,7 +124,7 @@ TEST_F(FavouritesWiringTest, FailedSaveAsksAndCanKeepTheProgramOpen)
 
 TEST_F(FavouritesWiringTest, PickOpensInTheFullscreenWindowWhileItBrowses)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     favourites.add(QStringLiteral("Arena pack"), QStringLiteral("http://a/1"));
     w.findChild<QAbstractButton *>(QStringLiteral("full"))->click();
     ASSERT_TRUE(w.fullWindow());

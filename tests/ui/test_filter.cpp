@@ -6,8 +6,8 @@
 #include "support/tempfolder.h"
 #include "core/favourites.h"
 #include "core/settingsstore.h"
-#include "ui/main/frm_main.h"
-#include "ui/windows/frm_find.h"
+#include "ui/mainwindow.h"
+#include "ui/finddialog.h"
 
 #include <gtest/gtest.h>
 
@@ -37,9 +37,9 @@ protected:
                              "Quake3", "q3modlist.dat", "http://x/q3.zip", "q3modlist", "q3start.htm"}));
     }
 
-    frm_main &start()
+    MainWindow &start()
     {
-        window = std::make_unique<frm_main>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
+        window = std::make_unique<MainWindow>(context(dir.path(), QStringLiteral("http://srv"), QStringLiteral("http://site/")));
         window->Form_Load();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -90,7 +90,7 @@ protected:
     QString currentText() const { return tree->currentIndex().data().toString(); }
 
     TempFolder dir;
-    std::unique_ptr<frm_main> window;
+    std::unique_ptr<MainWindow> window;
     QLineEdit *field = nullptr;
     QTreeView *tree = nullptr;
 };
@@ -134,7 +134,7 @@ TEST_F(FilterWindowTest, TypingShowsMatchesOpenedAndClearingRestoresTheTree)
 
 TEST_F(FilterWindowTest, AFilteredNodeOpensLikeAnyOther)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     QTest::keyClicks(field, QStringLiteral("q2dm"));
     clickRow(linkRow(QStringLiteral("Q2DM1 remake")));
     EXPECT_EQ(web().navigations.last(), QStringLiteral("http://m/2"));
@@ -175,7 +175,7 @@ TEST_F(FilterWindowTest, TheCurrentNodeStaysCurrentWhileShown)
 
 TEST_F(FilterWindowTest, CtrlKFocusesTheFieldAndEscClearsIt)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     field->setText(QStringLiteral("arena"));
     tree->setFocus();
     QTest::keyClick(&w, Qt::Key_K, Qt::ControlModifier);
@@ -211,7 +211,7 @@ TEST_F(FilterWindowTest, DownOrEnterInTheFieldGoesToTheFirstMatch)
 
 TEST_F(FilterWindowTest, ListSwitchAndRebuildKeepTheFilter)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     field->setText(QStringLiteral("arena"));
     w.modc_Click(1);
     EXPECT_EQ(field->text(), QStringLiteral("arena"));
@@ -234,10 +234,10 @@ TEST_F(FilterWindowTest, ListSwitchAndRebuildKeepTheFilter)
 
 TEST_F(FilterWindowTest, FindSearchesTheWholeTreeAndClearsAFilterThatHidesItsMatch)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     field->setText(QStringLiteral("arena"));
     w.findChild<QAbstractButton *>(QStringLiteral("Command6"))->click();
-    auto *find = w.findChild<frm_find *>(QStringLiteral("frm_find"));
+    auto *find = w.findChild<FindDialog *>(QStringLiteral("FindDialog"));
     ASSERT_NE(find, nullptr);
     auto *findText = find->findChild<QLineEdit *>(QStringLiteral("Text1"));
     auto *findNext = find->findChild<QPushButton *>(QStringLiteral("Command1"));
@@ -292,7 +292,7 @@ TEST_F(FilterWindowTest, AHundredThousandLinksFilterCorrectly)
         list += QByteArray::number(i) + "?http://x/" + QByteArray::number(i) + "\r\n";
     }
     dir.write(QStringLiteral("q2modlist.dat"), list);
-    frm_main &w = start();
+    MainWindow &w = start();
     ASSERT_EQ(w.treeModel().tree().linkCount(), 100000);
 
     QTest::keyClicks(field, QStringLiteral("ARENA 9"));

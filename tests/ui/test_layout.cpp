@@ -1,4 +1,4 @@
-#include "ui/main/mainlayout.h"
+#include "ui/mainlayout.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "support/faketray.h"
 #include "support/fakewebview.h"
 #include "support/tempfolder.h"
-#include "ui/main/frm_main.h"
+#include "ui/mainwindow.h"
 
 #include <gtest/gtest.h>
 
@@ -53,9 +53,9 @@ protected:
                   catalogue({{"Quake2", "q2modlist.dat", "http://x/q2.zip", "q2modlist", "welcome.htm"}}));
     }
 
-    frm_main &start()
+    MainWindow &start()
     {
-        window = std::make_unique<frm_main>(
+        window = std::make_unique<MainWindow>(
             context(dir.path(), kServer, kSite));
         window->Form_Load();
         QCoreApplication::processEvents();
@@ -65,7 +65,7 @@ protected:
 
     void setOption(const QString &key, const char *value)
     {
-        settings.saveSetting(Options::kApplication, Options::kSection, key, QString::fromLatin1(value));
+        settings.setValue(Options::kApplication, Options::kSection, key, QString::fromLatin1(value));
     }
 
     FakeWebView &web() { return *views.views.first(); }
@@ -81,7 +81,7 @@ protected:
     }
 
     TempFolder dir;
-    std::unique_ptr<frm_main> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 const QString today() { return dateStamp(QDate::currentDate()); }
@@ -90,7 +90,7 @@ const QString today() { return dateStamp(QDate::currentDate()); }
 
 TEST_F(MainWindowTest, EmptyStoreStartsWithTheFirstListAndItsStartPage)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrelmoor - Mod List - Quake2"));
     EXPECT_EQ(chooserItems(), QStringList{QStringLiteral("Quake2")});
@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, EmptyStoreStartsWithTheFirstListAndItsStartPage)
 TEST_F(MainWindowTest, MissingCatalogueShowsItsMessageOnceAndUsesTheBuiltInList)
 {
     QFile::remove(dir.file(QStringLiteral("mods.dat")));
-    frm_main &w = start();
+    MainWindow &w = start();
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(messages.shown[0].text, kSettingsError);
     EXPECT_EQ(messages.shown[0].title, QStringLiteral("Error"));
@@ -132,7 +132,7 @@ TEST_F(MainWindowTest, MissingCatalogueShowsItsMessageOnceAndUsesTheBuiltInList)
 TEST_F(MainWindowTest, BadListFileWarnsOnceAtStartUpAndShowsTheMasterList)
 {
     dir.write(QStringLiteral("q2modlist.dat"), crlfLines({"[VALIDHEADER]", "X"}));
-    frm_main &w = start();
+    MainWindow &w = start();
     EXPECT_EQ(messages.count(kMasterError), 1);
     EXPECT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(w.treeModel().tree().text(0), QStringLiteral("Master"));
@@ -152,13 +152,13 @@ TEST_F(MainWindowTest, WindowStateOptions)
 
     window.reset();
     setOption(Options::kRcOnly, "1");
-    frm_main &w = start();
+    MainWindow &w = start();
     EXPECT_TRUE(w.isMinimized()) << "RCOnly is applied after Maximized";
 
     window.reset();
     setOption(Options::kMaximized, "0");
     setOption(Options::kRcOnly, "2");
-    frm_main &normal = start();
+    MainWindow &normal = start();
     EXPECT_FALSE(normal.isMinimized()) << "only the number 1 switches an option on";
     EXPECT_FALSE(normal.isMaximized());
 }
@@ -169,10 +169,10 @@ TEST_F(MainWindowTest, ChoosingAListSwitchesCaptionStartPageTreeAndDate)
               catalogue({{"Quake2", "q2modlist.dat", "http://x/q2.zip", "q2modlist", "welcome.htm"},
                          {"Quake3", "q3modlist.dat", "http://x/q3.zip", "q3modlist", "q3start.htm"}}));
     dir.write(QStringLiteral("q3modlist.dat"), crlfLines({"[ValidHeader]", "Arena", "---", "Arena?OSP?http://o/1"}));
-    settings.saveSetting(QStringLiteral("q2modlist"), Options::kSection, Options::kUpdate, QStringLiteral("01-02-2003"));
-    settings.saveSetting(QStringLiteral("Q3MODLIST"), Options::kSection, QStringLiteral("UPDATE"), QStringLiteral("04-05-2006"));
+    settings.setValue(QStringLiteral("q2modlist"), Options::kSection, Options::kUpdate, QStringLiteral("01-02-2003"));
+    settings.setValue(QStringLiteral("Q3MODLIST"), Options::kSection, QStringLiteral("UPDATE"), QStringLiteral("04-05-2006"));
 
-    frm_main &w = start();
+    MainWindow &w = start();
     EXPECT_EQ(chooserItems(), (QStringList{QStringLiteral("Quake2"), QStringLiteral("Quake3")}));
     EXPECT_EQ(label2(), QStringLiteral("updated: 01-02-2003"));
 
@@ -195,7 +195,7 @@ TEST_F(MainWindowTest, ChoosingAListSwitchesCaptionStartPageTreeAndDate)
 
 TEST_F(MainWindowTest, ClickingNodes)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     auto *tree = control<QTreeView>("tree");
     tree->expandAll();
     QCoreApplication::processEvents();
@@ -228,7 +228,7 @@ TEST_F(MainWindowTest, ClickingNodes)
 
 TEST_F(MainWindowTest, ProgressEventsDriveAddressBarProgressAndStatus)
 {
-    frm_main &w = start();
+    MainWindow &w = start();
     auto *prog = control<QProgressBar>("prog");
     auto *status = control<QLabel>("StatusBar1");
     web().navigate(QStringLiteral("http://a/page"));

@@ -4,7 +4,7 @@
 #include "support/pageserver.h"
 #include "support/tempfolder.h"
 #include "support/wait.h"
-#include "ui/main/frm_main.h"
+#include "ui/mainwindow.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
 
     MainFakes fakes;
     WebEngineViewFactory views;
-    frm_main w(fakes.context(program.path(), server.base(), QStringLiteral("http://site/"), views));
+    MainWindow w(fakes.context(program.path(), server.base(), QStringLiteral("http://site/"), views));
     w.Form_Load();
 
     auto *text1 = w.findChild<QLineEdit *>(QStringLiteral("Text1"));

@@ -5,7 +5,7 @@
 #include "support/pageserver.h"
 #include "support/printers.h"
 #include "support/tempfolder.h"
-#include "ui/main/frm_main.h"
+#include "ui/mainwindow.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ TEST(WebEngineKeyboard, TabReachesThePageInItsPlaceAndLeavesItForTheNextControl)
 
     MainFakes fakes;
     WebEngineViewFactory views;
-    frm_main w(fakes.context(program.path(), server.base(), QStringLiteral("http://site/"), views));
+    MainWindow w(fakes.context(program.path(), server.base(), QStringLiteral("http://site/"), views));
     w.Form_Load();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));

@@ -92,7 +92,7 @@ protected:
     void SetUp() override
     {
         prepareProgramFolder(program);
-        settings.saveSetting(QStringLiteral("q3modlist"), Options::kSection, Options::kUpdate, QStringLiteral("01-01-2000"));
+        settings.setValue(QStringLiteral("q3modlist"), Options::kSection, Options::kUpdate, QStringLiteral("01-01-2000"));
     }
 
     ListUpdate::Outcome runUpdate()
@@ -104,7 +104,7 @@ protected:
 
     QString stamp(const char *list) const
     {
-        return settings.getSetting(QString::fromLatin1(list), Options::kSection, Options::kUpdate, QStringLiteral("never"));
+        return settings.value(QString::fromLatin1(list), Options::kSection, Options::kUpdate, QStringLiteral("never"));
     }
 
     const QString kServer = QStringLiteral("http://listserver.test");

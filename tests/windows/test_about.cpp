@@ -1,7 +1,7 @@
 #include "support/fakemessages.h"
 #include "support/fakeshell.h"
 #include "support/printers.h"
-#include "ui/windows/frm_about.h"
+#include "ui/aboutdialog.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@ namespace {
 class AboutTest : public ::testing::Test
 {
 protected:
-    frm_about &open(const QString &site = QStringLiteral("http://site.test"))
+    AboutDialog &open(const QString &site = QStringLiteral("http://site.test"))
     {
-        dialog = new frm_about(shell, messages, site);
+        dialog = new AboutDialog(shell, messages, site);
         dialog->show();
         return *dialog;
     }
@@ -28,7 +28,7 @@ protected:
 
     FakeShell shell;
     FakeMessages messages;
-    QPointer<frm_about> dialog;
+    QPointer<AboutDialog> dialog;
 };
 
 } // namespace
@@ -76,15 +76,15 @@ TEST_F(AboutTest, ReturnPictureEnterAndEscapeClose)
     struct Row
     {
         const char *name;
-        std::function<void(frm_about &)> close;
+        std::function<void(AboutDialog &)> close;
     };
     const Row rows[] = {
-        {"Return picture", [](frm_about &d) {
+        {"Return picture", [](AboutDialog &d) {
              auto *image2 = d.findChild<QPushButton *>(QStringLiteral("Image2"));
              QTest::mouseClick(image2, Qt::LeftButton);
          }},
-        {"Enter", [](frm_about &d) { QTest::keyClick(&d, Qt::Key_Return); }},
-        {"Escape", [](frm_about &d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"Enter", [](AboutDialog &d) { QTest::keyClick(&d, Qt::Key_Return); }},
+        {"Escape", [](AboutDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -97,7 +97,7 @@ TEST_F(AboutTest, ReturnPictureEnterAndEscapeClose)
 
 TEST_F(AboutTest, ClicksElsewhereDoNothing)
 {
-    frm_about &d = open();
+    AboutDialog &d = open();
     for (const char *name : {"Image1", "Label1", "Label2"})
         QTest::mouseClick(d.findChild<QWidget *>(QString::fromLatin1(name)), Qt::LeftButton);
     QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(d.width() / 2, d.height() - 3));
@@ -109,7 +109,7 @@ TEST_F(AboutTest, ClicksElsewhereDoNothing)
 
 TEST_F(AboutTest, IsAModalBoxWithoutTitleBar)
 {
-    frm_about &d = open();
+    AboutDialog &d = open();
     EXPECT_TRUE(d.isModal());
     EXPECT_TRUE(d.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_EQ(d.findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().size(), QSize(138, 176));

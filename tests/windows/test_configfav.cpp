@@ -1,7 +1,7 @@
 #include "core/favourites.h"
 #include "support/printers.h"
 #include "support/tempfolder.h"
-#include "ui/windows/frm_configfav.h"
+#include "ui/favouritesdialog.h"
 
 #include <gtest/gtest.h>
 
@@ -40,10 +40,10 @@ protected:
     }
 
     // Opens the dialog as the main window does, without blocking the test.
-    frm_configfav &open()
+    FavouritesDialog &open()
     {
         replaced = std::make_unique<QSignalSpy>(&favourites, &Favourites::replaced);
-        dialog = new frm_configfav(favourites);
+        dialog = new FavouritesDialog(favourites);
         dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
         return *dialog;
@@ -84,7 +84,7 @@ protected:
     bool closedWith(QDialog::DialogCode code) { return !dialog->isVisible() && dialog->result() == code; }
 
     Favourites favourites;
-    QPointer<frm_configfav> dialog;
+    QPointer<FavouritesDialog> dialog;
     std::unique_ptr<QSignalSpy> replaced;
 };
 
@@ -221,7 +221,7 @@ TEST_F(ConfigureFavouritesTest, DeletingTheOnlyEntryThenOkEmptiesTheTable)
     press("Command6");
     EXPECT_EQ(list()->count(), 0);
     press("Command4");
-    EXPECT_EQ(favourites.favcount(), 0);
+    EXPECT_EQ(favourites.count(), 0);
     EXPECT_EQ(replaced->size(), 1);
 }
 

@@ -6,7 +6,7 @@
 #include "support/printers.h"
 #include "support/tempfolder.h"
 #include "support/wait.h"
-#include "ui/windows/frm_fav.h"
+#include "ui/remotecontrol.h"
 
 #include <gtest/gtest.h>
 
@@ -44,10 +44,10 @@ class RemoteControlTest : public ::testing::Test
 protected:
     ~RemoteControlTest() override { delete window.data(); }
 
-    frm_fav &open()
+    RemoteControl &open()
     {
         if (!window)
-            window = new frm_fav(favourites, settings, shell, messages, browsing.targets());
+            window = new RemoteControl(favourites, settings, shell, messages, browsing.targets());
         window->showRestored();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
         return *window;
@@ -72,7 +72,7 @@ protected:
     }
     void setDefBrw(const char *value)
     {
-        settings.saveSetting(Options::kApplication, Options::kSection, Options::kDefBrw, QString::fromLatin1(value));
+        settings.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, QString::fromLatin1(value));
     }
     bool onTop() const
     {
@@ -90,7 +90,7 @@ protected:
     FakeShell shell;
     FakeMessages messages;
     FakeBrowsing browsing;
-    QPointer<frm_fav> window;
+    QPointer<RemoteControl> window;
 };
 
 } // namespace
@@ -242,7 +242,7 @@ TEST_F(RemoteControlTest, CloseAndMinimizeBothCloseTheWindow)
         open();
         control<QAbstractButton>(button)->click();
         waitDestroyed();
-        EXPECT_EQ(favourites.favcount(), 1) << button;
+        EXPECT_EQ(favourites.count(), 1) << button;
     }
     EXPECT_EQ(browsing.mainShown, 0);
     EXPECT_TRUE(browsing.inMain.isEmpty());
@@ -260,10 +260,10 @@ TEST_F(RemoteControlTest, ShowModListBringsTheMainWindowBack)
 
 TEST_F(RemoteControlTest, ShowingAgainRestoresTheSameWindow)
 {
-    frm_fav &first = open();
+    RemoteControl &first = open();
     first.showMinimized();
     WAIT_TRUE(first.isMinimized(), 5000);
-    frm_fav &again = open();
+    RemoteControl &again = open();
     EXPECT_EQ(&again, &first);
     EXPECT_FALSE(again.isMinimized());
     EXPECT_TRUE(again.isVisible());

@@ -8,9 +8,9 @@
 #include "support/faketray.h"
 #include "support/fakewebview.h"
 #include "support/tempfolder.h"
-#include "ui/main/frm_main.h"
-#include "ui/main/treeicons.h"
-#include "ui/windows/frm_find.h"
+#include "ui/mainwindow.h"
+#include "ui/treeicons.h"
+#include "ui/finddialog.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,7 @@ protected:
         view.setModel(&icons);
         view.resize(300, 200);
         view.show();
-        dialog = new frm_find(&view, model, &view);
+        dialog = new FindDialog(&view, model, &view);
         dialog->show();
     }
 
@@ -63,7 +63,7 @@ protected:
     ModTreeModel model;
     TreeIconModel icons;
     QTreeView view;
-    QPointer<frm_find> dialog;
+    QPointer<FindDialog> dialog;
 };
 
 } // namespace
@@ -245,7 +245,7 @@ TEST(FindInMainWindow, SelectsWithoutOpeningThePageOrChangingTheLastNode)
     dir.write(QStringLiteral("mods.dat"), crlfLines({"[ValidHeader]", "Quake2", "defmodlist.dat", "http://x/q2.zip",
                                                      "q2modlist", "welcome.htm"}));
     MainFakes fakes;
-    frm_main main(fakes.context(dir.path(), QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://site.test/")));
+    MainWindow main(fakes.context(dir.path(), QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://site.test/")));
     main.Form_Load();
     QTest::qWait(20);
     ASSERT_EQ(main.treeModel().tree().count(), 4);
@@ -257,7 +257,7 @@ TEST(FindInMainWindow, SelectsWithoutOpeningThePageOrChangingTheLastNode)
     ASSERT_EQ(main.lastNode(), 3);
     const QStringList pagesBefore = fakes.views.views.first()->navigations;
 
-    auto *find = new frm_find(tree, main.treeModel(), &main);
+    auto *find = new FindDialog(tree, main.treeModel(), &main);
     find->show();
     find->findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("arena"));
     find->findChild<QPushButton *>(QStringLiteral("Command1"))->click();

@@ -2,7 +2,7 @@
 #include "core/settingsstore.h"
 #include "support/fakewebview.h"
 #include "support/printers.h"
-#include "ui/windows/frm_full.h"
+#include "ui/fullscreenwindow.h"
 
 #include <gtest/gtest.h>
 
@@ -35,9 +35,9 @@ public:
 class FullTest : public ::testing::Test
 {
 protected:
-    frm_full &open()
+    FullScreenWindow &open()
     {
-        window = new frm_full(host, views, settings);
+        window = new FullScreenWindow(host, views, settings);
         window->show();
         return *window;
     }
@@ -51,7 +51,7 @@ protected:
     FakeHost host;
     FakeWebViewFactory views;
     MemorySettingsStore settings;
-    QPointer<frm_full> window;
+    QPointer<FullScreenWindow> window;
 };
 
 } // namespace
@@ -73,7 +73,7 @@ TEST_F(FullTest, OpensAtTheMainAddressOrAtHomeWithTheFullScreenOption)
         SCOPED_TRACE(row.fullScreen ? row.fullScreen : "absent");
         settings = MemorySettingsStore();
         if (row.fullScreen)
-            settings.saveSetting(Options::kApplication, Options::kSection, Options::kFullScreen,
+            settings.setValue(Options::kApplication, Options::kSection, Options::kFullScreen,
                                  QString::fromLatin1(row.fullScreen));
         open();
         EXPECT_EQ(web().navigations, QStringList{row.expected});
@@ -84,7 +84,7 @@ TEST_F(FullTest, OpensAtTheMainAddressOrAtHomeWithTheFullScreenOption)
 
 TEST_F(FullTest, IsABorderlessMaximizedWindowWithItsOwnView)
 {
-    frm_full &w = open();
+    FullScreenWindow &w = open();
     EXPECT_TRUE(w.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_TRUE(w.isMaximized());
     EXPECT_FALSE(w.isModal());
@@ -170,7 +170,7 @@ TEST_F(FullTest, ProgressShowsTheBarOnlyWhileALoadIsInProgress)
 
 TEST_F(FullTest, RemoteControlOpensAddressesHereMaximized)
 {
-    frm_full &w = open();
+    FullScreenWindow &w = open();
     w.showMinimized();
     w.showAddress(QStringLiteral("http://fav.test/"));
     EXPECT_TRUE(w.windowState().testFlag(Qt::WindowMaximized));
@@ -222,7 +222,7 @@ TEST(FullScreenLayout, SkipsRulesThatWouldGiveNegativeSizes)
 
 TEST_F(FullTest, RestoringAfterMinimizingKeepsTheLayout)
 {
-    frm_full &w = open();
+    FullScreenWindow &w = open();
     QTest::qWait(10);
     const QRect webBefore = w.web()->geometry();
     const QRect text1Before = text1()->geometry();

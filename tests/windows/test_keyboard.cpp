@@ -9,13 +9,13 @@
 #include "support/keyboardwalk.h"
 #include "support/printers.h"
 #include "support/tempfolder.h"
-#include "ui/main/treeicons.h"
-#include "ui/windows/frm_about.h"
-#include "ui/windows/frm_configfav.h"
-#include "ui/windows/frm_fav.h"
-#include "ui/windows/frm_find.h"
-#include "ui/windows/frm_full.h"
-#include "ui/windows/frm_options.h"
+#include "ui/treeicons.h"
+#include "ui/aboutdialog.h"
+#include "ui/favouritesdialog.h"
+#include "ui/remotecontrol.h"
+#include "ui/finddialog.h"
+#include "ui/fullscreenwindow.h"
+#include "ui/optionsdialog.h"
 
 #include <gtest/gtest.h>
 
@@ -71,12 +71,12 @@ public:
     }
     void TearDown() override { delete window.data(); }
 
-    QWidget *openFav() { return new frm_fav(favourites, settings, shell, messages, browsing.targets()); }
-    QWidget *openConfigfav() { return new frm_configfav(favourites); }
-    QWidget *openFull() { return new frm_full(host, views, settings); }
-    QWidget *openFind() { return new frm_find(&treeView, model, nullptr); }
-    QWidget *openAbout() { return new frm_about(shell, messages, QStringLiteral("http://site.test")); }
-    QWidget *openOptions() { return new frm_options(settings, messages); }
+    QWidget *openFav() { return new RemoteControl(favourites, settings, shell, messages, browsing.targets()); }
+    QWidget *openConfigfav() { return new FavouritesDialog(favourites); }
+    QWidget *openFull() { return new FullScreenWindow(host, views, settings); }
+    QWidget *openFind() { return new FindDialog(&treeView, model, nullptr); }
+    QWidget *openAbout() { return new AboutDialog(shell, messages, QStringLiteral("http://site.test")); }
+    QWidget *openOptions() { return new OptionsDialog(settings, messages); }
 
     // Shows the window made by `make` as the active window.
     QWidget *show(QWidget *(WindowKeyboardTest::*make)())
@@ -99,7 +99,7 @@ public:
     }
     void setOption(const QString &key, const char *value)
     {
-        settings.saveSetting(Options::kApplication, Options::kSection, key, QString::fromLatin1(value));
+        settings.setValue(Options::kApplication, Options::kSection, key, QString::fromLatin1(value));
     }
 
     Favourites favourites;
@@ -234,12 +234,12 @@ TEST_F(WindowKeyboardTest, AccessKeysPressTheirButtons)
          }},
         {"options: &Ok", &WindowKeyboardTest::openOptions, Qt::Key_O,
          [](WindowKeyboardTest &t) {
-             return t.closed() && t.settings.getSetting(Options::kApplication, Options::kSection, Options::kDefBrw,
+             return t.closed() && t.settings.value(Options::kApplication, Options::kSection, Options::kDefBrw,
                                                         QStringLiteral("absent")) == QStringLiteral("0");
          }},
         {"options: &Cancel", &WindowKeyboardTest::openOptions, Qt::Key_C,
          [](WindowKeyboardTest &t) {
-             return t.closed() && t.settings.getSetting(Options::kApplication, Options::kSection, Options::kDefBrw,
+             return t.closed() && t.settings.value(Options::kApplication, Options::kSection, Options::kDefBrw,
                                                         QStringLiteral("absent")) == QStringLiteral("absent");
          }},
         {"find: &Find next", &WindowKeyboardTest::openFind, Qt::Key_F,

@@ -2,7 +2,7 @@
 #include "core/settingsstore.h"
 #include "support/fakemessages.h"
 #include "support/printers.h"
-#include "ui/windows/frm_options.h"
+#include "ui/optionsdialog.h"
 
 #include <gtest/gtest.h>
 
@@ -18,25 +18,25 @@ namespace {
 class RecordingStore final : public SettingsStore
 {
 public:
-    QString getSetting(const QString &application, const QString &section, const QString &key,
+    QString value(const QString &application, const QString &section, const QString &key,
                        const QString &defaultValue) const override
     {
-        return values.getSetting(application, section, key, defaultValue);
+        return values.value(application, section, key, defaultValue);
     }
-    bool saveSetting(const QString &application, const QString &section, const QString &key,
+    bool setValue(const QString &application, const QString &section, const QString &key,
                      const QString &value) override
     {
         saved.append(application + QLatin1Char('/') + section + QLatin1Char('/') + key + QLatin1Char('=') + value);
-        return values.saveSetting(application, section, key, value);
+        return values.setValue(application, section, key, value);
     }
 
     void set(const QString &key, const QString &value)
     {
-        values.saveSetting(Options::kApplication, Options::kSection, key, value);
+        values.setValue(Options::kApplication, Options::kSection, key, value);
     }
     QString get(const QString &key) const
     {
-        return values.getSetting(Options::kApplication, Options::kSection, key, QStringLiteral("absent"));
+        return values.value(Options::kApplication, Options::kSection, key, QStringLiteral("absent"));
     }
 
     MemorySettingsStore values;
@@ -48,9 +48,9 @@ const char *const kBoxes[] = {"Check1", "Check2", "Check3", "Check4", "Check5"};
 class OptionsTest : public ::testing::Test
 {
 protected:
-    frm_options &open()
+    OptionsDialog &open()
     {
-        dialog = new frm_options(store, messages);
+        dialog = new OptionsDialog(store, messages);
         dialog->show();
         return *dialog;
     }
@@ -73,7 +73,7 @@ protected:
 
     RecordingStore store;
     FakeMessages messages;
-    QPointer<frm_options> dialog;
+    QPointer<OptionsDialog> dialog;
 };
 
 } // namespace
@@ -168,7 +168,7 @@ TEST_F(OptionsTest, SavedRcOnlyIsShownAgainAtTheNextOpening)
     QTest::keyClick(dialog, Qt::Key_Return); // Ok is the default button
     closeAndDelete();
     ASSERT_TRUE(dialog.isNull());
-    EXPECT_EQ(store.values.getSetting(Options::kApplication, Options::kSection, QStringLiteral("rconly"), {}),
+    EXPECT_EQ(store.values.value(Options::kApplication, Options::kSection, QStringLiteral("rconly"), {}),
               QStringLiteral("1"));
 
     open();
@@ -181,16 +181,16 @@ TEST_F(OptionsTest, CancelAndEscapeSaveNothing)
     struct Row
     {
         const char *name;
-        std::function<void(frm_options &)> close;
+        std::function<void(OptionsDialog &)> close;
     };
     const Row rows[] = {
-        {"Cancel", [this](frm_options &) { button("Command1")->click(); }},
-        {"Escape", [](frm_options &d) { QTest::keyClick(&d, Qt::Key_Escape); }},
-        {"window closed", [](frm_options &d) { d.close(); }},
+        {"Cancel", [this](OptionsDialog &) { button("Command1")->click(); }},
+        {"Escape", [](OptionsDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"window closed", [](OptionsDialog &d) { d.close(); }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        frm_options &d = open();
+        OptionsDialog &d = open();
         for (const char *name : kBoxes)
             box(name)->click();
         row.close(d);

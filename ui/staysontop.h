@@ -4,4 +4,4 @@ class QWidget;
 
 // Moves a top-level window into or out of the band of windows that stay above
 // all others. The window keeps its place, size and visibility.
-void SetTopMost(QWidget *window, bool topmost);
+void setStaysOnTop(QWidget *window, bool topmost);

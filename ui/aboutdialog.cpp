@@ -1,9 +1,9 @@
-#include "frm_about.h"
+#include "aboutdialog.h"
 
 #include "platform/messages.h"
 #include "platform/shell.h"
 
-#include "ui/main/twips.h"
+#include "designunits.h"
 
 #include <QBoxLayout>
 #include <QFocusEvent>
@@ -21,7 +21,7 @@ namespace {
 const QColor kDarkGreen(0, 64, 0);
 const QColor kBorder(48, 56, 24);
 
-// Image1, 138 x 176: a kestrel hovering over the moor at dusk.
+// 138 x 176: a kestrel hovering over the moor at dusk.
 QPixmap moorPicture()
 {
     QPixmap pixmap(138, 176);
@@ -92,18 +92,18 @@ QPixmap moorPicture()
     return pixmap;
 }
 
-// Image2, 103 x 28: the word "Return" in dark green on the window's colour, framed.
+// 103 x 28: the word "Return" in dark green on the window's colour, framed.
 QPixmap returnPicture()
 {
     QPixmap pixmap(103, 28);
-    pixmap.fill(frm_about::backgroundColour());
+    pixmap.fill(AboutDialog::backgroundColour());
     QPainter p(&pixmap);
     p.setPen(kBorder);
     p.drawRect(0, 0, 102, 27);
-    p.setPen(frm_about::backgroundColour().lighter(125));
+    p.setPen(AboutDialog::backgroundColour().lighter(125));
     p.drawLine(1, 1, 101, 1);
     p.drawLine(1, 1, 1, 26);
-    p.setPen(frm_about::backgroundColour().darker(130));
+    p.setPen(AboutDialog::backgroundColour().darker(130));
     p.drawLine(2, 26, 101, 26);
     p.drawLine(101, 2, 101, 26);
 
@@ -139,10 +139,10 @@ protected:
 
 } // namespace
 
-frm_about::frm_about(Shell &shell, Messages &messages, const QString &siteAddress, QWidget *parent)
+AboutDialog::AboutDialog(Shell &shell, Messages &messages, const QString &siteAddress, QWidget *parent)
     : QDialog(parent), m_shell(shell), m_messages(messages), m_site(siteAddress)
 {
-    setObjectName(QStringLiteral("frm_about"));
+    setObjectName(QStringLiteral("aboutDialog"));
     setWindowTitle(tr("About"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -154,108 +154,107 @@ frm_about::frm_about(Shell &shell, Messages &messages, const QString &siteAddres
     setPalette(pal);
     setAutoFillBackground(true);
 
-    const double tpp = twipsPerPixel(this);
-    auto px = [tpp](double twips) { return qRound(twips / tpp); };
+    auto px = [this](double twips) { return fromTwips(twips, this); };
 
-    auto *image1 = new QLabel(this);
-    image1->setObjectName(QStringLiteral("Image1"));
-    image1->setPixmap(moorPicture());
-    image1->setFixedSize(138, 176);
-    image1->setAccessibleName(tr("A kestrel over the moor"));
+    auto *picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("picture"));
+    picture->setPixmap(moorPicture());
+    picture->setFixedSize(138, 176);
+    picture->setAccessibleName(tr("A kestrel over the moor"));
 
-    auto *label1 = new QLabel(QStringLiteral("Kestrelmoor"), this);
-    label1->setObjectName(QStringLiteral("Label1"));
+    auto *title = new QLabel(QStringLiteral("Kestrelmoor"), this);
+    title->setObjectName(QStringLiteral("title"));
     QFont titleFont(QStringLiteral("Verdana"));
     titleFont.setPointSize(24);
     titleFont.setBold(true);
-    label1->setFont(titleFont);
-    QPalette titlePalette = label1->palette();
+    title->setFont(titleFont);
+    QPalette titlePalette = title->palette();
     titlePalette.setColor(QPalette::WindowText, kDarkGreen);
-    label1->setPalette(titlePalette);
+    title->setPalette(titlePalette);
 
-    auto *label2 = new QLabel(tr("If you have any problems with this program, please visit our website and post a "
+    auto *helpText = new QLabel(tr("If you have any problems with this program, please visit our website and post a "
                                  "message on the messageboard. We will reply ASAP."),
                               this);
-    label2->setObjectName(QStringLiteral("Label2"));
-    label2->setWordWrap(true);
-    label2->setFixedWidth(px(3330));
-    label2->setMinimumHeight(std::max(px(735), label2->heightForWidth(px(3330))));
-    label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    helpText->setObjectName(QStringLiteral("helpText"));
+    helpText->setWordWrap(true);
+    helpText->setFixedWidth(px(3330));
+    helpText->setMinimumHeight(std::max(px(735), helpText->heightForWidth(px(3330))));
+    helpText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    m_label4 = new LinkLabel(this);
-    m_label4->setObjectName(QStringLiteral("Label4"));
+    m_siteLink = new LinkLabel(this);
+    m_siteLink->setObjectName(QStringLiteral("siteLink"));
     QFont linkFont(QStringLiteral("MS Sans Serif"));
     linkFont.setPointSizeF(8.25);
     linkFont.setUnderline(true);
-    m_label4->setFont(linkFont);
+    m_siteLink->setFont(linkFont);
     // A link rather than plain text, so that it takes the keyboard focus and Enter too.
-    m_label4->setTextFormat(Qt::RichText);
-    m_label4->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
+    m_siteLink->setTextFormat(Qt::RichText);
+    m_siteLink->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
                           .arg(linkTarget().toHtmlEscaped(), m_site.toHtmlEscaped()));
-    m_label4->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    m_label4->setCursor(Qt::PointingHandCursor);
-    m_label4->setToolTip(linkTarget());
-    m_label4->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    connect(m_label4, &QLabel::linkActivated, this, [this] { Label4_Click(); });
+    m_siteLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    m_siteLink->setCursor(Qt::PointingHandCursor);
+    m_siteLink->setToolTip(linkTarget());
+    m_siteLink->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(m_siteLink, &QLabel::linkActivated, this, [this] { openSite(); });
 
-    auto *line1 = new QFrame(this);
-    line1->setObjectName(QStringLiteral("Line1"));
-    line1->setFrameShape(QFrame::HLine);
-    line1->setFrameShadow(QFrame::Plain);
-    line1->setLineWidth(1);
-    QPalette linePalette = line1->palette();
+    auto *rule = new QFrame(this);
+    rule->setObjectName(QStringLiteral("rule"));
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Plain);
+    rule->setLineWidth(1);
+    QPalette linePalette = rule->palette();
     linePalette.setColor(QPalette::WindowText, kBorder);
-    line1->setPalette(linePalette);
+    rule->setPalette(linePalette);
 
-    auto *image2 = new QPushButton(this);
-    image2->setObjectName(QStringLiteral("Image2"));
-    image2->setIcon(QIcon(returnPicture()));
-    image2->setIconSize(QSize(103, 28));
-    image2->setFixedSize(103, 28);
-    image2->setFlat(true);
-    image2->setDefault(true);
-    image2->setToolTip(tr("Return"));
-    image2->setAccessibleName(tr("Return"));
-    connect(image2, &QPushButton::clicked, this, &QDialog::accept);
+    auto *returnButton = new QPushButton(this);
+    returnButton->setObjectName(QStringLiteral("returnButton"));
+    returnButton->setIcon(QIcon(returnPicture()));
+    returnButton->setIconSize(QSize(103, 28));
+    returnButton->setFixedSize(103, 28);
+    returnButton->setFlat(true);
+    returnButton->setDefault(true);
+    returnButton->setToolTip(tr("Return"));
+    returnButton->setAccessibleName(tr("Return"));
+    connect(returnButton, &QPushButton::clicked, this, &QDialog::accept);
 
     // Design: client area 5835 x 3435 twips, the picture at the left, the texts
     // beside it, a rule across and the "Return" picture under it at the right.
     auto *texts = new QVBoxLayout;
     texts->setContentsMargins(0, px(120), 0, 0);
     texts->setSpacing(px(120));
-    texts->addWidget(label1);
-    texts->addWidget(label2);
-    texts->addWidget(m_label4, 0, Qt::AlignLeft);
+    texts->addWidget(title);
+    texts->addWidget(helpText);
+    texts->addWidget(m_siteLink, 0, Qt::AlignLeft);
     texts->addStretch(1);
 
     auto *top = new QHBoxLayout;
     top->setSpacing(px(240));
-    top->addWidget(image1, 0, Qt::AlignTop);
+    top->addWidget(picture, 0, Qt::AlignTop);
     top->addLayout(texts, 1);
 
     auto *bottom = new QHBoxLayout;
     bottom->addStretch(1);
-    bottom->addWidget(image2);
+    bottom->addWidget(returnButton);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(px(75), px(45), px(105), px(90));
     layout->setSpacing(px(120));
     layout->addLayout(top);
-    layout->addWidget(line1);
+    layout->addWidget(rule);
     layout->addLayout(bottom);
     setFixedSize(layout->sizeHint().expandedTo(QSize(px(5835), px(3435))));
 
     // Tab goes from the link to "Return", which has the focus at the start.
-    setTabOrder(m_label4, image2);
-    image2->setFocus();
+    setTabOrder(m_siteLink, returnButton);
+    returnButton->setFocus();
 }
 
-QString frm_about::linkTarget() const
+QString AboutDialog::linkTarget() const
 {
     return m_site.endsWith(QLatin1Char('/')) ? m_site : m_site + QLatin1Char('/');
 }
 
-void frm_about::Label4_Click()
+void AboutDialog::openSite()
 {
     if (m_shell.openUrl(linkTarget()))
         return;
@@ -265,7 +264,7 @@ void frm_about::Label4_Click()
                     QMessageBox::Ok);
 }
 
-void frm_about::paintEvent(QPaintEvent *event)
+void AboutDialog::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
     // Without a title bar the window needs an edge of its own.

@@ -1,9 +1,9 @@
-#include "topmost.h"
+#include "staysontop.h"
 
 #include <QWidget>
 #include <QWindow>
 
-void SetTopMost(QWidget *window, bool topmost)
+void setStaysOnTop(QWidget *window, bool topmost)
 {
     if (!window || !window->isWindow())
         return;

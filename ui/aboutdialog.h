@@ -9,18 +9,18 @@ class Shell;
 // The about box: the publisher, where to get help, and a link that opens the
 // publisher's site in the user's default browser. No title bar; the "Return"
 // picture (or Escape) closes it. Application-modal; deletes itself when closed.
-class frm_about final : public QDialog
+class AboutDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    frm_about(Shell &shell, Messages &messages, const QString &siteAddress, QWidget *parent = nullptr);
+    AboutDialog(Shell &shell, Messages &messages, const QString &siteAddress, QWidget *parent = nullptr);
 
     // The address the link opens: the site with one "/" at its end.
     QString linkTarget() const;
 
     // The link: opens the site in the default browser; the box stays open.
-    void Label4_Click();
+    void openSite();
 
     // The window's background, on which the labels and the "Return" picture are drawn.
     static QColor backgroundColour() { return QColor(198, 199, 123); }
@@ -32,5 +32,5 @@ private:
     Shell &m_shell;
     Messages &m_messages;
     QString m_site;
-    QLabel *m_label4 = nullptr;
+    QLabel *m_siteLink = nullptr;
 };

@@ -1,11 +1,11 @@
-#include "frm_fav.h"
+#include "remotecontrol.h"
 
 #include "core/favourites.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
-#include "topmost.h"
+#include "staysontop.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -19,6 +19,8 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QWindow>
+
+#include <functional>
 
 namespace {
 
@@ -258,12 +260,12 @@ QIcon remoteIcon()
 
 } // namespace
 
-frm_fav::frm_fav(Favourites &favourites, SettingsStore &settings, Shell &shell, Messages &messages,
-                 RemoteControlTargets targets, QWidget *parent)
+RemoteControl::RemoteControl(Favourites &favourites, SettingsStore &settings, Shell &shell, Messages &messages,
+                             QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_favs(favourites), m_settings(settings), m_shell(shell), m_messages(messages), m_targets(std::move(targets))
+      m_favs(favourites), m_settings(settings), m_shell(shell), m_messages(messages)
 {
-    setObjectName(QStringLiteral("frm_fav"));
+    setObjectName(QStringLiteral("remoteControl"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kTitle);
     setWindowIcon(remoteIcon());
@@ -275,70 +277,71 @@ frm_fav::frm_fav(Favourites &favourites, SettingsStore &settings, Shell &shell, 
         move(area.right() - width() - 24, area.top() + 48);
     }
 
-    connect(&m_favs, &Favourites::added, this, &frm_fav::favs_added);
-    connect(&m_favs, &Favourites::replaced, this, &frm_fav::favs_replaced);
-    Form_Load();
+    connect(&m_favs, &Favourites::added, this, &RemoteControl::appendFavourite);
+    connect(&m_favs, &Favourites::replaced, this, &RemoteControl::fillList);
+    setStaysOnTop(this, true);
+    fillList();
 }
 
-frm_fav::~frm_fav() = default;
+RemoteControl::~RemoteControl() = default;
 
-void frm_fav::buildControls()
+void RemoteControl::buildControls()
 {
     m_background = backgroundPicture();
     setFixedSize(m_background.size());
 
     auto *list = new FavouriteList(this);
-    list->picked = [this](int row) { List1_Picked(row); };
-    m_list1 = list;
-    m_list1->setObjectName(QStringLiteral("List1"));
-    m_list1->setAccessibleName(tr("Favourites"));
-    m_list1->setItemDelegate(new FavouriteDelegate(m_list1));
-    m_list1->setGeometry(fromTwips(90, 315, 2055, 3180));
-    m_list1->setFrameShape(QFrame::NoFrame);
-    m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list1->setTextElideMode(Qt::ElideRight);
-    QPalette listColours = m_list1->palette();
+    list->picked = [this](int row) { pickEntry(row); };
+    m_list = list;
+    m_list->setObjectName(QStringLiteral("favouritesList"));
+    m_list->setAccessibleName(tr("Favourites"));
+    m_list->setItemDelegate(new FavouriteDelegate(m_list));
+    m_list->setGeometry(fromTwips(90, 315, 2055, 3180));
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setTextElideMode(Qt::ElideRight);
+    QPalette listColours = m_list->palette();
     listColours.setColor(QPalette::Base, kListBack);
     listColours.setColor(QPalette::Text, kGreen);
     listColours.setColor(QPalette::Highlight, kGreen);
     listColours.setColor(QPalette::HighlightedText, Qt::black);
-    m_list1->setPalette(listColours);
-    m_list1->viewport()->installEventFilter(this);
-    connect(m_list1, &QListWidget::itemSelectionChanged, this, &frm_fav::List1_Click);
-    connect(m_list1, &QListWidget::clicked, this, [this](const QModelIndex &index) { List1_ClickedAgain(index.row()); });
+    m_list->setPalette(listColours);
+    m_list->viewport()->installEventFilter(this);
+    connect(m_list, &QListWidget::itemSelectionChanged, this, &RemoteControl::openSelected);
+    connect(m_list, &QListWidget::clicked, this, [this](const QModelIndex &index) { openClickedAgain(index.row()); });
 
-    m_check1 = new QCheckBox(tr("Always on top"), this);
-    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_alwaysOnTopBox = new QCheckBox(tr("Always on top"), this);
+    m_alwaysOnTopBox->setObjectName(QStringLiteral("alwaysOnTopBox"));
     const QRect checkArea = fromTwips(135, 3660, 1170, 195);
     QFont small = font();
     small.setFamilies({QStringLiteral("Small Fonts"), small.family()});
     small.setPointSizeF(6.75);
     small.setWeight(QFont::Normal);
-    m_check1->setFont(small);
-    QPalette checkColours = m_check1->palette();
+    m_alwaysOnTopBox->setFont(small);
+    QPalette checkColours = m_alwaysOnTopBox->palette();
     checkColours.setColor(QPalette::Window, Qt::black);
     checkColours.setColor(QPalette::Button, Qt::black);
     checkColours.setColor(QPalette::WindowText, kSilver);
     checkColours.setColor(QPalette::ButtonText, kSilver);
     checkColours.setColor(QPalette::Base, kListBack);
     checkColours.setColor(QPalette::Text, kGreen);
-    m_check1->setPalette(checkColours);
-    m_check1->setAutoFillBackground(true);
-    m_check1->setCursor(Qt::PointingHandCursor);
+    m_alwaysOnTopBox->setPalette(checkColours);
+    m_alwaysOnTopBox->setAutoFillBackground(true);
+    m_alwaysOnTopBox->setCursor(Qt::PointingHandCursor);
     // Wide enough for its text, but clear of the picture beside it: where the
     // small font is missing, a smaller size of the stand-in font has to fit.
-    const QRect image3 = fromTwips(1365, 3585, 360, 360);
-    const int room = image3.left() - checkArea.left() - 1;
-    while (m_check1->sizeHint().width() > room && small.pointSizeF() > 5.0) {
+    const QRect showMainArea = fromTwips(1365, 3585, 360, 360);
+    const int room = showMainArea.left() - checkArea.left() - 1;
+    while (m_alwaysOnTopBox->sizeHint().width() > room && small.pointSizeF() > 5.0) {
         small.setPointSizeF(small.pointSizeF() - 0.25);
-        m_check1->setFont(small);
+        m_alwaysOnTopBox->setFont(small);
     }
-    const int checkWidth = std::clamp(m_check1->sizeHint().width(), checkArea.width(), room);
-    const int checkHeight = std::max(checkArea.height(), m_check1->sizeHint().height());
-    m_check1->setGeometry(checkArea.left(), checkArea.center().y() - checkHeight / 2, checkWidth, checkHeight);
-    m_check1->setChecked(true);
-    connect(m_check1, &QCheckBox::toggled, this, &frm_fav::Check1_Click);
+    const int checkWidth = std::clamp(m_alwaysOnTopBox->sizeHint().width(), checkArea.width(), room);
+    const int checkHeight = std::max(checkArea.height(), m_alwaysOnTopBox->sizeHint().height());
+    m_alwaysOnTopBox->setGeometry(checkArea.left(), checkArea.center().y() - checkHeight / 2, checkWidth, checkHeight);
+    m_alwaysOnTopBox->setChecked(true);
+    connect(m_alwaysOnTopBox, &QCheckBox::toggled, this, &RemoteControl::setAlwaysOnTop);
 
     struct Picture
     {
@@ -346,12 +349,14 @@ void frm_fav::buildControls()
         QString tip;
         QPixmap picture;
         QRect at;
-        void (frm_fav::*click)();
+        std::function<void()> click;
     };
+    // The window has no minimised state of its own: Minimize closes it, as Close does.
     const Picture pictures[] = {
-        {"Image1", tr("Close"), closePicture(), fromTwips(1770, 3600, 315, 315), &frm_fav::Image1_Click},
-        {"Image2", tr("Minimize"), minimizePicture(), fromTwips(1995, 135, 120, 105), &frm_fav::Image2_Click},
-        {"Image3", tr("Show Mod List"), showModListPicture(), image3, &frm_fav::Image3_Click},
+        {"closeButton", tr("Close"), closePicture(), fromTwips(1770, 3600, 315, 315), [this] { close(); }},
+        {"minimizeButton", tr("Minimize"), minimizePicture(), fromTwips(1995, 135, 120, 105), [this] { close(); }},
+        {"showMainWindowButton", tr("Show Mod List"), showModListPicture(), showMainArea,
+         [this] { Q_EMIT showMainWindowRequested(); }},
     };
     QHash<QString, QWidget *> buttons;
     for (const Picture &picture : pictures) {
@@ -366,49 +371,43 @@ void frm_fav::buildControls()
 
     // The list first and the check box second; the pictures after them in
     // reading order: Minimize at the top, then Show Mod List and Close.
-    setTabOrder(m_list1, m_check1);
-    setTabOrder(m_check1, buttons.value(QStringLiteral("Image2")));
-    setTabOrder(buttons.value(QStringLiteral("Image2")), buttons.value(QStringLiteral("Image3")));
-    setTabOrder(buttons.value(QStringLiteral("Image3")), buttons.value(QStringLiteral("Image1")));
-    m_list1->setFocus();
+    setTabOrder(m_list, m_alwaysOnTopBox);
+    setTabOrder(m_alwaysOnTopBox, buttons.value(QStringLiteral("minimizeButton")));
+    setTabOrder(buttons.value(QStringLiteral("minimizeButton")), buttons.value(QStringLiteral("showMainWindowButton")));
+    setTabOrder(buttons.value(QStringLiteral("showMainWindowButton")), buttons.value(QStringLiteral("closeButton")));
+    m_list->setFocus();
 }
 
-void frm_fav::Form_Load()
-{
-    SetTopMost(this, true);
-    m_list1->addItems(m_favs.names());
-}
-
-void frm_fav::showRestored()
+void RemoteControl::showRestored()
 {
     showNormal();
     raise();
     activateWindow();
 }
 
-int frm_fav::selectedRow() const
+int RemoteControl::selectedRow() const
 {
-    const QList<QListWidgetItem *> selected = m_list1->selectedItems();
-    return selected.isEmpty() ? -1 : m_list1->row(selected.first());
+    const QList<QListWidgetItem *> selected = m_list->selectedItems();
+    return selected.isEmpty() ? -1 : m_list->row(selected.first());
 }
 
-void frm_fav::List1_Click()
+void RemoteControl::openSelected()
 {
     const int row = selectedRow();
     if (row >= 0)
         openFavourite(row);
 }
 
-void frm_fav::List1_Picked(int row)
+void RemoteControl::pickEntry(int row)
 {
     // Picking the selected entry opens it again, as clicking it does.
     if (row == selectedRow())
         openFavourite(row);
     else
-        m_list1->setCurrentRow(row);
+        m_list->setCurrentRow(row);
 }
 
-void frm_fav::List1_ClickedAgain(int row)
+void RemoteControl::openClickedAgain(int row)
 {
     // A click that changed the selection has opened the entry already.
     if (row >= 0 && row == m_rowAtPress && row == selectedRow())
@@ -416,24 +415,21 @@ void frm_fav::List1_ClickedAgain(int row)
     m_rowAtPress = -1;
 }
 
-bool frm_fav::eventFilter(QObject *watched, QEvent *event)
+bool RemoteControl::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_list1->viewport() && event->type() == QEvent::MouseButtonPress)
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress)
         m_rowAtPress = selectedRow();
     return QWidget::eventFilter(watched, event);
 }
 
-void frm_fav::openFavourite(int row)
+void RemoteControl::openFavourite(int row)
 {
-    if (row < 0 || row >= m_favs.favcount())
+    if (row < 0 || row >= m_favs.count())
         return;
     const QString url = m_favs.row(row).url;
     // Read at every pick: a change made in the options dialog counts at once.
     if (!Options::isNonZero(m_settings, Options::kDefBrw)) {
-        const int viewmode = m_targets.viewmode ? m_targets.viewmode() : 1;
-        const auto &open = viewmode == 1 ? m_targets.openInMain : m_targets.openInFullscreen;
-        if (open)
-            open(url);
+        Q_EMIT openRequested(url);
         return;
     }
     if (!m_shell.openUrl(url)) {
@@ -443,50 +439,33 @@ void frm_fav::openFavourite(int row)
     }
 }
 
-void frm_fav::Check1_Click(bool checked)
+void RemoteControl::setAlwaysOnTop(bool checked)
 {
-    SetTopMost(this, checked);
+    setStaysOnTop(this, checked);
 }
 
-void frm_fav::Image1_Click()
+void RemoteControl::appendFavourite(int row)
 {
-    close();
-}
-
-void frm_fav::Image2_Click()
-{
-    // The window has no minimised state of its own: it closes, as Close does.
-    close();
-}
-
-void frm_fav::Image3_Click()
-{
-    if (m_targets.showMain)
-        m_targets.showMain();
-}
-
-void frm_fav::favs_added(int row)
-{
-    if (row == m_list1->count()) {
-        m_list1->addItem(m_favs.row(row).name);
+    if (row == m_list->count()) {
+        m_list->addItem(m_favs.row(row).name);
         return;
     }
-    favs_replaced();
+    fillList();
 }
 
-void frm_fav::favs_replaced()
+void RemoteControl::fillList()
 {
-    m_list1->clear();
-    m_list1->addItems(m_favs.names());
+    m_list->clear();
+    m_list->addItems(m_favs.names());
 }
 
-void frm_fav::paintEvent(QPaintEvent *)
+void RemoteControl::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.drawPixmap(0, 0, m_background);
     // The focus mark of a picture button, drawn around it on the background.
     QWidget *focused = focusWidget();
-    if (focused && focused->hasFocus() && qobject_cast<QAbstractButton *>(focused) && focused != m_check1) {
+    if (focused && focused->hasFocus() && qobject_cast<QAbstractButton *>(focused) && focused != m_alwaysOnTopBox) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(kGreen, 1, Qt::DotLine));
         p.setBrush(Qt::NoBrush);
@@ -496,7 +475,7 @@ void frm_fav::paintEvent(QPaintEvent *)
 
 // Dragging the background with the left button alone moves the window: by the
 // window system where it can, else by following the mouse.
-void frm_fav::mousePressEvent(QMouseEvent *event)
+void RemoteControl::mousePressEvent(QMouseEvent *event)
 {
     // A press with no other button held starts afresh: a move by the window
     // system may have swallowed the last release.
@@ -509,7 +488,7 @@ void frm_fav::mousePressEvent(QMouseEvent *event)
     event->accept();
 }
 
-void frm_fav::mouseMoveEvent(QMouseEvent *event)
+void RemoteControl::mouseMoveEvent(QMouseEvent *event)
 {
     if (event->buttons() != Qt::LeftButton) {
         event->ignore();
@@ -524,7 +503,7 @@ void frm_fav::mouseMoveEvent(QMouseEvent *event)
     event->accept();
 }
 
-void frm_fav::mouseReleaseEvent(QMouseEvent *event)
+void RemoteControl::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->buttons() == Qt::NoButton)
         m_drag = Drag::None;

@@ -1,0 +1,74 @@
+#include "fullscreenwindow.h"
+
+#include "designunits.h"
+#include "navigationbar.h"
+#include "platform/webview.h"
+
+#include <QBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+FullScreenWindow::FullScreenWindow(WebViewFactory &webViews, const QString &startAddress,
+                                   std::function<QString()> homeAddress, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("fullScreenWindow"));
+    setWindowTitle(tr("Kestrelmoor - Fullscreen"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    m_webView = webViews.create(this);
+    m_webView->setObjectName(QStringLiteral("webView"));
+    m_webView->setAccessibleName(tr("Web page"));
+    m_navigationBar = new NavigationBar(*m_webView, std::move(homeAddress), this);
+    m_navigationBar->addShortcuts(this);
+
+    m_returnButton = new QPushButton(tr("&Return"), this);
+    m_returnButton->setObjectName(QStringLiteral("returnButton"));
+    connect(m_returnButton, &QPushButton::clicked, this, &FullScreenWindow::returnToMainWindow);
+
+    auto *top = new QHBoxLayout;
+    top->setContentsMargins(4, 3, 8, 3);
+    top->addWidget(m_navigationBar, 1);
+    top->addSpacing(12);
+    top->addWidget(m_returnButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(top);
+    layout->addWidget(m_webView, 1);
+
+    // The address field first, then the buttons; after "&Return" the page
+    // itself, so that the keyboard reaches its links.
+    setTabOrder(m_navigationBar->addressField(), m_returnButton);
+    setTabOrder(m_returnButton, m_webView);
+    m_navigationBar->addressField()->setFocus();
+
+    // The design size, for when the window is not maximised.
+    resize(fromTwips(QSizeF(6720, 5160), this));
+    setWindowState(Qt::WindowMaximized);
+    m_navigationBar->openAddress(startAddress);
+}
+
+void FullScreenWindow::showAddress(const QString &url)
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    m_navigationBar->openAddress(url);
+}
+
+void FullScreenWindow::returnToMainWindow()
+{
+    Q_EMIT returnRequested(m_navigationBar->addressText());
+    close();
+}
+
+void FullScreenWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Some window managers do not maximise a window without a frame: cover the
+    // screen's work area ourselves, which a maximised window would do anyway.
+    if (isMaximized() && screen() && geometry() != screen()->availableGeometry()) {
+        setGeometry(screen()->availableGeometry());
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class NavigationBar;
+class QPushButton;
+class WebView;
+class WebViewFactory;
+
+// The fullscreen browser window: borderless and maximised, the browsing row
+// over a web view of its own. "&Return" hands the page back to the main
+// window. Deletes itself when closed.
+class FullScreenWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Opens `startAddress`; Home opens what `homeAddress` tells.
+    FullScreenWindow(WebViewFactory &webViews, const QString &startAddress, std::function<QString()> homeAddress,
+                     QWidget *parent = nullptr);
+
+    // The remote control's way in: maximises the window and opens the address here.
+    void showAddress(const QString &url);
+    // "&Return": asks the main window to browse on at this window's address, and closes.
+    void returnToMainWindow();
+
+    WebView *webView() const { return m_webView; }
+    NavigationBar *navigationBar() const { return m_navigationBar; }
+
+Q_SIGNALS:
+    // The main window browses on at `url`.
+    void returnRequested(const QString &url);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    WebView *m_webView = nullptr;
+    NavigationBar *m_navigationBar = nullptr;
+    QPushButton *m_returnButton = nullptr;
+};

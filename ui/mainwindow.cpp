@@ -1,0 +1,750 @@
+#include "mainwindow.h"
+
+#include "aboutdialog.h"
+#include "buttonpictures.h"
+#include "core/favourites.h"
+#include "core/modlistloader.h"
+#include "core/modtreefilter.h"
+#include "core/options.h"
+#include "core/settingsstore.h"
+#include "designunits.h"
+#include "favouritesdialog.h"
+#include "finddialog.h"
+#include "fullscreenwindow.h"
+#include "navigationbar.h"
+#include "optionsdialog.h"
+#include "platform/appicon.h"
+#include "platform/messages.h"
+#include "platform/tray.h"
+#include "platform/webview.h"
+#include "remotecontrol.h"
+#include "treeicons.h"
+#include "update/listupdate.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+const QString kInitialCaption = QStringLiteral("Quake2 - Mod List");
+const QString kCaptionPrefix = QStringLiteral("Kestrelmoor - Mod List - ");
+const QString kUpdatedPrefix = QStringLiteral("updated: ");
+
+// The design's widths and heights, in twips.
+constexpr double kDesignClientWidth = 10200;
+constexpr double kDesignClientHeight = 7485;
+constexpr double kDesignTreeWidth = 2415;
+
+void bringForward(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+// The selection stays visible while another window (the find dialog) has the focus.
+void keepSelectionColoursWhenInactive(QTreeView *view, const QPalette &from)
+{
+    QPalette palette = view->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, from.color(QPalette::Active, role));
+    view->setPalette(palette);
+}
+
+} // namespace
+
+MainWindow::MainWindow(const MainContext &context, QWidget *parent) : QMainWindow(parent), m_ctx(context)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(kInitialCaption);
+    setWindowIcon(appIcon());
+    buildControls();
+    connect(m_ctx.tray, &Tray::restoreRequested, this, &MainWindow::showMainWindow);
+}
+
+MainWindow::~MainWindow()
+{
+    // The fullscreen window and the remote control have no parent (so that
+    // minimising this window does not take them along) but call back into it.
+    delete m_fullScreenWindow.data();
+    delete m_remoteControl.data();
+}
+
+FullScreenWindow *MainWindow::fullScreenWindow() const
+{
+    return m_fullScreenWindow;
+}
+
+RemoteControl *MainWindow::remoteControl() const
+{
+    return m_remoteControl;
+}
+
+void MainWindow::buildControls()
+{
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("splitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(buildListPanel());
+    m_splitter->addWidget(buildBrowserPanel());
+    m_splitter->setStretchFactor(1, 1);
+    setCentralWidget(m_splitter);
+
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    statusBar()->addWidget(m_statusLabel, 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    // Keys a browser user expects, beside the buttons. Only while the focus is
+    // in this window: Qt would give them the find dialog's keys too (Escape).
+    m_navigationBar->addShortcuts(this);
+    auto addShortcut = [this](const QKeySequence &keys, void (MainWindow::*slot)()) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, slot);
+    };
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), &MainWindow::showFindDialog);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), &MainWindow::focusFilterField);
+    addShortcut(QKeySequence(Qt::Key_F11), &MainWindow::showFullScreenWindow);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), &MainWindow::addFavourite);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_U), &MainWindow::updateList);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), &MainWindow::showRemoteControl);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &MainWindow::configureFavourites);
+
+    buildTrayMenu();
+    setTabOrderForReading();
+    m_treeView->setFocus();
+
+    // The design size of the client area; the tree column keeps its design width.
+    const QSize client = fromTwips(QSizeF(kDesignClientWidth, kDesignClientHeight), this);
+    resize(client.width(), client.height() + statusBar()->sizeHint().height());
+    const int treeWidth = fromTwips(kDesignTreeWidth, this);
+    m_splitter->setSizes({treeWidth, client.width() - treeWidth});
+}
+
+QWidget *MainWindow::buildListPanel()
+{
+    auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("listPanel"));
+
+    // The label row is as tall as an 8 point line; a larger font would be cut.
+    QFont small = font();
+    small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
+    m_listLabel = new QLabel(tr("Mod list:"), panel);
+    m_listLabel->setObjectName(QStringLiteral("listLabel"));
+    QFont bold = small;
+    bold.setBold(true);
+    m_listLabel->setFont(bold);
+    m_updatedLabel = new QLabel(kUpdatedPrefix + QStringLiteral("Unknown"), panel);
+    m_updatedLabel->setObjectName(QStringLiteral("updatedLabel"));
+    m_updatedLabel->setFont(small);
+    m_updatedLabel->setMinimumWidth(0);
+    m_updatedLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    m_filterField = new QLineEdit(panel);
+    m_filterField->setObjectName(QStringLiteral("filterField"));
+    m_filterField->setPlaceholderText(tr("Filter mods"));
+    m_filterField->setAccessibleName(tr("Filter mods"));
+    m_filterField->setToolTip(tr("Shows only the mods whose name contains this text (Ctrl+K)"));
+    m_filterField->setClearButtonEnabled(true);
+    connect(m_filterField, &QLineEdit::textChanged, this, &MainWindow::filterTree);
+    // Esc clears the field; Down and Enter go on into the tree.
+    m_filterField->installEventFilter(this);
+
+    m_treeView = new QTreeView(panel);
+    m_treeView->setObjectName(QStringLiteral("modTree"));
+    m_treeView->setAccessibleName(tr("Mods"));
+    m_treeView->setHeaderHidden(true);
+    m_treeView->setUniformRowHeights(true);
+    m_treeView->setIconSize(QSize(16, 16));
+    m_treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_treeView->setSelectionMode(QAbstractItemView::SingleSelection);
+    keepSelectionColoursWhenInactive(m_treeView, m_treeView->palette());
+    m_filterModel = new ModTreeFilter(this);
+    m_filterModel->setSourceModel(&m_model);
+    m_iconModel = new TreeIconModel(this);
+    m_iconModel->setSourceModel(m_filterModel);
+    m_treeView->setModel(m_iconModel);
+    // After the view's own reset: a new tree under a filter shows its matches opened.
+    connect(m_filterModel, &QAbstractItemModel::modelReset, this, &MainWindow::expandFilteredTree);
+    connect(m_treeView, &QTreeView::clicked, this, &MainWindow::openNode);
+    // Enter on a node does what a click does, for keyboard users.
+    m_treeView->installEventFilter(this);
+
+    m_listChooser = new QComboBox(panel);
+    m_listChooser->setObjectName(QStringLiteral("listChooser"));
+    connect(m_listChooser, &QComboBox::activated, this, &MainWindow::selectList);
+    m_listLabel->setBuddy(m_listChooser);
+
+    auto addTool = [panel](const char *name, const QString &tip, const QString &picture) {
+        auto *button = new QToolButton(panel);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setToolTip(tip);
+        button->setAccessibleName(tip);
+        button->setIcon(buttonPicture(picture));
+        button->setIconSize(QSize(20, 20));
+        button->setAutoRaise(true);
+        return button;
+    };
+    m_updateButton = addTool("updateButton", tr("Update list"), QStringLiteral("update"));
+    connect(m_updateButton, &QToolButton::clicked, this, &MainWindow::updateList);
+    auto *tools = new QHBoxLayout;
+    tools->setSpacing(0);
+    tools->addWidget(m_updateButton);
+    const struct
+    {
+        const char *name;
+        QString tip;
+        const char *picture;
+        void (MainWindow::*action)();
+    } toolButtons[] = {
+        {"findButton", tr("Find mod"), "find", &MainWindow::showFindDialog},
+        {"addFavouriteButton", tr("Add to favourites"), "addfav", &MainWindow::addFavourite},
+        {"optionsButton", tr("Options"), "options", &MainWindow::showOptionsDialog},
+        {"configureFavouritesButton", tr("Configure favourites"), "configfav", &MainWindow::configureFavourites},
+        {"remoteControlButton", tr("Show remote control"), "remote", &MainWindow::showRemoteControl},
+    };
+    for (const auto &tool : toolButtons) {
+        QToolButton *button = addTool(tool.name, tool.tip, QString::fromLatin1(tool.picture));
+        connect(button, &QToolButton::clicked, this, tool.action);
+        tools->addWidget(button);
+    }
+    tools->addStretch(1);
+
+    auto *labels = new QHBoxLayout;
+    labels->setSpacing(4);
+    labels->addWidget(m_listLabel);
+    labels->addWidget(m_updatedLabel, 1);
+
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(2, 0, 0, 4);
+    layout->setSpacing(3);
+    layout->addLayout(labels);
+    layout->addWidget(m_filterField);
+    layout->addWidget(m_treeView, 1);
+    layout->addWidget(m_listChooser);
+    layout->addSpacing(fromTwips(750, this));
+    layout->addLayout(tools);
+    // The updated label shrinks its font to the room it is given.
+    panel->installEventFilter(this);
+    return panel;
+}
+
+QWidget *MainWindow::buildBrowserPanel()
+{
+    auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("browserPanel"));
+    m_webView = m_ctx.webViews->create(panel);
+    m_webView->setObjectName(QStringLiteral("webView"));
+    m_webView->setAccessibleName(tr("Web page"));
+    m_navigationBar = new NavigationBar(*m_webView, [this] { return homeAddress(); }, panel);
+    connect(m_navigationBar, &NavigationBar::loadingChanged, this, &MainWindow::showLoadingStatus);
+
+    auto *info = new QPushButton(tr("Info"), panel);
+    info->setObjectName(QStringLiteral("infoButton"));
+    info->setToolTip(tr("Info"));
+    info->setAutoDefault(false);
+    connect(info, &QPushButton::clicked, this, &MainWindow::showAboutDialog);
+    auto *full = new QPushButton(tr("Full"), panel);
+    full->setObjectName(QStringLiteral("fullScreenButton"));
+    full->setToolTip(tr("Fullscreen mode"));
+    full->setAutoDefault(false);
+    connect(full, &QPushButton::clicked, this, &MainWindow::showFullScreenWindow);
+
+    auto *top = new QHBoxLayout;
+    top->setSpacing(4);
+    top->addWidget(m_navigationBar, 1);
+    top->addSpacing(4);
+    top->addWidget(info);
+    top->addWidget(full);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 3, 6, 4);
+    layout->setSpacing(4);
+    layout->addLayout(top);
+    layout->addWidget(m_webView, 1);
+    return panel;
+}
+
+void MainWindow::buildTrayMenu()
+{
+    m_trayMenu = new QMenu(tr("traymenu"), this);
+    m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    QAction *showList = m_trayMenu->addAction(tr("Show &Mod List"));
+    showList->setObjectName(QStringLiteral("showMainWindowAction"));
+    connect(showList, &QAction::triggered, this, &MainWindow::showMainWindow);
+    QAction *showRemote = m_trayMenu->addAction(tr("&Show remote control"));
+    showRemote->setObjectName(QStringLiteral("showRemoteControlAction"));
+    connect(showRemote, &QAction::triggered, this, &MainWindow::showRemoteControl);
+    m_trayMenu->addSeparator();
+    QAction *quit = m_trayMenu->addAction(tr("&Close"));
+    quit->setObjectName(QStringLiteral("quitAction"));
+    connect(quit, &QAction::triggered, this, &MainWindow::close);
+}
+
+void MainWindow::setTabOrderForReading()
+{
+    // Keyboard and screen readers: Tab goes in reading order, the browsing row
+    // first, then the list's side, the page, and the list's tools.
+    const QStringList order = {
+        QStringLiteral("backButton"),  QStringLiteral("forwardButton"),    QStringLiteral("homeButton"),
+        QStringLiteral("refreshButton"), QStringLiteral("stopButton"),     QStringLiteral("addressField"),
+        QStringLiteral("infoButton"),  QStringLiteral("fullScreenButton"), QStringLiteral("filterField"),
+        QStringLiteral("modTree"),     QStringLiteral("webView"),          QStringLiteral("listChooser"),
+        QStringLiteral("updateButton"), QStringLiteral("findButton"),      QStringLiteral("addFavouriteButton"),
+        QStringLiteral("optionsButton"), QStringLiteral("configureFavouritesButton"),
+        QStringLiteral("remoteControlButton")};
+    QWidget *previous = nullptr;
+    for (const QString &name : order) {
+        QWidget *widget = findChild<QWidget *>(name);
+        if (previous && widget)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+void MainWindow::start()
+{
+    show();
+    m_ctx.tray->install(windowIcon(), QStringLiteral("Mod List"), m_trayMenu);
+
+    if (Options::isOn(*m_ctx.settings, Options::kMaximized))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
+        setWindowState(windowState() | Qt::WindowMinimized);
+
+    m_statusText = QStringLiteral("Welcome to Kestrelmoor's Mod List. Visit Kestrelmoor at: ") + m_ctx.siteAddress;
+    m_statusLabel->setText(m_statusText);
+
+    const CatalogueLoad catalogue =
+        loadCatalogue(m_ctx.programFolder + QStringLiteral("/mods.dat"), defaultCatalogueRow(m_ctx.listServer));
+    m_catalogue = catalogue.rows;
+    m_listChooser->clear();
+    for (const ModListEntry &row : std::as_const(m_catalogue))
+        m_listChooser->addItem(row.listName);
+    if (catalogue.usedDefault) {
+        m_ctx.messages->show(this, QMessageBox::Critical, QStringLiteral("Error"),
+                             QStringLiteral("Error while loading settings. Click the 'Update list' button to solve the problem."),
+                             QMessageBox::Ok);
+    }
+
+    // The first list: its tree, caption, update date and start page, each once.
+    m_listChooser->setCurrentIndex(0);
+    selectList(0);
+
+    // What the table could not take in is kept, and said once.
+    const FavouritesLoad favourites = m_ctx.favourites->load(favouritesPath());
+    if (!favourites.notice.isEmpty())
+        m_ctx.messages->show(this, QMessageBox::Warning, tr("Favourites"), favourites.notice, QMessageBox::Ok);
+
+    QTimer::singleShot(0, this, &MainWindow::applyStartupOptions);
+}
+
+void MainWindow::selectList(int index)
+{
+    if (index < 0 || index >= m_catalogue.size())
+        return;
+    m_current = m_catalogue.at(index);
+    setWindowTitle(kCaptionPrefix + m_current.listName);
+    openAddress(homeAddress());
+    rebuildTree(listPath());
+    showUpdateDate();
+}
+
+void MainWindow::applyStartupOptions()
+{
+    if (Options::isOn(*m_ctx.settings, Options::kShowFav))
+        showRemoteControl();
+    if (Options::isOn(*m_ctx.settings, Options::kFullScreen))
+        showFullScreenWindow();
+    if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
+        setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void MainWindow::rebuildTree(const QString &path)
+{
+    ModTree tree;
+    loadModList(path, m_ctx.programFolder, tree, [this] {
+        m_ctx.messages->show(this, QMessageBox::Critical, QStringLiteral("Error"),
+                             QStringLiteral("Error while loading Master List. Click the 'Update list' button to solve the problem."),
+                             QMessageBox::Ok);
+    });
+    m_model.setTree(std::move(tree));
+}
+
+QString MainWindow::homeAddress() const
+{
+    return m_ctx.listServer + QStringLiteral("/kestrelmoor/modlist/") + m_current.startPage;
+}
+
+QString MainWindow::listPath() const
+{
+    return m_ctx.programFolder + QLatin1Char('/') + m_current.listFile;
+}
+
+QString MainWindow::favouritesPath() const
+{
+    return m_ctx.programFolder + QStringLiteral("/favs.dat");
+}
+
+int MainWindow::lastNode() const
+{
+    if (m_lastNodeGeneration != m_model.generation() || !m_model.tree().isValid(m_lastNode))
+        return ModTree::kNoNode;
+    return m_lastNode;
+}
+
+void MainWindow::showUpdateDate()
+{
+    m_updatedLabel->setText(kUpdatedPrefix + updateDate(*m_ctx.settings, m_current.settingsName, QDate::currentDate()));
+    fitListLabels();
+}
+
+void MainWindow::fitListLabels()
+{
+    // The date must neither be cut nor run out of its column in a font wider
+    // than the design's: the label's font shrinks to the room it has.
+    QFont font = m_listLabel->font();
+    font.setBold(false);
+    const int room = m_updatedLabel->width();
+    while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(m_updatedLabel->text()) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    m_updatedLabel->setFont(font);
+}
+
+void MainWindow::openAddress(const QString &url)
+{
+    m_navigationBar->openAddress(url);
+}
+
+void MainWindow::showLoadingStatus(bool loading)
+{
+    m_statusLabel->setText(loading ? tr("Downloading...") : m_statusText);
+}
+
+int MainWindow::nodeOfRow(const QModelIndex &viewIndex) const
+{
+    return m_filterModel->nodeOf(m_iconModel->mapToSource(viewIndex));
+}
+
+QModelIndex MainWindow::rowOfNode(int node) const
+{
+    return m_iconModel->mapFromSource(m_filterModel->indexOfNode(node));
+}
+
+void MainWindow::filterTree(const QString &text)
+{
+    // The node the user is on, or else the one opened last, is kept current and
+    // in sight whenever it is shown.
+    int current = nodeOfRow(m_treeView->currentIndex());
+    if (current == ModTree::kNoNode)
+        current = lastNode();
+    if (!m_filterModel->isFiltering() && !text.isEmpty()) {
+        m_expandedBeforeFilter.clear();
+        for (int row = 0, rows = m_iconModel->rowCount(); row < rows; ++row) {
+            const QModelIndex folder = m_iconModel->index(row, 0);
+            if (m_treeView->isExpanded(folder))
+                m_expandedBeforeFilter.append(nodeOfRow(folder));
+        }
+        m_expandedGeneration = m_model.generation();
+    }
+    m_filterModel->setFilterText(text);
+    if (!m_filterModel->isFiltering()) {
+        if (m_expandedGeneration == m_model.generation()) {
+            for (int folder : std::as_const(m_expandedBeforeFilter))
+                m_treeView->expand(rowOfNode(folder));
+        }
+        m_expandedBeforeFilter.clear();
+    }
+    const QModelIndex row = rowOfNode(current);
+    if (row.isValid()) {
+        if (row.parent().isValid())
+            m_treeView->expand(row.parent());
+        m_treeView->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+        m_treeView->scrollTo(row);
+    }
+}
+
+void MainWindow::expandFilteredTree()
+{
+    if (m_filterModel->isFiltering())
+        m_treeView->expandAll();
+}
+
+void MainWindow::focusFilterField()
+{
+    m_filterField->setFocus(Qt::ShortcutFocusReason);
+    m_filterField->selectAll();
+}
+
+void MainWindow::enterTreeFromFilter()
+{
+    // While filtering, the user is after a mod: a current folder gives way to the first match.
+    QModelIndex target = m_treeView->currentIndex();
+    const bool onLink = target.isValid() && target.parent().isValid();
+    if (m_filterModel->isFiltering() ? !onLink : !target.isValid()) {
+        const QModelIndex first = m_iconModel->index(0, 0);
+        target = m_filterModel->isFiltering() ? m_iconModel->index(0, 0, first) : first;
+    }
+    if (target.isValid())
+        m_treeView->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    m_treeView->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::selectNode(int node)
+{
+    // The find dialog searches the whole tree: a filter that hides the node goes.
+    if (m_filterModel->isFiltering() && !m_filterModel->indexOfNode(node).isValid())
+        m_filterField->clear();
+    const QModelIndex index = rowOfNode(node);
+    if (!index.isValid())
+        return;
+    // Selected, not clicked: the page stays, and the last node too. The view
+    // finds an item's row by searching outward from the item it looked up last,
+    // so the old selection is let go while it is still that item, and the search
+    // for the new one is made once instead of once per repaint.
+    m_treeView->selectionModel()->clear();
+    if (!m_treeView->isExpanded(index.parent()))
+        m_treeView->expand(index.parent());
+    m_treeView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_treeView->scrollTo(index);
+}
+
+void MainWindow::openNode(const QModelIndex &index)
+{
+    const int node = nodeOfRow(index);
+    if (node == ModTree::kNoNode)
+        return;
+    m_lastNode = node;
+    m_lastNodeGeneration = m_model.generation();
+    if (m_model.tree().isLink(node))
+        openAddress(m_model.tree().url(node));
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Minimised, the window lives on as the tray icon only. Without a
+    // notification area it stays in the taskbar, or the user could not get it back.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_ctx.tray->isAvailable()) {
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized())
+                hide();
+        });
+    }
+    // The desktop switched between light and dark: the tree's selection takes
+    // the new colours also while another window has the focus.
+    if (event->type() == QEvent::PaletteChange)
+        keepSelectionColoursWhenInactive(m_treeView, palette());
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_filterField && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        const int key = keyEvent->key();
+        // Esc with text in the field clears it, rather than stopping the page
+        // (the window's Esc); an empty field leaves Esc to the window.
+        if (key == Qt::Key_Escape && keyEvent->modifiers() == Qt::NoModifier && !m_filterField->text().isEmpty()) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                m_filterField->clear();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress && (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            enterTreeFromFilter();
+            return true;
+        }
+    }
+    if (watched == m_treeView && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_treeView->currentIndex().isValid()) {
+            openNode(m_treeView->currentIndex());
+            return true;
+        }
+    }
+    if (event->type() == QEvent::Resize && watched == m_updatedLabel->parentWidget())
+        QTimer::singleShot(0, this, &MainWindow::fitListLabels);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!saveBeforeQuit()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool MainWindow::saveBeforeQuit()
+{
+    // The favourites go first: when they cannot be written and the user keeps
+    // the program open, it stays as it was, tray icon included.
+    if (!saveFavourites())
+        return false;
+    m_ctx.tray->remove();
+    if (m_remoteControl)
+        m_remoteControl->close();
+    // Closing the main window ends the program, whatever other windows are open.
+    QCoreApplication::exit(0);
+    return true;
+}
+
+void MainWindow::showMainWindow()
+{
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    bringForward(this);
+}
+
+void MainWindow::takeBackPage(const QString &url)
+{
+    openAddress(url);
+}
+
+void MainWindow::showFullScreenWindow()
+{
+    if (!m_fullScreenWindow) {
+        // It opens at this window's address, or at the start page when the
+        // fullscreen start is on.
+        const QString start = Options::isOn(*m_ctx.settings, Options::kFullScreen) ? homeAddress()
+                                                                                   : m_navigationBar->addressText();
+        m_fullScreenWindow = new FullScreenWindow(*m_ctx.webViews, start, [this] { return homeAddress(); });
+        connect(m_fullScreenWindow, &FullScreenWindow::returnRequested, this, &MainWindow::takeBackPage);
+    }
+    bringForward(m_fullScreenWindow);
+}
+
+void MainWindow::showFindDialog()
+{
+    // Already open: the same dialog, with its text and position.
+    if (!m_findDialog) {
+        m_findDialog = new FindDialog(m_model, this);
+        connect(m_findDialog, &FindDialog::nodeFound, this, &MainWindow::selectNode);
+    }
+    bringForward(m_findDialog);
+}
+
+void MainWindow::showOptionsDialog()
+{
+    if (!m_optionsDialog)
+        m_optionsDialog = new OptionsDialog(*m_ctx.settings, *m_ctx.messages, this);
+    bringForward(m_optionsDialog);
+}
+
+void MainWindow::showAboutDialog()
+{
+    if (!m_aboutDialog)
+        m_aboutDialog = new AboutDialog(*m_ctx.shell, *m_ctx.messages, m_ctx.siteAddress, this);
+    bringForward(m_aboutDialog);
+}
+
+bool MainWindow::saveFavourites()
+{
+    for (;;) {
+        const FavouritesSave saved = m_ctx.favourites->save(favouritesPath());
+        if (saved.ok)
+            return true;
+        const QMessageBox::StandardButton answer = m_ctx.messages->show(
+            this, QMessageBox::Critical, tr("Favourites"),
+            tr("The favourites could not be saved.\n%1\n\nRetry, Discard to end the program without saving them, "
+               "or Cancel to keep the program open.")
+                .arg(saved.error),
+            QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel);
+        if (answer != QMessageBox::Retry)
+            return answer == QMessageBox::Discard;
+    }
+}
+
+void MainWindow::addFavourite()
+{
+    const int node = lastNode();
+    const ModTree &tree = m_model.tree();
+    if (!tree.isLink(node))
+        return;
+    if (!m_ctx.favourites->add(tree.text(node), tree.url(node))) {
+        m_ctx.messages->show(this, QMessageBox::Information, tr("Favourites"),
+                             tr("The favourites list is full: it holds %1 entries. Delete one with "
+                                "\"Configure favourites\" to make room.")
+                                 .arg(Favourites::kCapacity),
+                             QMessageBox::Ok);
+    }
+}
+
+void MainWindow::configureFavourites()
+{
+    FavouritesDialog dialog(*m_ctx.favourites, this);
+    dialog.exec();
+}
+
+void MainWindow::updateList()
+{
+    if (!m_update) {
+        ListUpdateHooks hooks{
+            [this](bool enabled) { m_updateButton->setEnabled(enabled); },
+            [this](bool busy) {
+                if (busy)
+                    setCursor(Qt::WaitCursor);
+                else
+                    unsetCursor();
+            },
+            [this](const QString &title, const QString &text) {
+                return m_ctx.messages->show(this, QMessageBox::NoIcon, title, text,
+                                            QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+            },
+            [this](const QString &text) {
+                m_updatedLabel->setText(text);
+                fitListLabels();
+            },
+            [this] { rebuildTree(listPath()); },
+            [this](const QString &title, const QString &text) {
+                m_ctx.messages->show(this, QMessageBox::Information, title, text, QMessageBox::Ok);
+            }};
+        m_update = std::make_unique<ListUpdate>(m_ctx.programFolder, m_ctx.listServer, *m_ctx.settings,
+                                                *m_ctx.fetcher, std::move(hooks));
+    }
+    m_update->run(m_current);
+}
+
+void MainWindow::openFavourite(const QString &url)
+{
+    // The fullscreen window browses while it is open; else this window does,
+    // brought back from the tray or the taskbar.
+    if (m_fullScreenWindow) {
+        m_fullScreenWindow->showAddress(url);
+        return;
+    }
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    bringForward(this);
+    openAddress(url);
+}
+
+void MainWindow::showRemoteControl()
+{
+    if (!m_remoteControl) {
+        m_remoteControl = new RemoteControl(*m_ctx.favourites, *m_ctx.settings, *m_ctx.shell, *m_ctx.messages);
+        connect(m_remoteControl, &RemoteControl::openRequested, this, &MainWindow::openFavourite);
+        connect(m_remoteControl, &RemoteControl::showMainWindowRequested, this, [this] {
+            if (isMinimized())
+                setWindowState(windowState() & ~Qt::WindowMinimized);
+            bringForward(this);
+        });
+    }
+    m_remoteControl->showRestored();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QLineEdit;
+class QProgressBar;
+class QToolButton;
+class WebView;
+
+// The browsing row over a web view: Back, Forward, Home, Refresh, Stop and the
+// address field with the page's load progress, and the keys a browser user
+// expects (Alt+Left, Alt+Right, Alt+Home, F5, Esc, Ctrl+L). The main window and
+// the fullscreen window each have one over their own view.
+class NavigationBar final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // `homeAddress` tells the address Home opens, read at each press.
+    NavigationBar(WebView &view, std::function<QString()> homeAddress, QWidget *parent = nullptr);
+
+    // The browser keys, live while the focus is anywhere in `window`.
+    void addShortcuts(QWidget *window);
+
+    QString addressText() const;
+    // Shows `url` in the address field and opens it in the view.
+    void openAddress(const QString &url);
+    void focusAddressField();
+    QLineEdit *addressField() const { return m_addressField; }
+
+    // What the user typed into the address field, as the address to open: an
+    // address with a scheme goes as typed, one without (www.example.com) is
+    // completed the way browsers do.
+    static QString addressFromUserInput(const QString &text);
+
+Q_SIGNALS:
+    // A page started or ended loading.
+    void loadingChanged(bool loading);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void openTypedAddress();
+    void showLoadProgress(int progress, int progressMax);
+
+    WebView &m_view;
+    std::function<QString()> m_homeAddress;
+    QToolButton *m_backButton = nullptr;
+    QToolButton *m_forwardButton = nullptr;
+    QToolButton *m_homeButton = nullptr;
+    QToolButton *m_refreshButton = nullptr;
+    QToolButton *m_stopButton = nullptr;
+    QLineEdit *m_addressField = nullptr;
+    QProgressBar *m_loadProgress = nullptr;
+    bool m_loading = false;
+};

@@ -1,0 +1,139 @@
+#include "optionsdialog.h"
+
+#include "core/options.h"
+#include "core/settingsstore.h"
+#include "platform/messages.h"
+
+#include "designunits.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// The options dialog reads the fourth option under this spelling; names in the
+// store ignore letter case, so it is the entry that Ok writes as "RCOnly".
+const QString kRcOnlyAsRead = QStringLiteral("RConly");
+
+QString stateText(const QCheckBox *box)
+{
+    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidget *parent)
+    : QDialog(parent), m_settings(settings), m_messages(messages)
+{
+    setObjectName(QStringLiteral("optionsDialog"));
+    setWindowTitle(tr("Options"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::ApplicationModal);
+
+    auto *group = new QGroupBox(tr("Options"), this);
+    group->setObjectName(QStringLiteral("optionsGroup"));
+    auto makeCheck = [group](const char *name, const QString &caption) {
+        auto *box = new QCheckBox(caption, group);
+        box->setObjectName(QString::fromLatin1(name));
+        return box;
+    };
+    m_showRemoteAtStartupBox = makeCheck("showRemoteAtStartupBox", tr("Show remote control at startup"));
+    m_remoteOnlyAtStartupBox = makeCheck("remoteOnlyAtStartupBox", tr("Do not show main window at startup, just the rc"));
+    m_fullScreenAtStartupBox = makeCheck("fullScreenAtStartupBox", tr("Fullscreen mode at startup"));
+    m_maximizedAtStartupBox = makeCheck("maximizedAtStartupBox", tr("Maximze window at startup"));
+    m_defaultBrowserBox = makeCheck("defaultBrowserBox", tr("Use default browser when using the remote control"));
+
+    auto *cancel = new QPushButton(tr("&Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    auto *ok = new QPushButton(tr("&Ok"), this);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+
+    // Design: client area 4455 x 2745 twips, the boxes 330 twips apart, the
+    // remote-only box indented by 270 twips under its parent option.
+    auto px = [this](double twips) { return fromTwips(twips, this); };
+    auto *checks = new QVBoxLayout(group);
+    checks->setContentsMargins(px(135), px(120), px(75), px(120));
+    checks->setSpacing(px(45));
+    checks->addWidget(m_showRemoteAtStartupBox);
+    auto *sub = new QHBoxLayout;
+    sub->addSpacing(px(270));
+    sub->addWidget(m_remoteOnlyAtStartupBox);
+    checks->addLayout(sub);
+    checks->addWidget(m_fullScreenAtStartupBox);
+    checks->addWidget(m_maximizedAtStartupBox);
+    checks->addWidget(m_defaultBrowserBox);
+    group->setMinimumSize(px(4320), px(2175));
+
+    for (QPushButton *button : {cancel, ok})
+        button->setMinimumSize(px(795), px(345));
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(px(120));
+    buttons->addStretch(1);
+    buttons->addWidget(cancel);
+    buttons->addWidget(ok);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(px(75), px(60), px(60), px(90));
+    layout->setSpacing(px(75));
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(m_showRemoteAtStartupBox, m_fullScreenAtStartupBox);
+    setTabOrder(m_fullScreenAtStartupBox, m_maximizedAtStartupBox);
+    setTabOrder(m_maximizedAtStartupBox, cancel);
+    setTabOrder(cancel, ok);
+    setTabOrder(ok, m_remoteOnlyAtStartupBox);
+    setTabOrder(m_remoteOnlyAtStartupBox, m_defaultBrowserBox);
+    m_showRemoteAtStartupBox->setFocus();
+
+    connect(m_showRemoteAtStartupBox, &QCheckBox::toggled, this, &OptionsDialog::enableRemoteOnlyBox);
+    connect(ok, &QPushButton::clicked, this, &OptionsDialog::save);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    load();
+}
+
+void OptionsDialog::load()
+{
+    // Each box shows what its option does where it is read: the start-up
+    // switches are on at exactly 1, the browser choice at anything but 0.
+    m_showRemoteAtStartupBox->setChecked(Options::isOn(m_settings, Options::kShowFav));
+    enableRemoteOnlyBox();
+    m_fullScreenAtStartupBox->setChecked(Options::isOn(m_settings, Options::kFullScreen));
+    m_maximizedAtStartupBox->setChecked(Options::isOn(m_settings, Options::kMaximized));
+    m_remoteOnlyAtStartupBox->setChecked(Options::isOn(m_settings, kRcOnlyAsRead));
+    m_defaultBrowserBox->setChecked(Options::isNonZero(m_settings, Options::kDefBrw));
+}
+
+void OptionsDialog::enableRemoteOnlyBox()
+{
+    // Only enabled or not: the sub-option keeps its state and is saved either way.
+    m_remoteOnlyAtStartupBox->setEnabled(m_showRemoteAtStartupBox->isChecked());
+}
+
+void OptionsDialog::save()
+{
+    const std::pair<const QString &, const QCheckBox *> values[] = {
+        {Options::kShowFav, m_showRemoteAtStartupBox},  {Options::kFullScreen, m_fullScreenAtStartupBox}, {Options::kMaximized, m_maximizedAtStartupBox},
+        {Options::kRcOnly, m_remoteOnlyAtStartupBox},   {Options::kDefBrw, m_defaultBrowserBox},
+    };
+    bool allSaved = true;
+    for (const auto &[key, box] : values)
+        allSaved = m_settings.setValue(Options::kApplication, Options::kSection, key, stateText(box)) && allSaved;
+    if (!allSaved) {
+        m_messages.show(this, QMessageBox::Warning, tr("Options"),
+                        tr("The options could not be saved, so they will not be used. "
+                           "Please check that your settings can be written, then press Ok again."),
+                        QMessageBox::Ok);
+        return;
+    }
+    accept();
+}
