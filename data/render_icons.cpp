@@ -1,40 +1,41 @@
-// Renders the program's icon as the PNG sizes and the SVG that the desktop's
-// icon theme wants. Usage: render_icons OUTPUT_FOLDER
-#include "platform/appicon.h"
-
+// Rasterises the program's icon into the PNG sizes of the desktop's hicolor icon
+// theme. Usage: render_icons ICON.svg OUTPUT_FOLDER SIZE...
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QSvgGenerator>
+#include <QSvgRenderer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc < 2)
+    if (argc < 4) {
+        std::fputs("usage: render_icons ICON.svg OUTPUT_FOLDER SIZE...\n", stderr);
         return 2;
-    const QString out = QString::fromLocal8Bit(argv[1]);
-    for (int size : {16, 32, 48, 128, 256}) {
+    }
+    QSvgRenderer renderer(QString::fromLocal8Bit(argv[1]));
+    if (!renderer.isValid()) {
+        std::fprintf(stderr, "render_icons: cannot read %s\n", argv[1]);
+        return 1;
+    }
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    for (int i = 3; i < argc; ++i) {
+        const int size = QByteArray(argv[i]).toInt();
+        if (size <= 0)
+            return 2;
         QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(size / 32.0, size / 32.0);
-        paintAppIcon(painter);
+        renderer.render(&painter);
         painter.end();
         const QString dir = out + QStringLiteral("/%1x%1/apps").arg(size);
-        if (!QDir().mkpath(dir) || !image.save(dir + QStringLiteral("/kestrelmoor-modlist.png")))
+        if (!QDir().mkpath(dir) || !image.save(dir + QStringLiteral("/kestrelmoor-modlist.png"))) {
+            std::fprintf(stderr, "render_icons: cannot write %s\n", qPrintable(dir));
             return 1;
+        }
     }
-    QDir().mkpath(out + QStringLiteral("/scalable/apps"));
-    QSvgGenerator svg;
-    svg.setFileName(out + QStringLiteral("/scalable/apps/kestrelmoor-modlist.svg"));
-    svg.setSize(QSize(32, 32));
-    svg.setViewBox(QRect(0, 0, 32, 32));
-    svg.setTitle(QStringLiteral("Kestrelmoor Mod List"));
-    QPainter painter(&svg);
-    painter.setRenderHint(QPainter::Antialiasing);
-    paintAppIcon(painter);
-    return painter.end() ? 0 : 1;
+    return 0;
 }

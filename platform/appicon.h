@@ -2,11 +2,7 @@
 
 #include <QIcon>
 
-class QPainter;
-
-// The program's icon, for its windows and the notification area.
+// The program's icon, for its windows and the notification area, drawn from
+// platform/icons/kestrelmoor-modlist.svg: the same file is installed as the
+// desktop's scalable icon and rasterised into its PNG sizes.
 QIcon appIcon();
-
-// Paints the icon into a 32 x 32 square; scale the painter for other sizes.
-// The installed PNG and SVG icons are drawn by this same routine.
-void paintAppIcon(QPainter &painter);

@@ -4,15 +4,14 @@
 #include "platform/shell.h"
 
 #include "designunits.h"
+#include "pictures.h"
 
 #include <QBoxLayout>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 
@@ -20,102 +19,6 @@ namespace {
 
 const QColor kDarkGreen(0, 64, 0);
 const QColor kBorder(48, 56, 24);
-
-// 138 x 176: a kestrel hovering over the moor at dusk.
-QPixmap moorPicture()
-{
-    QPixmap pixmap(138, 176);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-
-    QLinearGradient sky(0, 0, 0, 120);
-    sky.setColorAt(0.0, QColor(28, 58, 36));
-    sky.setColorAt(0.55, QColor(104, 122, 70));
-    sky.setColorAt(1.0, QColor(222, 206, 132));
-    p.fillRect(pixmap.rect(), sky);
-
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(246, 232, 170));
-    p.drawEllipse(QPointF(98, 112), 17, 17);
-
-    QPainterPath farHills;
-    farHills.moveTo(0, 118);
-    farHills.cubicTo(30, 100, 58, 104, 80, 114);
-    farHills.cubicTo(100, 122, 120, 106, 138, 110);
-    farHills.lineTo(138, 176);
-    farHills.lineTo(0, 176);
-    farHills.closeSubpath();
-    p.setBrush(QColor(78, 98, 52));
-    p.drawPath(farHills);
-
-    QPainterPath nearHills;
-    nearHills.moveTo(0, 140);
-    nearHills.cubicTo(36, 126, 70, 136, 96, 132);
-    nearHills.cubicTo(114, 129, 128, 134, 138, 138);
-    nearHills.lineTo(138, 176);
-    nearHills.lineTo(0, 176);
-    nearHills.closeSubpath();
-    QLinearGradient moor(0, 126, 0, 176);
-    moor.setColorAt(0.0, QColor(52, 74, 34));
-    moor.setColorAt(1.0, QColor(22, 38, 18));
-    p.setBrush(moor);
-    p.drawPath(nearHills);
-
-    // Heather tufts along the near ridge.
-    p.setBrush(QColor(112, 72, 96));
-    for (const QPointF &at : {QPointF(14, 140), QPointF(31, 136), QPointF(57, 137), QPointF(84, 135),
-                              QPointF(108, 134), QPointF(126, 137)})
-        p.drawEllipse(at, 4.5, 2.2);
-
-    // The kestrel, wings spread and tail fanned, as it hangs in the wind.
-    QPainterPath bird;
-    bird.moveTo(69, 44);
-    bird.cubicTo(73, 44, 75, 50, 74, 55);
-    bird.cubicTo(88, 49, 104, 42, 120, 41);
-    bird.cubicTo(108, 50, 92, 59, 75, 65);
-    bird.lineTo(74, 76);
-    bird.lineTo(80, 94);
-    bird.cubicTo(74, 97, 64, 97, 58, 94);
-    bird.lineTo(64, 76);
-    bird.lineTo(63, 65);
-    bird.cubicTo(46, 59, 30, 50, 18, 41);
-    bird.cubicTo(34, 42, 50, 49, 64, 55);
-    bird.cubicTo(63, 50, 65, 44, 69, 44);
-    bird.closeSubpath();
-    p.setBrush(QColor(24, 34, 18));
-    p.drawPath(bird);
-
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(kBorder);
-    p.drawRect(pixmap.rect().adjusted(0, 0, -1, -1));
-    return pixmap;
-}
-
-// 103 x 28: the word "Return" in dark green on the window's colour, framed.
-QPixmap returnPicture()
-{
-    QPixmap pixmap(103, 28);
-    pixmap.fill(AboutDialog::backgroundColour());
-    QPainter p(&pixmap);
-    p.setPen(kBorder);
-    p.drawRect(0, 0, 102, 27);
-    p.setPen(AboutDialog::backgroundColour().lighter(125));
-    p.drawLine(1, 1, 101, 1);
-    p.drawLine(1, 1, 1, 26);
-    p.setPen(AboutDialog::backgroundColour().darker(130));
-    p.drawLine(2, 26, 101, 26);
-    p.drawLine(101, 2, 101, 26);
-
-    QFont font(QStringLiteral("Verdana"));
-    font.setPixelSize(15);
-    font.setBold(true);
-    p.setFont(font);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.setPen(kDarkGreen);
-    p.drawText(QRect(0, 0, 103, 28), Qt::AlignCenter, QStringLiteral("Return"));
-    return pixmap;
-}
 
 // A label whose one link is its only Tab stop: reached by Tab or Shift+Tab,
 // the link itself has the focus, so that Enter opens it at once. A plain label
@@ -158,7 +61,7 @@ AboutDialog::AboutDialog(Shell &shell, Messages &messages, const QString &siteAd
 
     auto *picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("picture"));
-    picture->setPixmap(moorPicture());
+    picture->setPixmap(picturePixmap(QStringLiteral("about/moor"), QSize(138, 176), devicePixelRatioF()));
     picture->setFixedSize(138, 176);
     picture->setAccessibleName(tr("A kestrel over the moor"));
 
@@ -208,7 +111,7 @@ AboutDialog::AboutDialog(Shell &shell, Messages &messages, const QString &siteAd
 
     auto *returnButton = new QPushButton(this);
     returnButton->setObjectName(QStringLiteral("returnButton"));
-    returnButton->setIcon(QIcon(returnPicture()));
+    returnButton->setIcon(pictureIcon(QStringLiteral("about/return"), QSize(103, 28)));
     returnButton->setIconSize(QSize(103, 28));
     returnButton->setFixedSize(103, 28);
     returnButton->setFlat(true);

@@ -1,14 +1,13 @@
 #include "favouritesdialog.h"
 
 #include "designunits.h"
+#include "pictures.h"
 
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -16,33 +15,6 @@ namespace {
 
 const QString kNewName = QStringLiteral("New shortcut");
 const QString kNewUrl = QStringLiteral("http://");
-
-// 24 x 24: a blue arrow pointing up, or down when flipped.
-QPixmap arrowPicture(bool up)
-{
-    QPixmap pm(24, 24);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath arrow;
-    arrow.moveTo(12, 2);
-    arrow.lineTo(22, 12);
-    arrow.lineTo(16, 12);
-    arrow.lineTo(16, 22);
-    arrow.lineTo(8, 22);
-    arrow.lineTo(8, 12);
-    arrow.lineTo(2, 12);
-    arrow.closeSubpath();
-    if (!up)
-        arrow = QTransform(1, 0, 0, -1, 0, 24).map(arrow);
-    QLinearGradient fill(0, 0, 24, 24);
-    fill.setColorAt(0.0, QColor(0x6A, 0xA8, 0xF0));
-    fill.setColorAt(1.0, QColor(0x1A, 0x4C, 0xA0));
-    p.setPen(QPen(QColor(0x10, 0x2A, 0x60), 1));
-    p.setBrush(fill);
-    p.drawPath(arrow);
-    return pm;
-}
 
 void setTextKeepingCaret(QLineEdit *box, const QString &text)
 {
@@ -95,7 +67,8 @@ void FavouritesDialog::buildControls()
     if (m_deleteButton->x() <= m_addButton->geometry().right())
         m_deleteButton->move(m_addButton->geometry().right() + 4, m_deleteButton->y());
     for (auto [button, up] : {std::pair{m_moveUpButton, true}, std::pair{m_moveDownButton, false}}) {
-        button->setIcon(QIcon(arrowPicture(up)));
+        const QString arrow = up ? QStringLiteral("favourites/up") : QStringLiteral("favourites/down");
+        button->setIcon(pictureIcon(arrow, QSize(24, 24)));
         button->setIconSize(QSize(24, 24));
         button->setAccessibleName(button->toolTip());
         button->setFixedSize(28, 28);

@@ -5,6 +5,8 @@
 #include "core/settingsstore.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "designunits.h"
+#include "pictures.h"
 #include "staysontop.h"
 
 #include <QAbstractButton>
@@ -15,7 +17,6 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QWindow>
@@ -25,12 +26,6 @@
 namespace {
 
 const QString kTitle = QStringLiteral("DorOdor - remote control");
-
-// The window's design is in twips at 15 twips per pixel.
-QRect fromTwips(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QColor kListBack(0x2B, 0x2B, 0x2B);
@@ -134,130 +129,6 @@ public:
     }
 };
 
-QPixmap blank(int width, int height)
-{
-    QPixmap pm(width, height);
-    pm.fill(Qt::transparent);
-    return pm;
-}
-
-// 148 x 272: a dark panel with a title strip, a well for the list and a black
-// strip for the controls at the bottom.
-QPixmap backgroundPicture()
-{
-    QPixmap pm(148, 272);
-    QPainter p(&pm);
-    QLinearGradient body(0, 0, 148, 272);
-    body.setColorAt(0.0, QColor(0x44, 0x48, 0x4E));
-    body.setColorAt(1.0, QColor(0x18, 0x19, 0x1C));
-    p.fillRect(pm.rect(), body);
-
-    // Raised outer edge.
-    p.setPen(QColor(0x8A, 0x90, 0x98));
-    p.drawLine(0, 0, 146, 0);
-    p.drawLine(0, 0, 0, 270);
-    p.setPen(QColor(0x05, 0x05, 0x05));
-    p.drawLine(147, 0, 147, 271);
-    p.drawLine(0, 271, 147, 271);
-
-    // Title strip with the window's name; the minimize picture sits at its right.
-    QLinearGradient strip(0, 3, 0, 18);
-    strip.setColorAt(0.0, QColor(0x2A, 0x2C, 0x30));
-    strip.setColorAt(1.0, QColor(0x10, 0x10, 0x12));
-    p.fillRect(QRect(3, 3, 142, 15), strip);
-    p.setPen(QColor(0x00, 0x90, 0x00));
-    p.drawLine(3, 18, 144, 18);
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(9);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(kSilver);
-    p.drawText(QRect(7, 3, 118, 15), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("remote control"));
-
-    // Sunken well around the list.
-    const QRect well = fromTwips(90, 315, 2055, 3180).adjusted(-2, -2, 1, 1);
-    p.setPen(QColor(0x08, 0x08, 0x08));
-    p.drawLine(well.topLeft(), well.topRight());
-    p.drawLine(well.topLeft(), well.bottomLeft());
-    p.setPen(QColor(0x70, 0x74, 0x7A));
-    p.drawLine(well.bottomLeft(), well.bottomRight());
-    p.drawLine(well.topRight(), well.bottomRight());
-
-    // Black strip behind "Always on top" and the two lower pictures.
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath panel;
-    panel.addRoundedRect(QRectF(4.5, 236.5, 139, 31), 4, 4);
-    p.fillPath(panel, Qt::black);
-    p.setPen(QColor(0x5A, 0x5E, 0x64));
-    p.drawPath(panel);
-    return pm;
-}
-
-// 21 x 21: a red knob with a white cross.
-QPixmap closePicture()
-{
-    QPixmap pm = blank(21, 21);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QRadialGradient knob(8, 7, 12);
-    knob.setColorAt(0.0, QColor(0xF0, 0x60, 0x50));
-    knob.setColorAt(1.0, QColor(0x80, 0x14, 0x10));
-    p.setBrush(knob);
-    p.setPen(QPen(QColor(0x30, 0x00, 0x00), 1));
-    p.drawEllipse(QRectF(1, 1, 19, 19));
-    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(7, 7), QPointF(14, 14));
-    p.drawLine(QPointF(14, 7), QPointF(7, 14));
-    return pm;
-}
-
-// 8 x 7: a bar at the bottom, the usual sign for minimising.
-QPixmap minimizePicture()
-{
-    QPixmap pm = blank(8, 7);
-    QPainter p(&pm);
-    p.fillRect(QRect(0, 4, 8, 3), kSilver);
-    p.fillRect(QRect(0, 6, 8, 1), QColor(0x60, 0x60, 0x60));
-    return pm;
-}
-
-// 24 x 24: a small window holding a tree of folders and links.
-QPixmap showModListPicture()
-{
-    QPixmap pm = blank(24, 24);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(kSilver, 1));
-    p.setBrush(QColor(0x20, 0x20, 0x20));
-    p.drawRoundedRect(QRectF(1.5, 2.5, 21, 19), 2, 2);
-    p.fillRect(QRectF(2, 3, 20, 4), QColor(0x00, 0xB0, 0x00));
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(kSilver);
-    p.drawLine(6, 10, 6, 18);
-    p.drawLine(6, 14, 9, 14);
-    p.drawLine(6, 18, 9, 18);
-    p.fillRect(QRect(4, 9, 4, 3), QColor(0xE0, 0xC0, 0x40));
-    p.fillRect(QRect(10, 13, 9, 2), kGreen);
-    p.fillRect(QRect(10, 17, 7, 2), kGreen);
-    return pm;
-}
-
-// 16 x 16 window icon: a remote with a green list.
-QIcon remoteIcon()
-{
-    QPixmap pm = blank(16, 16);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
-    p.setBrush(QColor(0x2B, 0x2B, 0x2B));
-    p.drawRoundedRect(QRectF(2.5, 0.5, 11, 15), 2, 2);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    for (int y : {3, 6, 9})
-        p.fillRect(QRect(5, y, 6, 2), kGreen);
-    p.fillRect(QRect(10, 12, 2, 2), QColor(0xE0, 0x40, 0x30));
-    return QIcon(pm);
-}
-
 } // namespace
 
 RemoteControl::RemoteControl(Favourites &favourites, SettingsStore &settings, Shell &shell, Messages &messages,
@@ -268,7 +139,7 @@ RemoteControl::RemoteControl(Favourites &favourites, SettingsStore &settings, Sh
     setObjectName(QStringLiteral("remoteControl"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kTitle);
-    setWindowIcon(remoteIcon());
+    setWindowIcon(pictureIcon(QStringLiteral("remote/icon"), QSize(16, 16)));
     buildControls();
 
     // Near the top right corner of the screen, out of the main window's way.
@@ -287,8 +158,8 @@ RemoteControl::~RemoteControl() = default;
 
 void RemoteControl::buildControls()
 {
-    m_background = backgroundPicture();
-    setFixedSize(m_background.size());
+    // The design is 2220 x 4080 twips: 148 x 272 pixels at 96 DPI.
+    setFixedSize(fromTwips(QSizeF(2220, 4080), this));
 
     auto *list = new FavouriteList(this);
     list->picked = [this](int row) { pickEntry(row); };
@@ -296,7 +167,7 @@ void RemoteControl::buildControls()
     m_list->setObjectName(QStringLiteral("favouritesList"));
     m_list->setAccessibleName(tr("Favourites"));
     m_list->setItemDelegate(new FavouriteDelegate(m_list));
-    m_list->setGeometry(fromTwips(90, 315, 2055, 3180));
+    m_list->setGeometry(fromTwips(QRectF(90, 315, 2055, 3180), this));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -313,7 +184,7 @@ void RemoteControl::buildControls()
 
     m_alwaysOnTopBox = new QCheckBox(tr("Always on top"), this);
     m_alwaysOnTopBox->setObjectName(QStringLiteral("alwaysOnTopBox"));
-    const QRect checkArea = fromTwips(135, 3660, 1170, 195);
+    const QRect checkArea = fromTwips(QRectF(135, 3660, 1170, 195), this);
     QFont small = font();
     small.setFamilies({QStringLiteral("Small Fonts"), small.family()});
     small.setPointSizeF(6.75);
@@ -331,7 +202,7 @@ void RemoteControl::buildControls()
     m_alwaysOnTopBox->setCursor(Qt::PointingHandCursor);
     // Wide enough for its text, but clear of the picture beside it: where the
     // small font is missing, a smaller size of the stand-in font has to fit.
-    const QRect showMainArea = fromTwips(1365, 3585, 360, 360);
+    const QRect showMainArea = fromTwips(QRectF(1365, 3585, 360, 360), this);
     const int room = showMainArea.left() - checkArea.left() - 1;
     while (m_alwaysOnTopBox->sizeHint().width() > room && small.pointSizeF() > 5.0) {
         small.setPointSizeF(small.pointSizeF() - 0.25);
@@ -347,20 +218,23 @@ void RemoteControl::buildControls()
     {
         const char *name;
         QString tip;
-        QPixmap picture;
+        const char *picture;
         QRect at;
         std::function<void()> click;
     };
     // The window has no minimised state of its own: Minimize closes it, as Close does.
     const Picture pictures[] = {
-        {"closeButton", tr("Close"), closePicture(), fromTwips(1770, 3600, 315, 315), [this] { close(); }},
-        {"minimizeButton", tr("Minimize"), minimizePicture(), fromTwips(1995, 135, 120, 105), [this] { close(); }},
-        {"showMainWindowButton", tr("Show Mod List"), showModListPicture(), showMainArea,
+        {"closeButton", tr("Close"), "remote/close", fromTwips(QRectF(1770, 3600, 315, 315), this),
+         [this] { close(); }},
+        {"minimizeButton", tr("Minimize"), "remote/minimize", fromTwips(QRectF(1995, 135, 120, 105), this),
+         [this] { close(); }},
+        {"showMainWindowButton", tr("Show Mod List"), "remote/showmodlist", showMainArea,
          [this] { Q_EMIT showMainWindowRequested(); }},
     };
     QHash<QString, QWidget *> buttons;
     for (const Picture &picture : pictures) {
-        auto *button = new PictureButton(picture.picture, this);
+        auto *button = new PictureButton(
+            picturePixmap(QString::fromLatin1(picture.picture), picture.at.size(), devicePixelRatioF()), this);
         button->setObjectName(QString::fromLatin1(picture.name));
         button->setToolTip(picture.tip);
         button->setAccessibleName(picture.tip);
@@ -461,6 +335,10 @@ void RemoteControl::fillList()
 
 void RemoteControl::paintEvent(QPaintEvent *)
 {
+    // The panel is drawn at the window's size, which follows the screen's DPI,
+    // and again when the window moves to a screen of another pixel density.
+    if (m_background.isNull() || m_background.devicePixelRatio() != devicePixelRatioF())
+        m_background = picturePixmap(QStringLiteral("remote/background"), size(), devicePixelRatioF());
     QPainter p(this);
     p.drawPixmap(0, 0, m_background);
     // The focus mark of a picture button, drawn around it on the background.
