@@ -8,8 +8,8 @@
 //   megabytes  approximate size of the archive (default 50)
 // Needs python3 (the server), curl and unzip on PATH.
 
+#include "update/archiveextractor.h"
 #include "update/networkfetcher.h"
-#include "update/unzipmod.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -205,7 +205,7 @@ int main(int argc, char *argv[])
     const QString url = QStringLiteral("http://127.0.0.1:%1/q2modlist.zip").arg(port);
 
     NetworkFetcher fetcher;
-    unzipmod bridge;
+    const ArchiveExtractor extractor;
     malloc_trim(0);
     const bool peakReset = resetPeak();
     const long idleKb = procStatusKb("VmRSS");
@@ -231,9 +231,10 @@ int main(int argc, char *argv[])
                 if (!fetched.ok())
                     qFatal("fetch failed: %s", qPrintable(fetched.errorText));
                 ourFetch.push_back(double(timer.nsecsElapsed()) / 1e9);
-                const ExtractionResult extracted = bridge.unzip_data(zip, ourFolder + QLatin1Char('/'));
+                const ExtractionResult extracted = extractor.extract(zip, ourFolder);
                 if (!extracted.ok())
                     qFatal("extraction failed: %s", qPrintable(extracted.message));
+                QFile::remove(zip);
                 ours.push_back(double(timer.nsecsElapsed()) / 1e9);
             } else {
                 const QString zip = theirFolder + QStringLiteral("/tempor.zip");
@@ -260,8 +261,8 @@ int main(int argc, char *argv[])
     std::printf("archive: %d entries, %.1f MB packed, %.1f MB unpacked; %d runs each\n", entries,
                 double(packed) / 1e6, double(unpacked) / 1e6, runs);
     std::printf("same files from both: %s\n", same ? "yes" : "NO");
-    std::printf("ours  (NetworkFetcher + unzip_data): median %.3f s  [%s]\n", ourMedian, qPrintable(list(ours)));
-    std::printf("curl -o + unzip -o:                  median %.3f s  [%s]\n", theirMedian, qPrintable(list(theirs)));
+    std::printf("ours  (NetworkFetcher + ArchiveExtractor): median %.3f s  [%s]\n", ourMedian, qPrintable(list(ours)));
+    std::printf("curl -o + unzip -o:                        median %.3f s  [%s]\n", theirMedian, qPrintable(list(theirs)));
     std::printf("  of which the download: ours median %.3f s, curl %.3f s\n", median(ourFetch), median(theirFetch));
     std::printf("ratio ours / curl+unzip: %.2f (target <= 1.20)\n", ourMedian / theirMedian);
     const QString tools = toolPeakKb >= 0 ? QStringLiteral("%1 MB").arg(double(toolPeakKb) / 1024, 0, 'f', 1)

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStorageInfo>
 
@@ -15,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -61,40 +63,20 @@ bool addChecked(quint64 &sum, quint64 value)
     return !__builtin_add_overflow(sum, value, &sum);
 }
 
-// Wildcards as the archive tools take them: "*" any run of characters, "/"
-// included, "?" one character.
-bool wildcardMatch(QByteArrayView pattern, QByteArrayView name)
+// The protected names as expressions, for the one part of a name they apply to.
+QList<QRegularExpression> wildcards(const QStringList &patterns)
 {
-    qsizetype p = 0;
-    qsizetype t = 0;
-    qsizetype starP = -1;
-    qsizetype starT = 0;
-    while (t < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[t])) {
-            ++p;
-            ++t;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starT = t;
-        } else if (starP >= 0) {
-            p = starP + 1;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
+    QList<QRegularExpression> out;
+    for (const QString &pattern : patterns)
+        out.append(QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)));
+    return out;
 }
 
-bool matchesAny(const QStringList &patterns, QByteArrayView name)
+bool matchesAny(const QList<QRegularExpression> &expressions, QByteArrayView name)
 {
-    for (const QString &pattern : patterns) {
-        if (wildcardMatch(pattern.toUtf8(), name))
-            return true;
-    }
-    return false;
+    const QString decoded = QString::fromUtf8(name);
+    return std::any_of(expressions.cbegin(), expressions.cend(),
+                       [&](const QRegularExpression &expression) { return expression.match(decoded).hasMatch(); });
 }
 
 class Fd
@@ -278,33 +260,13 @@ struct PlannedEntry
     QByteArrayList parts;
     QByteArray path;  // parts joined by "/"
     bool directory = false;
-    bool stored = false;
     quint64 size = 0;
     bool hasMtime = false;
     time_t mtime = 0;
-    QByteArray password;
-    bool write = true;  // false: the file exists and is kept
-};
 
-QByteArray methodName(zip_int32_t method)
-{
-    switch (method) {
-    case ZIP_CM_STORE:
-        return QByteArrayLiteral("Stored");
-    case ZIP_CM_DEFLATE:
-        return QByteArrayLiteral("Defl:N");
-    case ZIP_CM_DEFLATE64:
-        return QByteArrayLiteral("Def64");
-    case ZIP_CM_BZIP2:
-        return QByteArrayLiteral("BZip2");
-    case ZIP_CM_LZMA:
-        return QByteArrayLiteral("LZMA");
-    case ZIP_CM_XZ:
-        return QByteArrayLiteral("XZ");
-    default:
-        return QByteArrayLiteral("Unk:") + QByteArray::number(method);
-    }
-}
+    // Parts that name folders: all of a folder's, all but the last of a file's.
+    qsizetype folderParts() const { return directory ? parts.size() : parts.size() - 1; }
+};
 
 bool writeAll(int fd, const char *data, size_t size)
 {
@@ -321,28 +283,23 @@ bool writeAll(int fd, const char *data, size_t size)
     return true;
 }
 
-class Run
+class ExtractionRun
 {
 public:
-    Run(const ExtractionLimits &limits, const ExtractionOptions &options, ExtractionCallbacks &callbacks)
-        : m_limits(limits), m_options(options), m_cb(callbacks)
+    ExtractionRun(const ExtractionLimits &limits, const QStringList &protectedNames)
+        : m_limits(limits), m_protectedNames(wildcards(protectedNames))
     {
     }
 
     ExtractionResult run(const QString &zipPath, const QString &destination)
     {
-        print("Archive:  " + QFile::encodeName(zipPath) + '\n');
         ExtractionResult result = open(zipPath);
         if (result.ok())
-            result = m_options.listOnly ? list() : extract(destination);
-        if (!result.ok())
-            print("error:  " + result.message.toUtf8() + '\n');
+            result = extract(destination);
         return result;
     }
 
 private:
-    void print(const QByteArray &line) { m_cb.print(line); }
-
     ExtractionResult open(const QString &zipPath)
     {
         const QByteArray path = QFile::encodeName(zipPath);
@@ -404,40 +361,10 @@ private:
         return {};
     }
 
-    ExtractionResult list()
-    {
-        ExtractionResult result;
-        for (zip_uint64_t i = 0; i < m_count; ++i) {
-            zip_stat_t st;
-            if (const ExtractionResult bad = stat(i, st); !bad.ok())
-                return bad;
-            ListingEntry entry;
-            entry.name = QByteArray(st.name);
-            if (!m_options.include.isEmpty() && !matchesAny(m_options.include, entry.name))
-                continue;
-            if (matchesAny(m_options.exclude, entry.name))
-                continue;
-            entry.size = st.size;
-            entry.compressedSize = st.comp_size;
-            entry.factor = st.size > 0 && st.comp_size <= st.size
-                               ? int(100 - (st.comp_size * 100 + st.size / 2) / st.size)
-                               : 0;
-            if (st.valid & ZIP_STAT_MTIME)
-                entry.modified = QDateTime::fromSecsSinceEpoch(qint64(st.mtime));
-            entry.method = methodName(st.comp_method);
-            entry.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
-            entry.encrypted = st.encryption_method != ZIP_EM_NONE;
-            m_cb.listing(entry);
-            ++result.filesWritten;
-        }
-        return result;
-    }
-
     // Decides, from the central directory alone, what every entry becomes.
     ExtractionResult plan()
     {
         quint64 compressedSum = 0;
-        quint64 declaredSum = 0;
         QHash<QByteArray, bool> paths;  // path -> is a folder
         QSet<QByteArray> folders;        // every folder that a file needs
         for (zip_uint64_t i = 0; i < m_count; ++i) {
@@ -448,16 +375,11 @@ private:
             if (!addChecked(compressedSum, st.comp_size))
                 return failure(Status::Refused, QStringLiteral("compressed sizes overflow"));
 
-            if (!m_options.include.isEmpty() && !matchesAny(m_options.include, name))
-                continue;
-            if (matchesAny(m_options.exclude, name))
-                continue;
-
-            EntryName checked = checkEntryName(name);
+            const EntryName checked = checkEntryName(name);
             if (!checked.ok)
                 return failure(Status::Refused, QStringLiteral("%1: %2").arg(text(name), checked.reason));
             if (checked.parts.first().startsWith(ArchiveExtractor::stagingPrefix()) ||
-                matchesAny(m_options.protectedNames, checked.parts.first()))
+                matchesAny(m_protectedNames, checked.parts.first()))
                 return failure(Status::Refused, QStringLiteral("%1: reserved name").arg(text(name)));
 
             PlannedEntry entry;
@@ -478,26 +400,18 @@ private:
             if (entry.directory) {
                 if (st.size != 0)
                     return failure(Status::Refused, QStringLiteral("%1: folder entry with data").arg(text(name)));
-                if (!m_options.keepPaths)
-                    continue;
             } else {
                 if (!zip_compression_method_supported(st.comp_method, 0))
                     return failure(Status::Refused, QStringLiteral("%1: unsupported compression method %2")
                                                         .arg(text(name)).arg(st.comp_method));
-                if (st.encryption_method != ZIP_EM_NONE) {
-                    if (!zip_encryption_method_supported(st.encryption_method, 0))
-                        return failure(Status::Refused, QStringLiteral("%1: unsupported encryption").arg(text(name)));
-                    entry.password = m_cb.password("Enter password for: ", name);
-                    if (entry.password.isEmpty())
-                        return failure(Status::Refused,
-                                       QStringLiteral("%1: encrypted, and no password was given").arg(text(name)));
-                }
-                if (!addChecked(declaredSum, st.size))
+                // The lists come unencrypted: an encrypted entry is no list's.
+                if (st.encryption_method != ZIP_EM_NONE)
+                    return failure(Status::Refused, QStringLiteral("%1: encrypted").arg(text(name)));
+                if (!addChecked(m_declaredSize, st.size))
                     return failure(Status::Refused, QStringLiteral("declared sizes overflow"));
             }
-            entry.parts = m_options.keepPaths ? checked.parts : QByteArrayList{checked.parts.last()};
+            entry.parts = checked.parts;
             entry.path = entry.parts.join('/');
-            entry.stored = st.comp_method == ZIP_CM_STORE;
             entry.size = st.size;
             entry.hasMtime = (st.valid & ZIP_STAT_MTIME) != 0;
             entry.mtime = st.mtime;
@@ -511,8 +425,7 @@ private:
             if (!entry.directory && folders.contains(entry.path))
                 return failure(Status::Refused, QStringLiteral("%1: both a file and a folder").arg(text(entry.path)));
             QByteArray prefix;
-            const qsizetype folderParts = entry.directory ? entry.parts.size() : entry.parts.size() - 1;
-            for (qsizetype p = 0; p < folderParts; ++p) {
+            for (qsizetype p = 0; p < entry.folderParts(); ++p) {
                 if (p > 0)
                     prefix += '/';
                 prefix += entry.parts.at(p);
@@ -523,38 +436,29 @@ private:
             paths.insert(entry.path, entry.directory);
             m_plan.push_back(std::move(entry));
         }
+        m_folderCount = folders.size();
 
         // Entries that share their data are the tell of an archive built to unpack
         // to far more than it holds: their compressed sizes add up past its end.
         if (compressedSum > m_archiveSize)
             return failure(Status::Refused, QStringLiteral("entries overlap: %1 compressed bytes in an archive of %2")
                                                 .arg(compressedSum).arg(m_archiveSize));
-        if (declaredSum > m_limits.maxTotalSize)
+        if (m_declaredSize > m_limits.maxTotalSize)
             return failure(Status::Refused, QStringLiteral("the archive unpacks to %1 bytes, more than %2")
-                                                .arg(declaredSum).arg(m_limits.maxTotalSize));
-        if (declaredSum > m_limits.ratioFloor && declaredSum / std::max<quint64>(m_archiveSize, 1) > m_limits.maxRatio)
+                                                .arg(m_declaredSize).arg(m_limits.maxTotalSize));
+        if (m_declaredSize > m_limits.ratioFloor &&
+            m_declaredSize / std::max<quint64>(m_archiveSize, 1) > m_limits.maxRatio)
             return failure(Status::Refused, QStringLiteral("the archive unpacks to %1 bytes from %2")
-                                                .arg(declaredSum).arg(m_archiveSize));
+                                                .arg(m_declaredSize).arg(m_archiveSize));
         return {};
     }
 
-    // Looks at what the destination holds where each entry goes, and asks about
-    // existing files. Nothing is created here.
     // The walkers keep every folder they visit open until the run ends (a rollback
     // needs them), two handles a folder: make sure the process may hold that many,
     // raising its soft limit where the hard limit allows.
     ExtractionResult ensureFolderHandles()
     {
-        QSet<QByteArray> folders;
-        for (const PlannedEntry &entry : m_plan) {
-            const qsizetype depth = entry.directory ? entry.parts.size() : entry.parts.size() - 1;
-            QByteArray path;
-            for (qsizetype i = 0; i < depth; ++i) {
-                path += entry.parts.at(i) + '/';
-                folders.insert(path);
-            }
-        }
-        const rlim_t needed = rlim_t(folders.size()) * 2 + 256;
+        const rlim_t needed = rlim_t(m_folderCount) * 2 + 256;
         struct rlimit limit;
         if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
             return {};
@@ -563,24 +467,20 @@ private:
         if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= needed)
             return {};
         return failure(Status::Refused, QStringLiteral("%1 folders: more than this system lets the program open")
-                                            .arg(folders.size()));
+                                            .arg(m_folderCount));
     }
 
-    ExtractionResult inspect(FolderWalker &dest)
+    // Looks at what the destination holds where each entry goes; nothing is
+    // created here.
+    ExtractionResult checkDestination(FolderWalker &dest)
     {
-        bool replaceNone = false;
-        quint64 toWrite = 0;
-        for (PlannedEntry &entry : m_plan) {
-            const qsizetype folderParts = entry.directory ? entry.parts.size() : entry.parts.size() - 1;
+        for (const PlannedEntry &entry : m_plan) {
             QByteArray failedAt;
-            const int parentFd = dest.open(entry.parts, folderParts, false, &failedAt);
+            const int parentFd = dest.open(entry.parts, entry.folderParts(), false, &failedAt);
             if (parentFd < 0) {
                 const int error = errno;
-                if (error == ENOENT) {
-                    // The folder is new, and so is everything below it.
-                    toWrite += entry.directory ? 0 : entry.size;
-                    continue;
-                }
+                if (error == ENOENT)
+                    continue;  // the folder is new, and so is everything below it
                 if (error == ELOOP || error == ENOTDIR)
                     return failure(Status::Conflict,
                                    QStringLiteral("%1 is a link or a file, not a folder").arg(text(failedAt)));
@@ -590,29 +490,13 @@ private:
                 continue;
             struct stat st;
             if (fstatat(parentFd, entry.parts.last().constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (errno == ENOENT) {
-                    toWrite += entry.size;
+                if (errno == ENOENT)
                     continue;
-                }
                 return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
             }
             if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
                 return failure(Status::Conflict, QStringLiteral("%1 exists and is no file").arg(text(entry.path)));
-            if (m_options.overwrite) {
-                entry.write = true;
-            } else if (m_options.promptOverwrite && !replaceNone) {
-                const int answer = m_cb.replace(entry.path);
-                entry.write = answer == ExtractionCallbacks::kReplaceYes;
-                replaceNone = answer == ExtractionCallbacks::kReplaceNone;
-            } else {
-                entry.write = false;
-            }
-            if (entry.write)
-                toWrite += entry.size;
-            else
-                print(" skipping: " + entry.path + '\n');
         }
-        m_bytesToWrite = toWrite;
         return {};
     }
 
@@ -627,9 +511,7 @@ private:
             return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
 
         zip_t *archive = m_archive.get();
-        ZipFile in(entry.password.isEmpty()
-                       ? zip_fopen_index(archive, entry.index, 0)
-                       : zip_fopen_index_encrypted(archive, entry.index, 0, entry.password.constData()));
+        ZipFile in(zip_fopen_index(archive, entry.index, 0));
         if (!in)
             return failure(Status::Damaged,
                            QStringLiteral("%1: %2").arg(text(entry.path), QString::fromUtf8(zip_strerror(archive))));
@@ -662,7 +544,6 @@ private:
         }
         if (!out.close())
             return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
-        print((entry.stored ? " extracting: " : "  inflating: ") + entry.path + '\n');
         return {};
     }
 
@@ -691,21 +572,16 @@ private:
         };
         int backups = 0;
         for (const PlannedEntry &entry : m_plan) {
-            if (!entry.write)
-                continue;
-            const qsizetype folderParts = entry.directory ? entry.parts.size() : entry.parts.size() - 1;
             QByteArray failedAt;
-            const int folderFd = dest.open(entry.parts, folderParts, true, &failedAt);
+            const int folderFd = dest.open(entry.parts, entry.folderParts(), true, &failedAt);
             if (folderFd < 0) {
                 const int error = errno;
                 const Status status = (error == ELOOP || error == ENOTDIR) ? Status::Conflict : Status::WriteFailed;
                 return rollBack(failure(status, QStringLiteral("%1: %2").arg(text(failedAt), errnoText(error))));
             }
-            if (entry.directory) {
-                print("   creating: " + entry.path + "/\n");
+            if (entry.directory)
                 continue;
-            }
-            const int stagedFd = staging.open(entry.parts, folderParts, false);
+            const int stagedFd = staging.open(entry.parts, entry.folderParts(), false);
             if (stagedFd < 0)
                 return rollBack(failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno))));
             const QByteArray &name = entry.parts.last();
@@ -747,12 +623,12 @@ private:
         removeStaleStaging(destFd.get());
 
         FolderWalker dest(destFd.get());
-        if (ExtractionResult inspected = inspect(dest); !inspected.ok())
-            return inspected;
+        if (ExtractionResult checked = checkDestination(dest); !checked.ok())
+            return checked;
         const QStorageInfo storage(destination);
-        if (storage.isValid() && storage.bytesAvailable() >= 0 && quint64(storage.bytesAvailable()) < m_bytesToWrite)
+        if (storage.isValid() && storage.bytesAvailable() >= 0 && quint64(storage.bytesAvailable()) < m_declaredSize)
             return failure(Status::WriteFailed, QStringLiteral("%1 bytes to write, %2 free in %3")
-                                                    .arg(m_bytesToWrite).arg(storage.bytesAvailable()).arg(destination));
+                                                    .arg(m_declaredSize).arg(storage.bytesAvailable()).arg(destination));
 
         QByteArray stagingPath =
             QFile::encodeName(destination) + '/' + ArchiveExtractor::stagingPrefix() + QByteArrayLiteral("XXXXXX");
@@ -768,7 +644,7 @@ private:
                 FolderWalker staging(stagingFd.get());
                 std::vector<char> buffer(kReadBufferBytes);
                 for (const PlannedEntry &entry : m_plan) {
-                    if (entry.directory || !entry.write)
+                    if (entry.directory)
                         continue;
                     result = unpackOne(entry, staging, buffer);
                     if (!result.ok())
@@ -786,20 +662,20 @@ private:
     }
 
     const ExtractionLimits &m_limits;
-    const ExtractionOptions &m_options;
-    ExtractionCallbacks &m_cb;
+    QList<QRegularExpression> m_protectedNames;
     ZipArchive m_archive;
     quint64 m_archiveSize = 0;
     zip_uint64_t m_count = 0;
-    quint64 m_bytesToWrite = 0;
+    // Every file is written before the replaced ones go, so all of it must fit.
+    quint64 m_declaredSize = 0;
     std::vector<PlannedEntry> m_plan;
+    qsizetype m_folderCount = 0;
 };
 
 } // namespace
 
-ExtractionResult ArchiveExtractor::run(const QString &zipPath, const QString &destination,
-                                       const ExtractionOptions &options, ExtractionCallbacks &callbacks) const
+ExtractionResult ArchiveExtractor::extract(const QString &zipPath, const QString &destination) const
 {
-    Run run(m_limits, options, callbacks);
+    ExtractionRun run(m_limits, m_protectedNames);
     return run.run(zipPath, destination);
 }

@@ -5,6 +5,7 @@
 #include "core/catalogue.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -56,7 +57,7 @@ ListUpdate::ListUpdate(QString programFolder, QString listServer, SettingsStore 
     const QFileInfo executable(QCoreApplication::applicationFilePath());
     if (!executable.fileName().isEmpty() && QFileInfo(executable.absolutePath()) == QFileInfo(m_programFolder))
         own.append(executable.fileName());
-    m_unzip.setProtectedNames(own);
+    m_extractor.setProtectedNames(own);
 }
 
 QString ListUpdate::archivePath() const
@@ -148,7 +149,10 @@ bool ListUpdate::perform(Step step, const ModListEntry &current, QString &error)
     case Step::FetchCatalogue:
         return fetchCatalogue(error);
     case Step::Extract: {
-        const ExtractionResult extracted = m_unzip.unzip_data(archivePath(), m_programFolder + QLatin1Char('/'));
+        const ExtractionResult extracted = m_extractor.extract(archivePath(), m_programFolder);
+        // Whether it unpacked or not, the archive has served: a retry fetches it
+        // anew. One that cannot be deleted is replaced by the next fetch.
+        QFile::remove(archivePath());
         if (!extracted.ok())
             error = extracted.message;
         return extracted.ok();

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "archiveextractor.h"
 #include "core/catalogue.h"
 #include "httpfetcher.h"
-#include "unzipmod.h"
 
 #include <QDate>
 #include <QString>
@@ -29,19 +29,19 @@ struct ListUpdateHooks
 // from the list server, unpacks the archive into the program folder, stamps the
 // list's update date, shows it and rebuilds the tree.
 //
-// The steps run in this order, and a failed step asks once whether to retry it:
-//   1. the archive, streamed to <program folder>/tempor.zip;
-//   2. the catalogue, which replaces mods.dat only when it is whole and starts
-//      with its header line (it takes effect at the next start);
-//   3. the extraction, which deletes tempor.zip afterwards, also when it failed;
-//      retrying it therefore fetches the archive anew and goes on from there;
-//   4. the date stamp under the list's settings name, read back for the label;
-//   5. the tree rebuild; then the success notice.
+// The steps run in the order of Step, and a failed step asks once whether to
+// retry it. The archive streams to tempor.zip in the program folder. The
+// catalogue replaces mods.dat only when it is whole and reads as a catalogue; it
+// takes effect at the next start. tempor.zip is deleted after the extraction,
+// also a failed one, so retrying the extraction fetches the archive anew and
+// goes on from there. The date is stamped under the list's settings name and
+// read back for the label; the tree is rebuilt, and a notice tells of success.
+//
 // A fetch fails on no answer, an answer other than 200, a body cut short, too
-// many redirects or a stall; a file that cannot be written fails its step, and an
-// archive that does not unpack whole fails the extraction. Files are replaced
-// atomically, so Cancel at any step leaves every file either old or new, never
-// half-written.
+// many redirects, a redirect from https to http or a stall; a file that cannot
+// be written fails its step, and an archive that does not unpack whole fails
+// the extraction. Files are replaced atomically, so Cancel at any step leaves
+// every file either old or new, never half-written.
 class ListUpdate final
 {
 public:
@@ -72,11 +72,8 @@ public:
     // A call while an update runs returns AlreadyRunning at once.
     Outcome run(ModListEntry current);
 
-    bool isRunning() const { return m_running; }
     // What went wrong at the last failed step, for a person.
     const QString &lastError() const { return m_lastError; }
-    // The extraction bridge, with the log of the last extraction.
-    unzipmod &unzip() { return m_unzip; }
     // The date source for the stamp; the system date unless a test sets one.
     void setToday(std::function<QDate()> today) { m_today = std::move(today); }
 
@@ -93,7 +90,7 @@ private:
     SettingsStore &m_settings;
     HttpFetcher &m_fetcher;
     ListUpdateHooks m_hooks;
-    unzipmod m_unzip;
+    ArchiveExtractor m_extractor;
     std::function<QDate()> m_today;
     QString m_lastError;
     bool m_running = false;

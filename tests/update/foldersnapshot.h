@@ -32,9 +32,3 @@ inline FolderSnapshot snapshot(const QString &root)
     }
     return out;
 }
-
-inline FolderSnapshot without(FolderSnapshot snap, const QString &name)
-{
-    snap.remove(name);
-    return snap;
-}

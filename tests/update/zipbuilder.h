@@ -1,15 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QTemporaryDir>
-#include <QFile>
+#include <QtEndian>
 
 #include <zip.h>
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <ctime>
 #include <optional>
 
@@ -21,52 +21,30 @@ struct ZipEntry
     QByteArray name;
     QByteArray data;
     zip_int32_t method = ZIP_CM_DEFLATE;
-    std::optional<quint32> unixMode;  // st_mode, as an archiver on Unix stores it
-    time_t mtime = 0;                 // 0: libzip's default (now)
-    const char *aesPassword = nullptr;
+    std::optional<quint32> unixMode = {};  // st_mode, as an archiver on Unix stores it
+    time_t mtime = 0;                      // 0: libzip's default (now)
 
-    static ZipEntry file(QByteArray name, QByteArray data)
-    {
-        ZipEntry entry;
-        entry.name = std::move(name);
-        entry.data = std::move(data);
-        return entry;
-    }
-    static ZipEntry stored(QByteArray name, QByteArray data)
-    {
-        ZipEntry entry = file(std::move(name), std::move(data));
-        entry.method = ZIP_CM_STORE;
-        return entry;
-    }
-    static ZipEntry folder(QByteArray name)
-    {
-        ZipEntry entry = stored(std::move(name), {});
-        entry.unixMode = S_IFDIR | 0755;
-        return entry;
-    }
-    static ZipEntry symlink(QByteArray name, QByteArray target)
-    {
-        ZipEntry entry = stored(std::move(name), std::move(target));
-        entry.unixMode = S_IFLNK | 0777;
-        return entry;
-    }
+    static ZipEntry file(QByteArray name, QByteArray data) { return {name, data}; }
+    static ZipEntry stored(QByteArray name, QByteArray data) { return {name, data, ZIP_CM_STORE}; }
+    static ZipEntry folder(QByteArray name) { return {name, {}, ZIP_CM_STORE, S_IFDIR | 0755}; }
+    static ZipEntry symlink(QByteArray name, QByteArray target) { return {name, target, ZIP_CM_STORE, S_IFLNK | 0777}; }
 };
 
 inline QByteArray buildZip(const QList<ZipEntry> &entries)
 {
     QTemporaryDir dir;
-    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("build.zip")));
+    const QString path = dir.filePath(QStringLiteral("build.zip"));
     int error = 0;
-    zip_t *archive = zip_open(path.constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!archive)
         qFatal("zip_open: %d", error);
     for (const ZipEntry &entry : entries) {
-        zip_source_t *source = zip_source_buffer(archive, entry.data.constData(), zip_uint64_t(entry.data.size()), 0);
         const bool folder = entry.unixMode && S_ISDIR(*entry.unixMode) && entry.name.endsWith('/');
-        const zip_int64_t index = folder ? zip_dir_add(archive, entry.name.left(entry.name.size() - 1).constData(), 0)
-                                         : zip_file_add(archive, entry.name.constData(), source, ZIP_FL_ENC_RAW);
-        if (folder)
-            zip_source_free(source);
+        const zip_int64_t index =
+            folder ? zip_dir_add(archive, entry.name.chopped(1).constData(), 0)
+                   : zip_file_add(archive, entry.name.constData(),
+                                  zip_source_buffer(archive, entry.data.constData(), zip_uint64_t(entry.data.size()), 0),
+                                  ZIP_FL_ENC_RAW);
         if (index < 0)
             qFatal("zip_file_add %s: %s", entry.name.constData(), zip_strerror(archive));
         if (!folder)
@@ -75,12 +53,10 @@ inline QByteArray buildZip(const QList<ZipEntry> &entries)
             zip_file_set_external_attributes(archive, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX, *entry.unixMode << 16);
         if (entry.mtime)
             zip_file_set_mtime(archive, zip_uint64_t(index), entry.mtime, 0);
-        if (entry.aesPassword)
-            zip_file_set_encryption(archive, zip_uint64_t(index), ZIP_EM_AES_256, entry.aesPassword);
     }
     if (zip_close(archive) != 0)
         qFatal("zip_close: %s", zip_strerror(archive));
-    QFile file(QString::fromLocal8Bit(path));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read the built archive");
     return file.readAll();
@@ -92,36 +68,21 @@ class ZipPatch
 public:
     explicit ZipPatch(QByteArray &zip) : m_zip(zip) {}
 
-    quint32 get32(qsizetype at) const
-    {
-        quint32 v;
-        std::memcpy(&v, m_zip.constData() + at, 4);
-        return v;
-    }
-    quint16 get16(qsizetype at) const
-    {
-        quint16 v;
-        std::memcpy(&v, m_zip.constData() + at, 2);
-        return v;
-    }
-    void set32(qsizetype at, quint32 v) { std::memcpy(m_zip.data() + at, &v, 4); }
-    void set16(qsizetype at, quint16 v) { std::memcpy(m_zip.data() + at, &v, 2); }
+    quint32 get32(qsizetype at) const { return qFromLittleEndian<quint32>(m_zip.constData() + at); }
+    quint16 get16(qsizetype at) const { return qFromLittleEndian<quint16>(m_zip.constData() + at); }
+    void set32(qsizetype at, quint32 v) { qToLittleEndian(v, m_zip.data() + at); }
+    void set16(qsizetype at, quint16 v) { qToLittleEndian(v, m_zip.data() + at); }
 
     // Offset of the central directory record of entry `index`.
     qsizetype central(int index) const
     {
-        const qsizetype eocd = m_zip.size() - 22;
-        qsizetype at = qsizetype(get32(eocd + 16));
+        qsizetype at = qsizetype(get32(m_zip.size() - 22 + 16));
         for (int i = 0; i < index; ++i)
             at += 46 + get16(at + 28) + get16(at + 30) + get16(at + 32);
         return at;
     }
     qsizetype local(int index) const { return qsizetype(get32(central(index) + 42)); }
-    qsizetype data(int index) const
-    {
-        const qsizetype at = local(index);
-        return at + 30 + get16(at + 26) + get16(at + 28);
-    }
+    qsizetype data(int index) const { return local(index) + 30 + get16(local(index) + 26) + get16(local(index) + 28); }
 
     // The same field in both headers: offsets are the local header's.
     void setBoth32(int index, int localOffset, quint32 v)
