@@ -22,14 +22,12 @@ public:
     };
 
     void answer(const QString &url, QList<Answer> answers) { m_answers.insert(url, std::move(answers)); }
-    int fetches(const QString &url) const { return m_fetches.value(url); }
     QStringList order;  // addresses in the order they were fetched
 
     FetchResult fetch(const FetchRequest &request) override
     {
         const QString url = request.url.toString();
         order.append(url);
-        m_fetches[url] += 1;
         QList<Answer> &queue = m_answers[url];
         const Answer answer = queue.isEmpty() ? Answer::failed() : (queue.size() > 1 ? queue.takeFirst() : queue.first());
         FetchResult result;
@@ -57,5 +55,4 @@ public:
 
 private:
     QHash<QString, QList<Answer>> m_answers;
-    QHash<QString, int> m_fetches;
 };

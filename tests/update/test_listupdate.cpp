@@ -13,20 +13,22 @@
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using End = ListUpdate::Outcome::End;
 using Step = ListUpdate::Step;
+using Answer = FakeFetcher::Answer;
 
 const QDate kToday(1999, 7, 4);
-const QString kStamp = QStringLiteral("07-04-1999");
-const QString kAsk = QStringLiteral("ask Connection Error|Error encounter while transferring data from server. "
-                                    "Press 'Ok' to retry or 'Cancel' to exit.");
-const QString kSuccess = QStringLiteral("inform Mod List|Mod List updated successfully.");
+const QString kAsk = u"ask Connection Error|Error encounter while transferring data from server. "
+                     u"Press 'Ok' to retry or 'Cancel' to exit."_s;
+const QString kSuccess = u"inform Mod List|Mod List updated successfully."_s;
 
 const QByteArray kOldCatalogue = crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "old archive address",
                                             "q2modlist", "welcome.htm", "Quake3", "q3modlist.dat",
                                             "old archive address", "q3modlist", "welcome.htm"});
 const QByteArray kNewCatalogue = crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "new", "q2modlist", "start.htm"});
 const QByteArray kNewList = crlfLines({"[ValidHeader]", "Deathmatch", "Arena pack", "http://pages.test/arena.htm"});
+const QByteArray kLeftover("left by a broken run");
 
 QByteArray goodArchive()
 {
@@ -34,6 +36,35 @@ QByteArray goodArchive()
                      ZipEntry::file("mods/arena.htm", "<html>arena</html>"),
                      ZipEntry::stored("mods/dm/rail.htm", "<html>rail</html>")});
 }
+
+// A program folder after an earlier update and an earlier broken one.
+void prepareProgramFolder(const TempFolder &program)
+{
+    program.write(u"mods.dat"_s, kOldCatalogue);
+    program.write(u"q2modlist.dat"_s, "old list");
+    program.write(u"mods/old.htm"_s, "old page");
+    program.write(u"tempor.zip"_s, kLeftover);
+}
+
+// The same folder after a successful update: the new catalogue and the
+// archive's files beside the old page, and no tempor.zip.
+const FolderSnapshot kUpdatedFolder{{u"mods.dat"_s, kNewCatalogue},
+                                    {u"q2modlist.dat"_s, kNewList},
+                                    {u"mods"_s, "<folder>"},
+                                    {u"mods/old.htm"_s, "old page"},
+                                    {u"mods/arena.htm"_s, "<html>arena</html>"},
+                                    {u"mods/dm"_s, "<folder>"},
+                                    {u"mods/dm/rail.htm"_s, "<html>rail</html>"}};
+
+ModListEntry quake2(const QString &server)
+{
+    return ModListEntry{u"Quake2"_s, u"q2modlist.dat"_s, server + u"/kestrelmoor/modlist/q2modlist.zip"_s,
+                        u"q2modlist"_s, u"welcome.htm"_s};
+}
+
+const QString kServer = u"http://listserver.test"_s;
+const QString kArchiveUrl = kServer + u"/kestrelmoor/modlist/q2modlist.zip"_s;
+const QString kCatalogueUrl = kServer + u"/kestrelmoor/modlist/mods.dat"_s;
 
 // Records what the update does to the window, and answers its questions from
 // a queue (Cancel when the queue is empty).
@@ -46,153 +77,127 @@ struct WindowRecorder
     ListUpdateHooks hooks()
     {
         ListUpdateHooks h;
-        h.setButtonEnabled = [this](bool on) { events << (on ? QStringLiteral("button on") : QStringLiteral("button off")); };
+        h.setButtonEnabled = [this](bool on) { events << (on ? u"button on"_s : u"button off"_s); };
         h.setBusy = [this](bool busy) {
-            events << (busy ? QStringLiteral("busy pointer") : QStringLiteral("normal pointer"));
+            events << (busy ? u"busy pointer"_s : u"normal pointer"_s);
             if (busy && whileBusy)
                 whileBusy();
         };
         h.askRetry = [this](const QString &title, const QString &text) {
-            events << QStringLiteral("ask ") + title + QLatin1Char('|') + text;
-            return retryAnswers.isEmpty() ? false : retryAnswers.takeFirst();
+            events << u"ask "_s + title + u'|' + text;
+            return !retryAnswers.isEmpty() && retryAnswers.takeFirst();
         };
-        h.setUpdatedLabel = [this](const QString &text) { events << QStringLiteral("label ") + text; };
-        h.rebuildTree = [this] { events << QStringLiteral("tree"); };
-        h.inform = [this](const QString &title, const QString &text) {
-            events << QStringLiteral("inform ") + title + QLatin1Char('|') + text;
-        };
+        h.setUpdatedLabel = [this](const QString &text) { events << u"label "_s + text; };
+        h.rebuildTree = [this] { events << u"tree"_s; };
+        h.inform = [this](const QString &title, const QString &text) { events << u"inform "_s + title + u'|' + text; };
         return h;
     }
 };
 
-const QStringList kCleanRun{QStringLiteral("button off"), QStringLiteral("busy pointer"), QStringLiteral("normal pointer"),
-                            QStringLiteral("label updated: 07-04-1999"), QStringLiteral("tree"),
-                            QStringLiteral("button on"), kSuccess};
-
-// A program folder after an earlier update and an earlier broken one.
-void prepareProgramFolder(const TempFolder &program)
-{
-    program.write(QStringLiteral("mods.dat"), kOldCatalogue);
-    program.write(QStringLiteral("q2modlist.dat"), "old list");
-    program.write(QStringLiteral("mods/old.htm"), "old page");
-    program.write(QStringLiteral("tempor.zip"), "left by a broken run");
-}
-
-ModListEntry quake2(const QString &server)
-{
-    return ModListEntry{QStringLiteral("Quake2"), QStringLiteral("q2modlist.dat"),
-                        server + QStringLiteral("/kestrelmoor/modlist/q2modlist.zip"), QStringLiteral("q2modlist"),
-                        QStringLiteral("welcome.htm")};
-}
-
-// The procedure against a fake fetcher that answers as the test says.
+// The update of the list Quake2 in a program folder that a test looks at
+// afterwards. The fake fetcher answers as the test says.
 class Procedure : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         prepareProgramFolder(program);
-        settings.setValue(QStringLiteral("q3modlist"), Options::kSection, Options::kUpdate, QStringLiteral("01-01-2000"));
+        settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-01-2000"_s);
     }
 
-    ListUpdate::Outcome runUpdate()
+    ListUpdate::Outcome runUpdate(HttpFetcher &through, const QString &server = kServer)
     {
-        ListUpdate update(program.path(), kServer, settings, fetcher, window.hooks());
+        ListUpdate update(program.path(), server, settings, through, window.hooks());
         update.setToday([] { return kToday; });
-        return update.run(quake2(kServer));
+        const ListUpdate::Outcome outcome = update.run(quake2(server));
+        lastError = update.lastError();
+        return outcome;
     }
 
-    QString stamp(const char *list) const
+    QString stamp(const QString &list) const
     {
-        return settings.value(QString::fromLatin1(list), Options::kSection, Options::kUpdate, QStringLiteral("never"));
+        return settings.value(list, Options::kSection, Options::kUpdate, u"never"_s);
     }
 
-    const QString kServer = QStringLiteral("http://listserver.test");
-    const QString kArchiveUrl = kServer + QStringLiteral("/kestrelmoor/modlist/q2modlist.zip");
-    const QString kCatalogueUrl = kServer + QStringLiteral("/kestrelmoor/modlist/mods.dat");
     TempFolder program;
     MemorySettingsStore settings;
     FakeFetcher fetcher;
     WindowRecorder window;
+    QString lastError;
 };
 
-TEST_F(Procedure, CleanRunUpdatesFilesDateLabelAndTreeInOrder)
+// The whole road once over real HTTP, against a server in this process. The
+// fetcher's faults have their own table in test_fetcher.cpp.
+TEST_F(Procedure, OverHttpUpdatesFilesDateLabelAndTreeInOrder)
 {
-    fetcher.answer(kArchiveUrl, {FakeFetcher::Answer::good(goodArchive())});
-    fetcher.answer(kCatalogueUrl, {FakeFetcher::Answer::good(kNewCatalogue)});
+    TestHttpServer server;
+    server.route("/kestrelmoor/modlist/q2modlist.zip", {TestHttpServer::Answer::ok(goodArchive())});
+    server.route("/kestrelmoor/modlist/mods.dat", {TestHttpServer::Answer::ok(kNewCatalogue)});
+    NetworkFetcher::Settings quick;
+    quick.stallTimeout = std::chrono::milliseconds(1000);
+    NetworkFetcher network(quick);
 
-    const ListUpdate::Outcome outcome = runUpdate();
+    const ListUpdate::Outcome outcome = runUpdate(network, server.base());
 
-    EXPECT_EQ(outcome.end, End::Updated);
+    EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
     EXPECT_EQ(outcome.failures, 0);
-    EXPECT_EQ(window.events, kCleanRun);
-    EXPECT_EQ(fetcher.order, (QStringList{kArchiveUrl, kCatalogueUrl}));
-    EXPECT_EQ(program.read(QStringLiteral("mods.dat")), kNewCatalogue) << "a longer old catalogue leaves no tail";
-    EXPECT_EQ(program.read(QStringLiteral("q2modlist.dat")), kNewList);
-    EXPECT_EQ(program.read(QStringLiteral("mods/arena.htm")), QByteArray("<html>arena</html>"));
-    EXPECT_EQ(program.read(QStringLiteral("mods/dm/rail.htm")), QByteArray("<html>rail</html>"));
-    EXPECT_EQ(program.read(QStringLiteral("mods/old.htm")), QByteArray("old page"));
-    EXPECT_FALSE(program.exists(QStringLiteral("tempor.zip")));
-    EXPECT_EQ(stamp("q2modlist"), kStamp);
-    EXPECT_EQ(stamp("q3modlist"), QStringLiteral("01-01-2000")) << "only the current list's date changes";
+    EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s,
+                                          u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, kSuccess}));
+    EXPECT_EQ(snapshot(program.path()), kUpdatedFolder) << "a longer old catalogue leaves no tail";
+    EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s);
+    EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s) << "only the current list's date changes";
 }
 
-TEST_F(Procedure, RetryAfterAFailedFetchGivesTheSameFilesAsACleanRun)
+TEST_F(Procedure, RetryAfterAFailedFetchRepeatsThatFetchOnly)
 {
-    TempFolder clean;
-    prepareProgramFolder(clean);
-    {
-        FakeFetcher cleanFetcher;
-        cleanFetcher.answer(kArchiveUrl, {FakeFetcher::Answer::good(goodArchive())});
-        cleanFetcher.answer(kCatalogueUrl, {FakeFetcher::Answer::good(kNewCatalogue)});
-        MemorySettingsStore cleanSettings;
-        WindowRecorder cleanWindow;
-        ListUpdate update(clean.path(), kServer, cleanSettings, cleanFetcher, cleanWindow.hooks());
-        ASSERT_EQ(update.run(quake2(kServer)).end, End::Updated);
-    }
-    fetcher.answer(kArchiveUrl, {FakeFetcher::Answer::failed(), FakeFetcher::Answer::good(goodArchive())});
-    fetcher.answer(kCatalogueUrl, {FakeFetcher::Answer::failed(), FakeFetcher::Answer::failed(),
-                                   FakeFetcher::Answer::good(kNewCatalogue)});
+    fetcher.answer(kArchiveUrl, {Answer::failed(), Answer::good(goodArchive())});
+    fetcher.answer(kCatalogueUrl, {Answer::failed(), Answer::failed(), Answer::good(kNewCatalogue)});
     window.retryAnswers = {true, true, true};
 
-    const ListUpdate::Outcome outcome = runUpdate();
+    const ListUpdate::Outcome outcome = runUpdate(fetcher);
 
     EXPECT_EQ(outcome.end, End::Updated);
     EXPECT_EQ(outcome.failures, 3);
-    EXPECT_EQ(fetcher.order, (QStringList{kArchiveUrl, kArchiveUrl, kCatalogueUrl, kCatalogueUrl, kCatalogueUrl}))
-        << "each retry repeats the failed step only";
+    EXPECT_EQ(fetcher.order, (QStringList{kArchiveUrl, kArchiveUrl, kCatalogueUrl, kCatalogueUrl, kCatalogueUrl}));
     // The pointer stays normal after the first failure.
-    EXPECT_EQ(window.events, (QStringList{QStringLiteral("button off"), QStringLiteral("busy pointer"),
-                                          QStringLiteral("normal pointer"), kAsk, kAsk, kAsk,
-                                          QStringLiteral("label updated: 07-04-1999"), QStringLiteral("tree"),
-                                          QStringLiteral("button on"), kSuccess}));
-    EXPECT_EQ(snapshot(program.path()), snapshot(clean.path()));
+    EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, kAsk, kAsk, kAsk,
+                                          u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, kSuccess}));
+    EXPECT_EQ(snapshot(program.path()), kUpdatedFolder);
 }
 
 TEST_F(Procedure, RetryAfterAFailedExtractionFetchesTheArchiveAgain)
 {
-    fetcher.answer(kArchiveUrl, {FakeFetcher::Answer::good("<html>busy, try later</html>"),
-                                 FakeFetcher::Answer::good(goodArchive())});
-    fetcher.answer(kCatalogueUrl, {FakeFetcher::Answer::good(kNewCatalogue)});
+    fetcher.answer(kArchiveUrl, {Answer::good("<html>busy, try later</html>"), Answer::good(goodArchive())});
+    fetcher.answer(kCatalogueUrl, {Answer::good(kNewCatalogue)});
     window.retryAnswers = {true};
 
-    const ListUpdate::Outcome outcome = runUpdate();
-
-    EXPECT_EQ(outcome.end, End::Updated);
+    EXPECT_EQ(runUpdate(fetcher).end, End::Updated);
     EXPECT_EQ(fetcher.order, (QStringList{kArchiveUrl, kCatalogueUrl, kArchiveUrl, kCatalogueUrl}));
-    EXPECT_EQ(program.read(QStringLiteral("q2modlist.dat")), kNewList);
-    EXPECT_FALSE(program.exists(QStringLiteral("tempor.zip")));
     EXPECT_EQ(window.events.count(kAsk), 1);
-    EXPECT_EQ(window.events.last(), kSuccess);
+    EXPECT_EQ(snapshot(program.path()), kUpdatedFolder);
 }
 
-// Cancel at each step: which files are old, which new, and nothing past the
-// failed step happens.
+TEST_F(Procedure, ASecondRunWhileOneIsGoingOnIsTurnedAway)
+{
+    fetcher.answer(kArchiveUrl, {Answer::good(goodArchive())});
+    fetcher.answer(kCatalogueUrl, {Answer::good(kNewCatalogue)});
+    ListUpdate update(program.path(), kServer, settings, fetcher, window.hooks());
+    ListUpdate::Outcome inner;
+    window.whileBusy = [&] { inner = update.run(quake2(kServer)); };
+
+    EXPECT_EQ(update.run(quake2(kServer)).end, End::Updated);
+    EXPECT_EQ(inner.end, End::AlreadyRunning);
+    EXPECT_EQ(fetcher.order.size(), 2);
+    EXPECT_EQ(update.run(quake2(kServer)).end, End::Updated) << "the update runs again once it has ended";
+}
+
+// Cancel at each step that can fail: which files are old, which new, and
+// nothing past the failed step happens.
 struct CancelRow
 {
     const char *label;
-    QList<FakeFetcher::Answer> archive;
-    QList<FakeFetcher::Answer> catalogue;
+    QList<Answer> archive;
+    QList<Answer> catalogue;
     bool settingsWritable;
     Step failedStep;
     QByteArray temporZip;  // empty: no tempor.zip
@@ -216,175 +221,35 @@ TEST_P(CancelAt, LeavesTheFilesOfTheStepsBeforeAndNothingElse)
     fetcher.answer(kCatalogueUrl, row.catalogue);
     settings.setWritable(row.settingsWritable);
 
-    const ListUpdate::Outcome outcome = runUpdate();
+    const ListUpdate::Outcome outcome = runUpdate(fetcher);
 
     EXPECT_EQ(outcome.end, End::Cancelled);
     EXPECT_EQ(int(outcome.cancelledAt), int(row.failedStep));
-    EXPECT_EQ(window.events, (QStringList{QStringLiteral("button off"), QStringLiteral("busy pointer"),
-                                          QStringLiteral("normal pointer"), kAsk, QStringLiteral("button on")}))
+    EXPECT_FALSE(lastError.isEmpty());
+    EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, kAsk, u"button on"_s}))
         << "no label, no tree, no success message";
-    if (row.temporZip.isEmpty()) {
-        EXPECT_FALSE(program.exists(QStringLiteral("tempor.zip")));
-    } else {
-        EXPECT_EQ(program.read(QStringLiteral("tempor.zip")), row.temporZip);
-    }
-    EXPECT_EQ(program.read(QStringLiteral("mods.dat")), row.newCatalogue ? kNewCatalogue : kOldCatalogue);
-    EXPECT_EQ(program.read(QStringLiteral("q2modlist.dat")), row.newList ? kNewList : QByteArray("old list"));
-    EXPECT_EQ(program.read(QStringLiteral("mods/old.htm")), QByteArray("old page"));
-    EXPECT_EQ(stamp("q2modlist"), QStringLiteral("never"));
-    EXPECT_EQ(stamp("q3modlist"), QStringLiteral("01-01-2000"));
+    EXPECT_EQ(program.exists(u"tempor.zip"_s), !row.temporZip.isEmpty());
+    EXPECT_EQ(program.read(u"tempor.zip"_s), row.temporZip);
+    EXPECT_EQ(program.read(u"mods.dat"_s), row.newCatalogue ? kNewCatalogue : kOldCatalogue);
+    EXPECT_EQ(program.read(u"q2modlist.dat"_s), row.newList ? kNewList : QByteArray("old list"));
+    EXPECT_EQ(program.read(u"mods/old.htm"_s), QByteArray("old page"));
+    EXPECT_EQ(stamp(u"q2modlist"_s), u"never"_s);
+    EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s);
 }
-
-const QByteArray kLeftover("left by a broken run");
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, CancelAt,
     ::testing::Values(
-        CancelRow{"archive fetch", {FakeFetcher::Answer::failed()}, {FakeFetcher::Answer::good(kNewCatalogue)}, true,
-                  Step::FetchArchive, kLeftover, false, false},
-        CancelRow{"catalogue fetch", {FakeFetcher::Answer::good(goodArchive())}, {FakeFetcher::Answer::failed()}, true,
-                  Step::FetchCatalogue, goodArchive(), false, false},
-        CancelRow{"catalogue is an error page", {FakeFetcher::Answer::good(goodArchive())},
-                  {FakeFetcher::Answer::good("<html>Service Unavailable</html>")}, true, Step::FetchCatalogue,
+        CancelRow{"archive fetch", {Answer::failed()}, {Answer::good(kNewCatalogue)}, true, Step::FetchArchive,
+                  kLeftover, false, false},
+        CancelRow{"catalogue fetch", {Answer::good(goodArchive())}, {Answer::failed()}, true, Step::FetchCatalogue,
                   goodArchive(), false, false},
-        CancelRow{"archive is an error page", {FakeFetcher::Answer::good("<html>Not Found</html>")},
-                  {FakeFetcher::Answer::good(kNewCatalogue)}, true, Step::Extract, {}, true, false},
-        CancelRow{"archive reaches outside the folder",
-                  {FakeFetcher::Answer::good(buildZip({ZipEntry::file("q2modlist.dat", kNewList),
-                                                       ZipEntry::file("../evil.txt", "x")}))},
-                  {FakeFetcher::Answer::good(kNewCatalogue)}, true, Step::Extract, {}, true, false},
-        CancelRow{"date cannot be saved", {FakeFetcher::Answer::good(goodArchive())},
-                  {FakeFetcher::Answer::good(kNewCatalogue)}, false, Step::StampDate, {}, true, true}));
-
-TEST_F(Procedure, ASecondRunWhileOneIsGoingOnIsTurnedAway)
-{
-    fetcher.answer(kArchiveUrl, {FakeFetcher::Answer::good(goodArchive())});
-    fetcher.answer(kCatalogueUrl, {FakeFetcher::Answer::good(kNewCatalogue)});
-    ListUpdate update(program.path(), kServer, settings, fetcher, window.hooks());
-    update.setToday([] { return kToday; });
-    ListUpdate::Outcome inner;
-    window.whileBusy = [&] { inner = update.run(quake2(kServer)); };
-
-    const ListUpdate::Outcome outer = update.run(quake2(kServer));
-
-    EXPECT_EQ(inner.end, End::AlreadyRunning);
-    EXPECT_EQ(outer.end, End::Updated);
-    EXPECT_EQ(fetcher.order.size(), 2);
-    EXPECT_EQ(update.run(quake2(kServer)).end, End::Updated) << "the update runs again once it has ended";
-}
-
-// The whole road over HTTP, against a server in this process.
-class OverHttp : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        prepareProgramFolder(program);
-        server.route("/kestrelmoor/modlist/mods.dat", {TestHttpServer::Answer::ok(kNewCatalogue)});
-    }
-
-    ListUpdate::Outcome runUpdate(const TempFolder &folder, WindowRecorder &recorder)
-    {
-        NetworkFetcher::Settings quick;
-        quick.stallTimeout = std::chrono::milliseconds(1000);
-        NetworkFetcher fetcher(quick);
-        ListUpdate update(folder.path(), server.base(), settings, fetcher, recorder.hooks());
-        update.setToday([] { return kToday; });
-        return update.run(quake2(server.base()));
-    }
-
-    TestHttpServer server;
-    TempFolder program;
-    MemorySettingsStore settings;
-    WindowRecorder window;
-};
-
-TEST_F(OverHttp, RetryAfterAServerErrorGivesTheSameFilesAsACleanRun)
-{
-    TempFolder clean;
-    prepareProgramFolder(clean);
-    WindowRecorder cleanWindow;
-    server.route("/kestrelmoor/modlist/q2modlist.zip", {TestHttpServer::Answer::ok(goodArchive())});
-    ASSERT_EQ(runUpdate(clean, cleanWindow).end, End::Updated);
-    EXPECT_EQ(cleanWindow.events, kCleanRun);
-
-    server.route("/kestrelmoor/modlist/q2modlist.zip",
-                 {TestHttpServer::Answer::error(500, "<html>Internal Server Error</html>"),
-                  TestHttpServer::Answer::ok(goodArchive())});
-    window.retryAnswers = {true};
-
-    EXPECT_EQ(runUpdate(program, window).end, End::Updated);
-    EXPECT_EQ(window.events.count(kAsk), 1);
-    EXPECT_EQ(snapshot(program.path()), snapshot(clean.path()));
-}
-
-// Server faults at the archive: Cancel leaves the program folder exactly as it was.
-struct FaultRow
-{
-    const char *label;
-    TestHttpServer::Answer answer;
-};
-
-void PrintTo(const FaultRow &row, std::ostream *os)
-{
-    *os << row.label;
-}
-
-class ArchiveFault : public OverHttp, public ::testing::WithParamInterface<FaultRow>
-{
-};
-
-TEST_P(ArchiveFault, CancelLeavesTheFolderAsItWas)
-{
-    server.route("/kestrelmoor/modlist/q2modlist.zip", {GetParam().answer});
-    server.route("/loop", {TestHttpServer::Answer::redirect("/loop")});
-    const FolderSnapshot before = snapshot(program.path());
-
-    const ListUpdate::Outcome outcome = runUpdate(program, window);
-
-    EXPECT_EQ(outcome.end, End::Cancelled);
-    EXPECT_EQ(int(outcome.cancelledAt), int(Step::FetchArchive));
-    EXPECT_EQ(window.events.count(kAsk), 1);
-    EXPECT_EQ(snapshot(program.path()), before);
-    EXPECT_EQ(server.hits("/kestrelmoor/modlist/mods.dat"), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, ArchiveFault,
-    ::testing::Values(FaultRow{"not found", TestHttpServer::Answer::error(404, "<html>Not Found</html>")},
-                      FaultRow{"server error", TestHttpServer::Answer::error(500, "<html>oops</html>")},
-                      FaultRow{"body cut short", TestHttpServer::Answer::truncated(goodArchive(), 100)},
-                      FaultRow{"stalled transfer", TestHttpServer::Answer::stall(goodArchive(), 100)},
-                      FaultRow{"redirect loop", TestHttpServer::Answer::redirect("/loop")}));
-
-TEST_F(OverHttp, AnErrorPageSentAsTheArchiveIsAFailedExtraction)
-{
-    server.route("/kestrelmoor/modlist/q2modlist.zip", {TestHttpServer::Answer::ok("<html>Welcome to our new site</html>")});
-
-    const ListUpdate::Outcome outcome = runUpdate(program, window);
-
-    EXPECT_EQ(outcome.end, End::Cancelled);
-    EXPECT_EQ(int(outcome.cancelledAt), int(Step::Extract));
-    EXPECT_EQ(program.read(QStringLiteral("mods.dat")), kNewCatalogue);
-    EXPECT_EQ(program.read(QStringLiteral("q2modlist.dat")), QByteArray("old list"));
-    EXPECT_FALSE(program.exists(QStringLiteral("tempor.zip")));
-    EXPECT_FALSE(window.events.contains(kSuccess));
-}
-
-TEST_F(OverHttp, ARefusedConnectionAsksAndCancelRestoresTheButton)
-{
-    NetworkFetcher fetcher;
-    ListUpdate update(program.path(), QStringLiteral("http://127.0.0.1:%1").arg(TestHttpServer::closedPort()), settings,
-                      fetcher, window.hooks());
-    const FolderSnapshot before = snapshot(program.path());
-
-    const ListUpdate::Outcome outcome =
-        update.run(quake2(QStringLiteral("http://127.0.0.1:%1").arg(TestHttpServer::closedPort())));
-
-    EXPECT_EQ(outcome.end, End::Cancelled);
-    EXPECT_FALSE(update.lastError().isEmpty());
-    EXPECT_EQ(window.events.last(), QStringLiteral("button on"));
-    EXPECT_EQ(snapshot(program.path()), before);
-}
+        CancelRow{"catalogue is an error page", {Answer::good(goodArchive())},
+                  {Answer::good("<html>Service Unavailable</html>")}, true, Step::FetchCatalogue, goodArchive(), false,
+                  false},
+        CancelRow{"archive is an error page", {Answer::good("<html>Not Found</html>")}, {Answer::good(kNewCatalogue)},
+                  true, Step::Extract, {}, true, false},
+        CancelRow{"date cannot be saved", {Answer::good(goodArchive())}, {Answer::good(kNewCatalogue)}, false,
+                  Step::StampDate, {}, true, true}));
 
 } // namespace
