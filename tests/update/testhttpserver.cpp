@@ -1,28 +1,14 @@
 #include "testhttpserver.h"
 
+#include <QSslServer>
 #include <QTcpSocket>
 
 namespace {
 
-QByteArray reason(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 302:
-        return "Found";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
-}
-
 QByteArray head(int status, qsizetype length, const QByteArray &extra = {})
 {
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) + "\r\n";
+    const char *reason = status == 200 ? "OK" : status == 302 ? "Found" : status == 404 ? "Not Found" : "Error";
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason + "\r\n";
     out += "Content-Type: application/octet-stream\r\nConnection: close\r\n";
     if (length >= 0)
         out += "Content-Length: " + QByteArray::number(length) + "\r\n";
@@ -33,11 +19,19 @@ QByteArray head(int status, qsizetype length, const QByteArray &extra = {})
 
 } // namespace
 
-TestHttpServer::TestHttpServer()
+TestHttpServer::TestHttpServer(const QSslConfiguration *tls)
 {
-    if (!m_server.listen(QHostAddress::LocalHost, 0))
-        qFatal("test server cannot listen: %s", qPrintable(m_server.errorString()));
-    connect(&m_server, &QTcpServer::newConnection, this, &TestHttpServer::accept);
+    if (tls) {
+        auto server = std::make_unique<QSslServer>();
+        server->setSslConfiguration(*tls);
+        m_server = std::move(server);
+    } else {
+        m_server = std::make_unique<QTcpServer>();
+    }
+    if (!m_server->listen(QHostAddress::LocalHost, 0))
+        qFatal("test server cannot listen: %s", qPrintable(m_server->errorString()));
+    // A TLS connection is pending once its handshake is done, after newConnection.
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this, &TestHttpServer::accept);
 }
 
 TestHttpServer::~TestHttpServer()
@@ -49,7 +43,8 @@ TestHttpServer::~TestHttpServer()
 
 QString TestHttpServer::base() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    const bool tls = qobject_cast<QSslServer *>(m_server.get());
+    return QStringLiteral("%1://127.0.0.1:%2").arg(tls ? "https" : "http").arg(m_server->serverPort());
 }
 
 void TestHttpServer::route(const QByteArray &path, QList<Answer> answers)
@@ -68,7 +63,7 @@ quint16 TestHttpServer::closedPort()
 
 void TestHttpServer::accept()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
         m_pending.insert(socket, {});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });

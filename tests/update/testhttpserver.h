@@ -7,9 +7,13 @@
 #include <QString>
 #include <QTcpServer>
 
+#include <memory>
+
+class QSslConfiguration;
 class QTcpSocket;
 
-// A small HTTP/1.1 server on 127.0.0.1 for the fetch tests. It runs in the
+// A small HTTP/1.1 server on 127.0.0.1 for the fetch tests, or an HTTPS one
+// when it is given a certificate and its key. It runs in the
 // thread that made it, so it answers while a fetch's local event loop runs. Each
 // path has a queue of answers: each request takes the next one, and the last one
 // is given again and again. Every answer closes its connection.
@@ -43,10 +47,10 @@ public:
         static Answer redirect(QByteArray location) { return {Kind::Redirect, 302, {}, 0, std::move(location)}; }
     };
 
-    TestHttpServer();
+    explicit TestHttpServer(const QSslConfiguration *tls = nullptr);
     ~TestHttpServer() override;
 
-    // "http://127.0.0.1:<port>"
+    // "http://127.0.0.1:<port>", or "https://..."
     QString base() const;
     QString url(const QByteArray &path) const { return base() + QString::fromLatin1(path); }
     void route(const QByteArray &path, QList<Answer> answers);
@@ -59,7 +63,7 @@ private:
     void accept();
     void serve(QTcpSocket *socket);
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
     QHash<QByteArray, QList<Answer>> m_routes;
     QHash<QByteArray, int> m_hits;
     QHash<QTcpSocket *, QByteArray> m_pending;
