@@ -20,7 +20,7 @@ struct FetchResult
     enum class Status {
         Ok,
         BadAddress,    // not an http or https address
-        NetworkError,  // no answer: refused, unknown host, reset, too many redirects
+        NetworkError,  // no answer: refused, unknown host, reset, too many redirects, https redirected to http
         HttpError,     // an answer other than 200
         TimedOut,      // the transfer stalled
         Incomplete,    // the body ended before its announced length

@@ -13,10 +13,10 @@ class QSslConfiguration;
 class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 for the fetch tests, or an HTTPS one
-// when it is given a certificate and its key. It runs in the
-// thread that made it, so it answers while a fetch's local event loop runs. Each
-// path has a queue of answers: each request takes the next one, and the last one
-// is given again and again. Every answer closes its connection.
+// when it is given a certificate and its key. It runs in the thread that made
+// it, so it answers while a fetch's local event loop runs. Each path has a
+// queue of answers: each request takes the next one, and the last one is given
+// again and again. Every answer closes its connection.
 class TestHttpServer final : public QObject
 {
     Q_OBJECT
