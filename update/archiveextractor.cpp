@@ -30,6 +30,7 @@ using Status = ExtractionResult::Status;
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr size_t kReadBufferBytes = 256 * 1024;
 constexpr time_t kStaleStagingSeconds = 3600;
+constexpr char kStagingPrefix[] = ".kml-unpack-";
 
 ExtractionResult failure(Status status, const QString &message)
 {
@@ -163,11 +164,10 @@ void removeStaleStaging(int destFd)
         ::close(fd);
         return;
     }
-    const QByteArray prefix = ArchiveExtractor::stagingPrefix();
     const time_t now = std::time(nullptr);
     std::vector<QByteArray> stale;
     while (const dirent *entry = readdir(dir)) {
-        if (std::strncmp(entry->d_name, prefix.constData(), size_t(prefix.size())) != 0)
+        if (std::strncmp(entry->d_name, kStagingPrefix, sizeof kStagingPrefix - 1) != 0)
             continue;
         struct stat st;
         if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
@@ -378,7 +378,7 @@ private:
             const EntryName checked = checkEntryName(name);
             if (!checked.ok)
                 return failure(Status::Refused, QStringLiteral("%1: %2").arg(text(name), checked.reason));
-            if (checked.parts.first().startsWith(ArchiveExtractor::stagingPrefix()) ||
+            if (checked.parts.first().startsWith(kStagingPrefix) ||
                 matchesAny(m_protectedNames, checked.parts.first()))
                 return failure(Status::Refused, QStringLiteral("%1: reserved name").arg(text(name)));
 
@@ -630,8 +630,7 @@ private:
             return failure(Status::WriteFailed, QStringLiteral("%1 bytes to write, %2 free in %3")
                                                     .arg(m_declaredSize).arg(storage.bytesAvailable()).arg(destination));
 
-        QByteArray stagingPath =
-            QFile::encodeName(destination) + '/' + ArchiveExtractor::stagingPrefix() + QByteArrayLiteral("XXXXXX");
+        QByteArray stagingPath = QFile::encodeName(destination) + '/' + kStagingPrefix + "XXXXXX";
         if (!mkdtemp(stagingPath.data()))
             return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(destination, errnoText(errno)));
         const QByteArray stagingName = stagingPath.mid(stagingPath.lastIndexOf('/') + 1);

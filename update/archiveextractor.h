@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -51,7 +50,9 @@ struct ExtractionResult
 // fresh staging folder inside the destination, each held to its declared size and
 // its CRC, and only when all of them are whole are they moved into place. Any
 // failure removes the staging folder and puts back the files already replaced,
-// so the destination keeps its old files.
+// so the destination keeps its old files. A staging folder (".kml-unpack-*")
+// that a crash left behind is removed by a later extraction once it is an hour
+// old; no archive may bring a name of that form.
 //
 // Folders on the way are opened without following links: a link in the
 // destination where the archive needs a folder is a conflict, never followed,
@@ -67,10 +68,6 @@ public:
     void setProtectedNames(const QStringList &patterns) { m_protectedNames = patterns; }
 
     ExtractionResult extract(const QString &zipPath, const QString &destination) const;
-
-    // Prefix of the staging folders; one left behind by a crash is removed by a
-    // later extraction once it is an hour old.
-    static QByteArray stagingPrefix() { return QByteArrayLiteral(".kml-unpack-"); }
 
 private:
     ExtractionLimits m_limits;

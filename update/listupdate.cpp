@@ -13,33 +13,13 @@
 namespace {
 
 const QString kUpdatedPrefix = QStringLiteral("updated: ");
+const QString kRetryTitle = QStringLiteral("Connection Error");
+const QString kRetryText =
+    QStringLiteral("Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
+const QString kSuccessTitle = QStringLiteral("Mod List");
+const QString kSuccessText = QStringLiteral("Mod List updated successfully.");
 
 } // namespace
-
-const QString &ListUpdate::retryTitle()
-{
-    static const QString text = QStringLiteral("Connection Error");
-    return text;
-}
-
-const QString &ListUpdate::retryText()
-{
-    static const QString text = QStringLiteral(
-        "Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
-    return text;
-}
-
-const QString &ListUpdate::successTitle()
-{
-    static const QString text = QStringLiteral("Mod List");
-    return text;
-}
-
-const QString &ListUpdate::successText()
-{
-    static const QString text = QStringLiteral("Mod List updated successfully.");
-    return text;
-}
 
 ListUpdate::ListUpdate(QString programFolder, QString listServer, SettingsStore &settings, HttpFetcher &fetcher,
                        ListUpdateHooks hooks)
@@ -116,7 +96,7 @@ ListUpdate::Outcome ListUpdate::run(ModListEntry current)
             setBusy(false);
             busy = false;
         }
-        const bool retry = m_hooks.askRetry && m_hooks.askRetry(retryTitle(), retryText());
+        const bool retry = m_hooks.askRetry && m_hooks.askRetry(kRetryTitle, kRetryText);
         if (!retry) {
             outcome.end = Outcome::End::Cancelled;
             outcome.cancelledAt = step;
@@ -131,7 +111,7 @@ ListUpdate::Outcome ListUpdate::run(ModListEntry current)
     done.dismiss();
     m_running = false;
     if (m_hooks.inform)
-        m_hooks.inform(successTitle(), successText());
+        m_hooks.inform(kSuccessTitle, kSuccessText);
     outcome.end = Outcome::End::Updated;
     return outcome;
 }

@@ -55,11 +55,6 @@ public:
         int failures = 0;                       // failed steps, retried or not
     };
 
-    static const QString &retryTitle();
-    static const QString &retryText();
-    static const QString &successTitle();
-    static const QString &successText();
-
     // Largest archive and catalogue accepted from the server.
     static constexpr qint64 kMaxArchiveBytes = qint64(1) << 30;
     static constexpr qint64 kMaxCatalogueBytes = qint64(1) << 20;
@@ -77,11 +72,10 @@ public:
     // The date source for the stamp; the system date unless a test sets one.
     void setToday(std::function<QDate()> today) { m_today = std::move(today); }
 
+private:
     QString archivePath() const;
     QString cataloguePath() const;
     QString catalogueUrl() const;
-
-private:
     bool perform(Step step, const ModListEntry &current, QString &error);
     bool fetchCatalogue(QString &error);
 
