@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QUrl>
+
+#include <functional>
 
 // One HTTP GET: where from, where the body goes, how much of it is acceptable.
 struct FetchRequest
@@ -13,20 +16,29 @@ struct FetchRequest
     // is kept in memory and handed back in FetchResult::body.
     QString saveTo;
     qint64 maxBytes = qint64(1) << 30;  // a longer body fails the fetch
+    // Validators of the copy the program holds. When the server says it is
+    // unchanged (304), the fetch ends NotModified and saveTo is left untouched.
+    QByteArray ifNoneMatch;     // an entity tag, sent as If-None-Match; empty: none
+    QDateTime ifModifiedSince;  // sent as If-Modified-Since; invalid: none
+    // Called while the body arrives; total is -1 when the server announced no length.
+    std::function<void(qint64 received, qint64 total)> progress;
 };
 
 struct FetchResult
 {
     enum class Status {
         Ok,
+        NotModified,   // the copy named by the request's validators is current (304)
         BadAddress,    // not an http or https address
         NetworkError,  // no answer: refused, unknown host, reset, too many redirects, https redirected to http
         HttpError,     // an answer other than 200
         TimedOut,      // the transfer stalled
+        TooSlow,       // the body came too slowly to end in reasonable time
         Incomplete,    // the body ended before its announced length
         TooLarge,      // the body is longer than maxBytes
         WriteFailed,   // the file could not be written
         Busy,          // a fetch of this fetcher is still going on
+        Cancelled,     // cancel() ended it
     };
     Status status = Status::NetworkError;
     int httpStatus = 0;       // the final answer's status code, 0 when none came
@@ -34,6 +46,9 @@ struct FetchResult
     QString savedTo;          // the file that now holds the body, when one was asked for
     QByteArray body;          // the body, when no file was asked for
     qint64 bytesReceived = 0;
+    // The answer's validators, to send with the next request for the same address.
+    QByteArray etag;
+    QDateTime lastModified;
 
     bool ok() const { return status == Status::Ok; }
 };
@@ -45,4 +60,8 @@ class HttpFetcher
 public:
     virtual ~HttpFetcher() = default;
     virtual FetchResult fetch(const FetchRequest &request) = 0;
+    // Ends the fetch under way, which then returns Cancelled. Safe to call from
+    // a slot that runs while fetch() waits (a progress dialog's Cancel); does
+    // nothing when no fetch runs.
+    virtual void cancel() = 0;
 };

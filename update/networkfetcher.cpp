@@ -60,6 +60,8 @@ public:
         }
     }
 
+    void cancel(QNetworkReply *reply) { fail(reply, Status::Cancelled, QStringLiteral("cancelled")); }
+
     void finish(QNetworkReply *reply)
     {
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -240,9 +242,17 @@ FetchResult NetworkFetcher::fetch(const FetchRequest &request)
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] { transfer.read(reply.get()); });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    m_cancel = [&] { transfer.cancel(reply.get()); };
+    const auto forgetCancel = qScopeGuard([this] { m_cancel = nullptr; });
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     reply->disconnect(&loop);
     transfer.finish(reply.get());
     return result;
+}
+
+void NetworkFetcher::cancel()
+{
+    if (m_cancel)
+        m_cancel();
 }

@@ -3,6 +3,7 @@
 #include "httpfetcher.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QNetworkAccessManager;
@@ -31,9 +32,12 @@ public:
     ~NetworkFetcher() override;
 
     FetchResult fetch(const FetchRequest &request) override;
+    void cancel() override;
 
 private:
     Settings m_settings;
     std::unique_ptr<QNetworkAccessManager> m_manager;
     bool m_busy = false;
+    // Ends the transfer under way; empty while none runs.
+    std::function<void()> m_cancel;
 };

@@ -53,6 +53,9 @@ public:
         return result;
     }
 
+    // The fake answers at once: there is never a fetch under way to cancel.
+    void cancel() override {}
+
 private:
     QHash<QString, QList<Answer>> m_answers;
 };
