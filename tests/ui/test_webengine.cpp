@@ -16,7 +16,7 @@
 using namespace Qt::StringLiterals;
 
 // The main window with the real Chromium view against pages on a local server.
-class WebEngineTest : public MainWindowTest
+class MainWindowOnWebEngineTest : public MainWindowTest
 {
 protected:
     static constexpr int kWait = 30000;
@@ -48,7 +48,7 @@ protected:
     QProgressBar *progress = nullptr;
 };
 
-TEST_F(WebEngineTest, StartPageLinksHistoryNewWindowLinksAndTheAddressField)
+TEST_F(MainWindowOnWebEngineTest, StartPageLinksHistoryNewWindowLinksAndTheAddressField)
 {
     site.write(u"kestrelmoor/modlist/mods/a.htm"_s, "<html><title>Arena</title><body>Arena</body></html>");
     // A page whose only link, over the whole page, asks for a new window.
@@ -92,7 +92,7 @@ TEST_F(WebEngineTest, StartPageLinksHistoryNewWindowLinksAndTheAddressField)
 // Chromium's drawing surface appears only with the first page; Tab still
 // reaches the page between the tree and the list chooser, walks its links and
 // leaves it for the chooser, and Shift+Tab goes back the same way.
-TEST_F(WebEngineTest, TabReachesThePageInItsPlaceAndLeavesItForTheNextControl)
+TEST_F(MainWindowOnWebEngineTest, TabReachesThePageInItsPlaceAndLeavesItForTheNextControl)
 {
     MainWindow &w = startOn("<html><body><p>Start</p><a href='#one'>one</a> <a href='#two'>two</a></body></html>");
     waitForPage(modlist + u"welcome.htm"_s);

@@ -19,7 +19,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Every window by the keyboard: one at a time, shown as the active window.
-class KeyboardTest : public MainWindowTest
+class AllWindowsTest : public MainWindowTest
 {
 protected:
     void SetUp() override
@@ -53,7 +53,7 @@ protected:
 
 // Tab and Shift+Tab go round each window in reading order, from the control
 // that has the focus when it opens; every stop has a name for screen readers.
-TEST_F(KeyboardTest, TabGoesRoundEachWindowInReadingOrderAndEveryControlIsNamed)
+TEST_F(AllWindowsTest, TabGoesRoundEachWindowInReadingOrderAndEveryControlIsNamed)
 {
     const struct { const char *window; std::function<QWidget *()> make; const char *order; } rows[] = {
         {"main", [this] { return start(), window.release(); },
@@ -86,7 +86,7 @@ TEST_F(KeyboardTest, TabGoesRoundEachWindowInReadingOrderAndEveryControlIsNamed)
 }
 
 // The & keys of the captions press their buttons, as a click does.
-TEST_F(KeyboardTest, AccessKeysPressTheirButtons)
+TEST_F(AllWindowsTest, AccessKeysPressTheirButtons)
 {
     QStringList returned;
     QSignalSpy *found = nullptr;

@@ -118,23 +118,6 @@ TEST_F(MainWindowTest, ChoosingAListSwitchesCaptionStartPageTreeAndDate)
     EXPECT_EQ(updated->text(), u"updated: 04-05-2006"_s);
 }
 
-TEST_F(MainWindowTest, ClickOrEnterOnALinkOpensItsPage)
-{
-    MainWindow &w = start();
-    clickRow(tree()->model()->index(0, 0));
-    EXPECT_EQ(web().navigations.size(), 1) << "a folder opens nothing";
-    EXPECT_EQ(w.lastNode(), 0);
-    clickRow(linkRow(u"Arena One"_s));
-    EXPECT_EQ(web().navigations.last(), u"http://w/1"_s);
-    EXPECT_EQ(w.lastNode(), 3);
-    tree()->setCurrentIndex(linkRow(u"Big Arena"_s));
-    QTest::keyClick(tree(), Qt::Key_Return);
-    EXPECT_EQ(web().navigations.last(), u"http://m/1"_s);
-    EXPECT_EQ(w.lastNode(), 4);
-    w.rebuildTree(dir.file(u"q2modlist.dat"_s));
-    EXPECT_EQ(w.lastNode(), ModTree::kNoNode) << "a rebuilt tree forgets the node";
-}
-
 TEST(NavigationBar, CompletesATypedAddressAsBrowsersDo)
 {
     const std::pair<const char *, const char *> rows[] = {
@@ -178,6 +161,8 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
     EXPECT_EQ(web().stops, 2);
     QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
     EXPECT_TRUE(address->hasFocus() && address->selectedText() == address->text());
+    QTest::keyClick(&w, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_TRUE(w.remoteControl() && w.remoteControl()->isVisible());
 
     // The bar shows while a load is in progress, the status bar says so, and the field follows the page.
     auto *progress = control<QProgressBar>("loadProgress");
@@ -215,21 +200,32 @@ TEST_F(MainWindowTest, MinimisingHidesToTheTrayWhereThereIsOne)
     EXPECT_FALSE(tray.installed || window->isVisible());
 }
 
-TEST_F(MainWindowTest, FavouritesAddedFromTheTreeUpToAFullTableAreSavedOnClose)
+// A click or Enter on a link opens its page and makes it the node that "Add to
+// favourites" takes; a folder opens nothing, and a rebuilt tree has no such node.
+TEST_F(MainWindowTest, LinksOpenAndAreAddedToFavouritesUpToAFullTableSavedOnClose)
 {
     QByteArray fifty;
     for (int i = 0; i < 50; ++i)
         fifty += "F" + QByteArray::number(i) + "\r\nhttp://f\r\n";
     dir.write(u"favs.dat"_s, fifty);
     MainWindow &w = start();
+    clickRow(tree()->model()->index(0, 0));
     control<QAbstractButton>("addFavouriteButton")->click();
-    EXPECT_EQ(favourites.count(), 50) << "no node clicked yet";
+    EXPECT_EQ(web().navigations.size(), 1);
+    EXPECT_EQ(favourites.count(), 50) << "a folder is no favourite";
     clickRow(linkRow(u"Big Arena"_s));
+    EXPECT_EQ(web().navigations.last(), u"http://m/1"_s);
     control<QAbstractButton>("addFavouriteButton")->click();
+    tree()->setCurrentIndex(linkRow(u"Arena One"_s));
+    QTest::keyClick(tree(), Qt::Key_Return);
+    EXPECT_EQ(web().navigations.last(), u"http://w/1"_s);
     EXPECT_TRUE(messages.shown.isEmpty());
     QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.shown[0].text.contains(u"full"_s));
+    w.rebuildTree(dir.file(u"q2modlist.dat"_s));
+    QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(messages.shown.size(), 1) << "a rebuilt tree forgets the node";
     w.close();
     EXPECT_EQ(dir.read(u"favs.dat"_s), fifty + "Big Arena\r\nhttp://m/1\r\n");
 }
@@ -277,7 +273,7 @@ TEST_F(MainWindowTest, FullScreenWindowBrowsesWhileOpenAndHandsItsPageBack)
 {
     MainWindow &w = start();
     w.openAddress(u"http://a/1"_s);
-    control<QAbstractButton>("fullScreenButton")->click();
+    QTest::keyClick(&w, Qt::Key_F11);
     FullScreenWindow *full = w.fullScreenWindow();
     ASSERT_NE(full, nullptr);
     FakeWebView &fullView = *views.views.last();
@@ -451,6 +447,15 @@ TEST_F(MainWindowTest, FindSelectsInTheWholeTreeWithoutOpening)
     EXPECT_EQ(field->text(), u"rail"_s) << "nothing found leaves the filter";
     EXPECT_EQ(web().navigations.size(), 2);
     EXPECT_EQ(w.lastNode(), 3);
+    QByteArray hay = "[ValidHeader]\r\nA\r\nB\r\n---\r\n";
+    for (int i = 0; i < 300; ++i)
+        hay += "A?Filler " + QByteArray::number(i) + "?u\r\n";
+    dir.write(u"q2modlist.dat"_s, hay + "B?Needle?u\r\n");
+    field->clear();
+    w.rebuildTree(dir.file(u"q2modlist.dat"_s));
+    tree()->expandAll();
+    EXPECT_EQ(next(u"needle"_s), u"Needle"_s);
+    EXPECT_TRUE(tree()->viewport()->rect().intersects(tree()->visualRect(tree()->currentIndex()))) << "in sight";
 
     // Escape closes the dialog and, unlike in the main window, stops nothing.
     QApplication::setActiveWindow(find);

@@ -165,6 +165,8 @@ TEST_F(RemoteControlTest, PicturesAndTheAlwaysOnTopBox)
     QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
     EXPECT_FALSE(onTop());
     EXPECT_TRUE(window->isVisible() && window->pos() == where) << "the window stays shown, in its place";
+    window->showMinimized(); // by the window system
+    EXPECT_FALSE(open().isMinimized());
     for (const char *button : {"minimizeButton", "closeButton"}) {
         closeWith(button);
         open();
@@ -199,7 +201,7 @@ TEST_F(RemoteControlTest, DraggingTheBackgroundWithTheLeftButtonAloneMovesIt)
 
 // The real program, ended the way a logout or "kill" ends it, still writes its
 // favourites: a file with LF line ends comes back with CR LF.
-TEST(ProgramEnd, TerminateSignalSavesTheFavourites)
+TEST(Program, TerminateSignalSavesTheFavourites)
 {
     TempFolder dir;
     const QString program = dir.file(u"kestrelmoor-modlist"_s);
