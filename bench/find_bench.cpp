@@ -12,6 +12,7 @@
 #include "ui/treeicons.h"
 #include "ui/finddialog.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -126,10 +127,20 @@ double wcLines(const QString &path, QByteArray *output)
 // slowest median.
 double findPresses(QTreeView &view, const ModTreeModel &model, int links, bool foldersOpen)
 {
-    auto *find = new FindDialog(&view, model, &view);
+    auto *find = new FindDialog(model, &view);
+    // What the main window does with a node found: select it in the view, in sight.
+    QObject::connect(find, &FindDialog::nodeFound, &view, [&view, &model](int node) {
+        const auto *icons = static_cast<const QAbstractProxyModel *>(view.model());
+        const QModelIndex index = icons->mapFromSource(model.indexOfNode(node));
+        view.selectionModel()->clear();
+        if (!view.isExpanded(index.parent()))
+            view.expand(index.parent());
+        view.selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        view.scrollTo(index);
+    });
     find->show();
-    auto *text1 = find->findChild<QLineEdit *>(QStringLiteral("Text1"));
-    auto *findNext = find->findChild<QPushButton *>(QStringLiteral("Command1"));
+    auto *text1 = find->findChild<QLineEdit *>(QStringLiteral("searchField"));
+    auto *findNext = find->findChild<QPushButton *>(QStringLiteral("findNextButton"));
 
     struct Scenario
     {

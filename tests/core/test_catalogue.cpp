@@ -5,15 +5,6 @@
 
 namespace {
 
-const ModListEntry kDefault = defaultCatalogueRow(QStringLiteral("http://lists.test"));
-
-CatalogueLoad loadBytes(const QByteArray &bytes)
-{
-    TempFolder dir;
-    dir.write(QStringLiteral("mods.dat"), bytes);
-    return loadCatalogue(dir.file(QStringLiteral("mods.dat")), kDefault);
-}
-
 QByteArray record(int i)
 {
     const QByteArray n = QByteArray::number(i);
@@ -22,76 +13,45 @@ QByteArray record(int i)
 
 } // namespace
 
-TEST(Catalogue, DefaultRowPointsAtTheListServer)
+TEST(Catalogue, ReadsWholeRecordsUpToElevenOrFallsBackToTheBuiltInRow)
 {
-    EXPECT_EQ(kDefault.listName, QStringLiteral("Quake2"));
-    EXPECT_EQ(kDefault.listFile, QStringLiteral("q2modlist.dat"));
-    EXPECT_EQ(kDefault.archiveUrl, QStringLiteral("http://lists.test/kestrelmoor/modlist/q2modlist.zip"));
-    EXPECT_EQ(kDefault.settingsName, QStringLiteral("q2modlist"));
-    EXPECT_EQ(kDefault.startPage, QStringLiteral("welcome.htm"));
-}
-
-TEST(Catalogue, ReadsRecordsInFileOrder)
-{
-    const CatalogueLoad load = loadBytes("[ValidHeader]\r\n" + record(1) + record(2) + record(3));
-    EXPECT_FALSE(load.usedDefault);
-    ASSERT_EQ(load.rows.size(), 3);
-    EXPECT_EQ(load.rows[0].listName, QStringLiteral("List1"));
-    EXPECT_EQ(load.rows[2].listFile, QStringLiteral("list3.dat"));
-    EXPECT_EQ(load.rows[1].archiveUrl, QStringLiteral("http://x/2.zip"));
-    EXPECT_EQ(load.rows[2].settingsName, QStringLiteral("set3"));
-    EXPECT_EQ(load.rows[0].startPage, QStringLiteral("start1.htm"));
-}
-
-TEST(Catalogue, FallsBackToTheBuiltInRow)
-{
-    struct Row
+    const ModListEntry builtIn = defaultCatalogueRow(QStringLiteral("http://lists.test"));
+    QByteArray fourteen = "[ValidHeader]\r\n";
+    for (int i = 1; i <= 14; ++i)
+        fourteen += record(i);
+    const struct
     {
         const char *name;
-        QByteArray bytes;
+        QByteArray bytes; // "-": no file
+        int rows;         // 0: the built-in row alone
+        const char *lastName;
     } rows[] = {
-        {"empty file", ""},
-        {"header differs in case", "[validheader]\r\n" + record(1)},
-        {"header with trailing blank", "[ValidHeader] \r\n" + record(1)},
-        {"header alone", "[ValidHeader]\r\n"},
-        {"binary garbage", QByteArray(4096, '\xff')},
-        {"only a cut-off record", "[ValidHeader]\r\nA\r\nb.dat\r\n"},
+        {"two records", "[ValidHeader]\r\n" + record(1) + record(2), 2, "List2"},
+        {"a cut-off third record", "[ValidHeader]\r\n" + record(1) + record(2) + "Half\r\nhalf.dat\r\n", 2, "List2"},
+        {"a blank line at the end", "[ValidHeader]\r\n" + record(1) + "\r\n", 1, "List1"},
+        {"rows past the eleventh", fourteen, kMaxCatalogueRows, "List11"},
+        {"LF lines, Windows-1252", "[ValidHeader]\nQuake \xe4\nq2.dat\nhttp://x/q.zip\nq2\nwelcome.htm\n", 1, "Quake \u00e4"},
+        {"no file", "-", 0, ""},
+        {"empty file", "", 0, ""},
+        {"header in another case", "[validheader]\r\n" + record(1), 0, ""},
+        {"header with a trailing blank", "[ValidHeader] \r\n" + record(1), 0, ""},
+        {"header alone", "[ValidHeader]\r\n", 0, ""},
+        {"only a cut-off record", "[ValidHeader]\r\nA\r\nb.dat\r\n", 0, ""},
+        {"binary garbage", QByteArray(4096, '\xff'), 0, ""},
     };
-    for (const Row &row : rows) {
-        const CatalogueLoad load = loadBytes(row.bytes);
-        EXPECT_TRUE(load.usedDefault) << row.name;
-        ASSERT_EQ(load.rows.size(), 1) << row.name;
-        EXPECT_EQ(load.rows[0], kDefault) << row.name;
+    for (const auto &row : rows) {
+        TempFolder dir;
+        if (row.bytes != "-")
+            dir.write(QStringLiteral("mods.dat"), row.bytes);
+        const CatalogueLoad load = loadCatalogue(dir.file(QStringLiteral("mods.dat")), builtIn);
+        EXPECT_EQ(load.usedDefault, row.rows == 0) << row.name;
+        if (row.rows == 0) {
+            EXPECT_EQ(load.rows, QList<ModListEntry>{builtIn}) << row.name;
+            continue;
+        }
+        ASSERT_EQ(load.rows.size(), row.rows) << row.name;
+        EXPECT_EQ(load.rows.last().listName, QString::fromUtf8(row.lastName)) << row.name;
     }
-
-    TempFolder dir;
-    const CatalogueLoad missing = loadCatalogue(dir.file(QStringLiteral("mods.dat")), kDefault);
-    EXPECT_TRUE(missing.usedDefault);
-    EXPECT_EQ(missing.rows, QList<ModListEntry>{kDefault});
-}
-
-TEST(Catalogue, IgnoresCutOffRecordsAndRowsPastEleven)
-{
-    // A blank line at the end and a cut-off third record.
-    CatalogueLoad load = loadBytes("[ValidHeader]\r\n" + record(1) + record(2) + "Half\r\nhalf.dat\r\n");
-    EXPECT_FALSE(load.usedDefault);
-    EXPECT_EQ(load.rows.size(), 2);
-
-    load = loadBytes("[ValidHeader]\r\n" + record(1) + "\r\n");
-    EXPECT_EQ(load.rows.size(), 1);
-
-    QByteArray many = "[ValidHeader]\r\n";
-    for (int i = 1; i <= 14; ++i)
-        many += record(i);
-    load = loadBytes(many);
-    ASSERT_EQ(load.rows.size(), kMaxCatalogueRows);
-    EXPECT_EQ(load.rows.last().listName, QStringLiteral("List11"));
-}
-
-TEST(Catalogue, AcceptsLfLinesAndEightBitBytes)
-{
-    const CatalogueLoad load = loadBytes("[ValidHeader]\nQuake \xe4\nq2.dat\nhttp://x/q.zip\nq2\nwelcome.htm\n");
-    ASSERT_EQ(load.rows.size(), 1);
-    EXPECT_EQ(load.rows[0].listName, QString::fromUtf8("Quake \xc3\xa4"));
-    EXPECT_EQ(load.rows[0].startPage, QStringLiteral("welcome.htm"));
+    const CatalogueLoad two = parseCatalogue("[ValidHeader]\r\n" + record(1) + record(2), builtIn);
+    EXPECT_EQ(two.rows.value(1), (ModListEntry{"List2", "list2.dat", "http://x/2.zip", "set2", "start2.htm"}));
 }

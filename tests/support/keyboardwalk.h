@@ -5,12 +5,11 @@
 #include <QApplication>
 #include <QStringList>
 #include <QTest>
-#include <QWidget>
 
 // What a keyboard or screen-reader user meets in a window.
 
 // The control a widget belongs to: the nearest one, itself or above, with an
-// object name (the web view's inner surface counts as "web").
+// object name (the web view's inner surface counts as "webView").
 inline QString controlName(const QWidget *widget)
 {
     for (const QWidget *w = widget; w; w = w->parentWidget()) {
@@ -19,6 +18,8 @@ inline QString controlName(const QWidget *widget)
     }
     return QString();
 }
+
+inline QString focusedControl() { return controlName(QApplication::focusWidget()); }
 
 // Whether Tab can stop at the widget, by Qt's own rule for the focus chain.
 inline bool isTabStop(const QWidget *window, const QWidget *w)
@@ -36,14 +37,7 @@ inline QStringList tabChain(QWidget *window, const QString &first)
             stops.append(controlName(w));
     }
     const qsizetype at = stops.indexOf(first);
-    if (at > 0)
-        stops = stops.mid(at) + stops.mid(0, at);
-    return stops;
-}
-
-inline QString focusedControl()
-{
-    return controlName(QApplication::focusWidget());
+    return at > 0 ? stops.mid(at) + stops.mid(0, at) : stops;
 }
 
 // Where the focus goes with `count` presses of Tab (or Shift+Tab) from `first`.
@@ -63,25 +57,6 @@ inline QStringList tabbedThrough(QWidget *window, const QString &first, int coun
     return visited;
 }
 
-// The name a screen reader reads for the widget.
-inline QString accessibleName(QWidget *w)
-{
-    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
-    return iface ? iface->text(QAccessible::Name) : QString();
-}
-
-// The text of the label that names the widget for a screen reader (a label
-// whose buddy it is), or "" when none does. On Linux a list chooser's name is
-// its current entry and its purpose comes from such a label.
-inline QString accessibleLabel(QWidget *w)
-{
-    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
-    if (!iface)
-        return QString();
-    const auto labels = iface->relations(QAccessible::Label);
-    return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
-}
-
 // Every tab stop and every visible button that has no name for a screen reader;
 // a button that shows only a picture has to be named by its tooltip.
 inline QStringList unnamedControls(QWidget *window)
@@ -91,7 +66,8 @@ inline QStringList unnamedControls(QWidget *window)
         const auto *button = qobject_cast<QAbstractButton *>(w);
         if (!isTabStop(window, w) && !(button && button->isVisibleTo(window)))
             continue;
-        const QString name = accessibleName(w).trimmed();
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        const QString name = iface ? iface->text(QAccessible::Name).trimmed() : QString();
         if (name.isEmpty())
             unnamed.append(controlName(w));
         else if (button && button->text().isEmpty() && name != button->toolTip())

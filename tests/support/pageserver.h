@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDir>
 #include <QProcess>
 #include <QStringList>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 // Serves a folder over HTTP on 127.0.0.1 with Python's http.server, and keeps
@@ -17,13 +17,11 @@ public:
         probe.listen(QHostAddress::LocalHost, 0);
         m_port = probe.serverPort();
         probe.close();
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start(QStringLiteral("python3"), {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                                                    QString::number(m_port), QStringLiteral("--bind"),
-                                                    QStringLiteral("127.0.0.1"), QStringLiteral("--directory"), root});
+                                                    QString::number(m_port), QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
+                                                    QStringLiteral("--directory"), root});
         m_process.waitForStarted(5000);
-        // Ready once it accepts a connection.
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 100; ++i) { // ready once it accepts a connection
             QTcpSocket socket;
             socket.connectToHost(QHostAddress::LocalHost, m_port);
             if (socket.waitForConnected(100))
@@ -44,12 +42,10 @@ public:
     {
         m_log += QString::fromUtf8(m_process.readAllStandardError());
         QStringList paths;
-        for (const QString &line : m_log.split(QLatin1Char('\n'))) {
-            const int get = line.indexOf(QStringLiteral("\"GET "));
-            if (get < 0)
-                continue;
-            const int end = line.indexOf(QLatin1Char(' '), get + 5);
-            paths.append(line.mid(get + 5, end - get - 5));
+        for (const QString &line : m_log.split(u'\n')) {
+            const qsizetype get = line.indexOf(QStringLiteral("\"GET "));
+            if (get >= 0)
+                paths.append(line.mid(get + 5, line.indexOf(u' ', get + 5) - get - 5));
         }
         return paths;
     }

@@ -23,13 +23,11 @@ public:
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
             qFatal("cannot write test file %s", qPrintable(full));
     }
-
     QByteArray read(const QString &name) const
     {
         QFile f(file(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-
     bool exists(const QString &name) const { return QFile::exists(file(name)); }
 
 private:
@@ -40,9 +38,7 @@ private:
 inline QByteArray crlfLines(std::initializer_list<const char *> lines)
 {
     QByteArray out;
-    for (const char *line : lines) {
-        out += line;
-        out += "\r\n";
-    }
+    for (const char *line : lines)
+        out += QByteArray(line) + "\r\n";
     return out;
 }

@@ -10,8 +10,8 @@
 #define WAIT_TRUE(condition, timeoutMs) \
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(condition); }, timeoutMs)) << "waited for: " #condition
 
-#define WAIT_EQ(actual, expected, timeoutMs)                                          \
-    do {                                                                             \
-        QTest::qWaitFor([&] { return (actual) == (expected); }, timeoutMs);          \
-        ASSERT_EQ(actual, expected);                                                  \
+#define WAIT_EQ(actual, expected, timeoutMs)                                        \
+    do {                                                                           \
+        (void)QTest::qWaitFor([&] { return (actual) == (expected); }, timeoutMs);  \
+        ASSERT_EQ(actual, expected);                                                \
     } while (false)

@@ -1,91 +1,170 @@
-#include "core/settingsstore.h"
+#include "platform/downloads.h"
 #include "platform/webengineview.h"
-#include "support/mainfakes.h"
+#include "support/keyboardwalk.h"
+#include "support/mainwindowtest.h"
 #include "support/pageserver.h"
-#include "support/tempfolder.h"
 #include "support/wait.h"
-#include "ui/mainwindow.h"
 
-#include <gtest/gtest.h>
-
-#include <QAbstractButton>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QTest>
-#include <QTreeView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QWebEngineProfile>
+
+using namespace Qt::StringLiterals;
 
 // The main window with the real Chromium view against pages on a local server.
-TEST(WebEngineBrowsing, StartPageLinksHistoryAndAddressField)
+class MainWindowOnWebEngineTest : public MainWindowTest
 {
+protected:
+    static constexpr int kWait = 30000;
+
+    MainWindow &startOn(const QByteArray &welcome)
+    {
+        site.write(u"kestrelmoor/modlist/welcome.htm"_s, welcome);
+        dir.write(u"q2modlist.dat"_s,
+                  "[ValidHeader]\r\nDeathmatch\r\n---\r\nDeathmatch?Arena pack?" + modlist.toUtf8() + "mods/a.htm\r\n");
+        dir.write(u"mods.dat"_s, twoListCatalogue(server.base()));
+        MainWindow &w = start(webEngineViews, server.base());
+        address = control<QLineEdit>("addressField");
+        progress = control<QProgressBar>("loadProgress");
+        return w;
+    }
+    // Waits until the page at `url` has loaded and shows in the address field.
+    void waitForPage(const QString &url)
+    {
+        WAIT_EQ(window->webView()->locationUrl(), url, kWait);
+        WAIT_TRUE(!progress->isVisible(), kWait);
+        WAIT_EQ(address->text(), url, kWait);
+    }
+
     TempFolder site;
-    site.write(QStringLiteral("kestrelmoor/modlist/welcome.htm"), "<html><title>Welcome</title><body>Start</body></html>");
-    site.write(QStringLiteral("kestrelmoor/modlist/mods/a.htm"), "<html><title>Arena</title><body>Arena</body></html>");
-    // A page whose only link asks for a new window.
-    site.write(QStringLiteral("kestrelmoor/modlist/mods/blank.htm"),
+    PageServer server{site.path()};
+    const QString modlist = server.base() + u"/kestrelmoor/modlist/"_s;
+    WebEngineViewFactory webEngineViews;
+    QLineEdit *address = nullptr;
+    QProgressBar *progress = nullptr;
+};
+
+TEST_F(MainWindowOnWebEngineTest, StartPageLinksHistoryNewWindowLinksAndTheAddressField)
+{
+    site.write(u"kestrelmoor/modlist/mods/a.htm"_s, "<html><title>Arena</title><body>Arena</body></html>");
+    // A page whose only link, over the whole page, asks for a new window.
+    site.write(u"kestrelmoor/modlist/mods/blank.htm"_s,
                "<html><body style='margin:0'><a href='a.htm?new' target='_blank' "
                "style='display:block;width:100vw;height:100vh'>open</a></body></html>");
-    PageServer server(site.path());
-    const QString modlist = server.base() + QStringLiteral("/kestrelmoor/modlist/");
+    MainWindow &w = startOn("<html><title>Welcome</title><body>Start</body></html>");
+    const QString home = modlist + u"welcome.htm"_s;
+    const QString arena = modlist + u"mods/a.htm"_s;
+    waitForPage(home);
+    EXPECT_EQ(server.requests().count(u"/kestrelmoor/modlist/welcome.htm"_s), 1);
 
-    TempFolder program;
-    program.write(QStringLiteral("q2modlist.dat"),
-                  "[ValidHeader]\r\nDeathmatch\r\n---\r\nDeathmatch?Arena pack?" + modlist.toUtf8() + "mods/a.htm\r\n");
-    program.write(QStringLiteral("mods.dat"), quake2Catalogue(server.base()));
-
-    MainFakes fakes;
-    WebEngineViewFactory views;
-    MainWindow w(fakes.context(program.path(), server.base(), QStringLiteral("http://site/"), views));
-    w.Form_Load();
-
-    auto *text1 = w.findChild<QLineEdit *>(QStringLiteral("Text1"));
-    auto *prog = w.findChild<QProgressBar *>(QStringLiteral("prog"));
-    const QString home = modlist + QStringLiteral("welcome.htm");
-    const QString arena = modlist + QStringLiteral("mods/a.htm");
-    constexpr int kWait = 30000;
-
-    // The start page loads; when it is done the bar is gone and the field shows it.
-    WAIT_TRUE(server.requests().contains(QStringLiteral("/kestrelmoor/modlist/welcome.htm")), kWait);
-    WAIT_EQ(w.web()->locationUrl(), home, kWait);
-    WAIT_TRUE(!prog->isVisible(), kWait);
-    WAIT_EQ(text1->text(), home, kWait);
-    EXPECT_EQ(server.requests().count(QStringLiteral("/kestrelmoor/modlist/welcome.htm")), 1);
-
-    // A click on a link node opens its page.
-    auto *tree = w.treeView();
-    tree->expandAll();
-    const QModelIndex link = tree->model()->index(0, 0, tree->model()->index(0, 0));
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(link).center());
-    WAIT_TRUE(server.requests().contains(QStringLiteral("/kestrelmoor/modlist/mods/a.htm")), kWait);
-    WAIT_EQ(text1->text(), arena, kWait);
-
-    // Back, Forward and Home.
-    w.findChild<QAbstractButton *>(QStringLiteral("Command1"))->click();
-    WAIT_EQ(text1->text(), home, kWait);
-    w.findChild<QAbstractButton *>(QStringLiteral("Command2"))->click();
-    WAIT_EQ(text1->text(), arena, kWait);
-    w.findChild<QAbstractButton *>(QStringLiteral("Command4"))->click();
-    WAIT_EQ(text1->text(), home, kWait);
-    WAIT_TRUE(!prog->isVisible(), kWait);
-
-    // An address typed into the field, with Enter.
-    text1->setText(arena);
-    QTest::keyClick(text1, Qt::Key_Return);
-    WAIT_EQ(w.web()->locationUrl(), arena, kWait);
-    EXPECT_TRUE(fakes.messages.shown.isEmpty());
+    clickRow(linkRow(u"Arena pack"_s));
+    waitForPage(arena);
+    control<QAbstractButton>("backButton")->click();
+    waitForPage(home);
+    control<QAbstractButton>("forwardButton")->click();
+    waitForPage(arena);
+    control<QAbstractButton>("homeButton")->click();
+    waitForPage(home);
+    address->setText(arena);
+    QTest::keyClick(address, Qt::Key_Return);
+    waitForPage(arena);
 
     // A link that wants a new window opens in the same view.
-    w.navigateMain(modlist + QStringLiteral("mods/blank.htm"));
-    WAIT_EQ(text1->text(), modlist + QStringLiteral("mods/blank.htm"), kWait);
-    WAIT_TRUE(!prog->isVisible(), kWait);
-    QWidget *surface = w.web()->focusProxy() ? w.web()->focusProxy()->focusProxy() : nullptr;
+    w.openAddress(modlist + u"mods/blank.htm"_s);
+    waitForPage(modlist + u"mods/blank.htm"_s);
+    QWidget *surface = w.webView()->focusProxy() ? w.webView()->focusProxy()->focusProxy() : nullptr;
     ASSERT_NE(surface, nullptr);
     QTest::qWait(200);
     QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
-    WAIT_EQ(text1->text(), arena + QStringLiteral("?new"), kWait);
+    waitForPage(arena + u"?new"_s);
 
-    // An address that cannot be loaded shows the engine's error page, and the
-    // field keeps the address.
-    text1->setText(QStringLiteral("http://127.0.0.1:1/nothing-here"));
-    QTest::keyClick(text1, Qt::Key_Return);
-    WAIT_TRUE(!prog->isVisible() && text1->text().contains(QStringLiteral("nothing-here")), kWait);
+    // An address that cannot be loaded shows the engine's error page; the field keeps the address.
+    address->setText(u"http://127.0.0.1:1/nothing-here"_s);
+    QTest::keyClick(address, Qt::Key_Return);
+    WAIT_TRUE(!progress->isVisible() && address->text().contains(u"nothing-here"_s), kWait);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+// Chromium's drawing surface appears only with the first page; Tab still
+// reaches the page between the tree and the list chooser, walks its links and
+// leaves it for the chooser, and Shift+Tab goes back the same way.
+TEST_F(MainWindowOnWebEngineTest, TabReachesThePageInItsPlaceAndLeavesItForTheNextControl)
+{
+    MainWindow &w = startOn("<html><body><p>Start</p><a href='#one'>one</a> <a href='#two'>two</a></body></html>");
+    waitForPage(modlist + u"welcome.htm"_s);
+    const QStringList around = {u"modTree"_s, u"webView"_s, u"listChooser"_s};
+    (void)QTest::qWaitFor([&] { return tabChain(&w, around[0]).mid(0, 3) == around; }, kWait);
+    EXPECT_EQ(tabChain(&w, around[0]).mid(0, 3), around);
+
+    EXPECT_EQ(focusedControl(), around[0]);
+    // Where the focus settles after each key: two Tabs in the page (its two links), one out.
+    for (const auto &[backwards, reaches] : {std::pair{false, "webView"}, {false, "webView"}, {false, "listChooser"},
+                                            {true, "webView"}, {true, "webView"}, {true, "modTree"}}) {
+        QTest::keyClick(QApplication::focusWidget(), backwards ? Qt::Key_Backtab : Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QTest::qWait(300);
+        WAIT_EQ(focusedControl(), QString::fromLatin1(reaches), kWait);
+    }
+}
+
+TEST(Downloads, SavedBytesEqualTheServedOnesAndTheFolderCanBeShown)
+{
+    TempFolder site, saveTo;
+    QByteArray bytes(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 131 + 7) & 0xff);
+    site.write(u"files/mod.zip"_s, bytes);
+    PageServer server(site.path());
+    FakeShell shell;
+    QString suggested;
+    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, [&](QWidget *, const QString &path) {
+        suggested = path;
+        return saveTo.file(u"chosen.zip"_s);
+    });
+    QSignalSpy ended(&downloads, &Downloads::downloadEnded);
+    WebEngineView view;
+    view.navigate(server.base() + u"/files/mod.zip"_s);
+
+    WAIT_EQ(ended.size(), 1, 30000);
+    EXPECT_TRUE(ended.first().at(1).toBool());
+    EXPECT_TRUE(suggested.endsWith(u"/mod.zip"_s)) << suggested.toStdString();
+    EXPECT_EQ(saveTo.read(u"chosen.zip"_s), bytes);
+    auto *show = downloads.findChild<QPushButton *>(u"showInFolder"_s);
+    ASSERT_NE(show, nullptr);
+    show->click();
+    EXPECT_EQ(shell.folders, QStringList{QFileInfo(saveTo.path()).absoluteFilePath()});
+}
+
+TEST(Downloads, CancelLeavesNoPartialFile)
+{
+    // A server that announces a large file, sends a little of it and then stalls.
+    QTcpServer stall;
+    ASSERT_TRUE(stall.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&stall, &QTcpServer::newConnection, [&] {
+        QTcpSocket *socket = stall.nextPendingConnection();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+            socket->readAll();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 50000000\r\n\r\n");
+            socket->write(QByteArray(64 * 1024, 'x'));
+        });
+    });
+    TempFolder saveTo;
+    FakeShell shell;
+    Downloads downloads(QWebEngineProfile::defaultProfile(), shell,
+                        [&](QWidget *, const QString &) { return saveTo.file(u"big.zip"_s); });
+    QSignalSpy ended(&downloads, &Downloads::downloadEnded);
+    WebEngineView view;
+    view.navigate(u"http://127.0.0.1:%1/big.zip"_s.arg(stall.serverPort()));
+
+    QPushButton *cancel = nullptr;
+    WAIT_TRUE((cancel = downloads.findChild<QPushButton *>(u"cancel"_s)) != nullptr, 30000);
+    QTest::qWait(300);
+    cancel->click();
+    WAIT_EQ(ended.size(), 1, 30000);
+    EXPECT_FALSE(ended.first().at(1).toBool());
+    QTest::qWait(200);
+    EXPECT_EQ(QDir(saveTo.path()).entryList(QDir::Files | QDir::Hidden), QStringList()) << "no partial file is left";
 }

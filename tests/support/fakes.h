@@ -1,0 +1,102 @@
+#pragma once
+
+#include "platform/messages.h"
+#include "platform/shell.h"
+#include "platform/tray.h"
+#include "platform/webview.h"
+
+#include <QMenu>
+#include <QStringList>
+
+#include <functional>
+
+// Records every message box instead of showing it. Answers with the queued
+// buttons; with none queued, Cancel where it is offered (so that no question
+// can loop), else the first button offered.
+class FakeMessages final : public Messages
+{
+public:
+    struct Shown
+    {
+        QMessageBox::Icon icon;
+        QString title;
+        QString text;
+        QMessageBox::StandardButtons buttons;
+    };
+
+    QMessageBox::StandardButton show(QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text,
+                                     QMessageBox::StandardButtons buttons) override
+    {
+        shown.append(Shown{icon, title, text, buttons});
+        if (whileShown)
+            whileShown(shown.last());
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        int first = 0;
+        while (first < 31 && !buttons.testFlag(QMessageBox::StandardButton(1u << first)))
+            ++first;
+        return buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::StandardButton(1u << first);
+    }
+
+    QList<Shown> shown;
+    QList<QMessageBox::StandardButton> answers;
+    std::function<void(const Shown &)> whileShown; // runs while the box would be open
+};
+
+// Records what would have been opened outside the program.
+class FakeShell final : public Shell
+{
+public:
+    bool openUrl(const QString &url) override { return opened.append(url), succeed; }
+    bool openFolder(const QString &path) override { return folders.append(path), succeed; }
+    QStringList opened, folders;
+    bool succeed = true;
+};
+
+// A notification area that a test clicks by calling click().
+class FakeTray final : public Tray
+{
+public:
+    bool isAvailable() const override { return available; }
+    void install(const QIcon &, const QString &, QMenu *) override { installed = true; }
+    void remove() override { installed = false; }
+    void click() { Q_EMIT restoreRequested(); }
+    bool available = true;
+    bool installed = false;
+};
+
+// A web view that loads nothing: it records what it was asked to do and keeps a
+// history the way a browser does, so that windows can be tested without Chromium.
+class FakeWebView final : public WebView
+{
+public:
+    using WebView::WebView;
+
+    void navigate(const QString &url) override
+    {
+        navigations.append(url);
+        m_history.resize(m_index + 1);
+        m_history.append(url);
+        ++m_index;
+    }
+    bool goBack() override { return m_index > 0 ? (--m_index, true) : false; }
+    bool goForward() override { return m_index + 1 < m_history.size() ? (++m_index, true) : false; }
+    void stop() override { ++stops; }
+    void refresh() override { ++refreshes; }
+    QString locationUrl() const override { return m_history.value(m_index); }
+    void reportProgress(int progress, int progressMax) { Q_EMIT progressChange(progress, progressMax); }
+
+    QStringList navigations;
+    int stops = 0, refreshes = 0;
+
+private:
+    QStringList m_history;
+    qsizetype m_index = -1;
+};
+
+class FakeWebViewFactory final : public WebViewFactory
+{
+public:
+    WebView *create(QWidget *parent) override { return views.append(new FakeWebView(parent)), views.last(); }
+    QList<FakeWebView *> views;
+};

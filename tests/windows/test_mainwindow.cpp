@@ -1,0 +1,466 @@
+#include "core/modtreefilter.h"
+#include "support/mainwindowtest.h"
+#include "support/wait.h"
+#include "ui/finddialog.h"
+#include "ui/fullscreenwindow.h"
+#include "ui/navigationbar.h"
+#include "ui/remotecontrol.h"
+#include "update/zipbuilder.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kSettingsError = u"Error while loading settings. Click the 'Update list' button to solve the problem."_s;
+const QString kMasterError = u"Error while loading Master List. Click the 'Update list' button to solve the problem."_s;
+
+// The tree as the view shows it: "Folder[link, link]", a "+" after an open folder's name.
+QString shown(const QTreeView *tree)
+{
+    const QAbstractItemModel *m = tree->model();
+    QStringList folders;
+    for (int f = 0; f < m->rowCount(); ++f) {
+        const QModelIndex folder = m->index(f, 0);
+        QStringList links;
+        for (int l = 0; l < m->rowCount(folder); ++l)
+            links.append(m->index(l, 0, folder).data().toString());
+        folders.append(folder.data().toString() + (tree->isExpanded(folder) ? "+["_L1 : "["_L1) + links.join(", "_L1) + u']');
+    }
+    return folders.join(u' ');
+}
+
+} // namespace
+
+// Whatever it finds, start-up builds the tree once, opens the start page once,
+// says once what it could not read, and only reads the settings.
+TEST_F(MainWindowTest, StartUpReadsTheFilesOnceAndAppliesTheOptions)
+{
+    const QByteArray bad = crlfLines({"[VALIDHEADER]", "X"});
+    QByteArray surplus;
+    for (int i = 0; i < 55; ++i)
+        surplus += "F" + QByteArray::number(i) + "\r\nhttp://f\r\n";
+    const struct
+    {
+        const char *name;
+        std::function<void()> prepare;
+        QStringList said; // the start of each message's text
+        const char *firstFolder, *windows;
+    } rows[] = {
+        {"all there", [] {}, {}, "Weapons", ""},
+        {"catalogue missing: the built-in list", [&] { QFile::remove(dir.file("mods.dat")); }, {kSettingsError}, "Weapons", ""},
+        {"list without its header", [&] { dir.write("q2modlist.dat", bad); }, {kMasterError}, "Master", ""},
+        {"list missing: the master list, silently", [&] { QFile::remove(dir.file("q2modlist.dat")); }, {}, "Master", ""},
+        {"both, in the order read", [&] { dir.write("mods.dat", ""), dir.write("q2modlist.dat", bad); },
+         {kSettingsError, kMasterError}, "Master", ""},
+        {"master list bad too: the tree empty", [&] { dir.write("q2modlist.dat", bad), dir.write("defmodlist.dat", bad); },
+         {kMasterError}, "", ""},
+        {"more favourites than the table holds", [&] { dir.write("favs.dat", surplus); }, {u"The favourites file"_s}, "Weapons", ""},
+        {"maximised", [&] { setOption(Options::kMaximized, "1"); }, {}, "Weapons", "maximized"},
+        {"only the remote control, after maximised",
+         [&] { setOption(Options::kMaximized, "1"), setOption(Options::kRcOnly, "1"), setOption(Options::kShowFav, "1"); },
+         {}, "Weapons", "maximized minimized remote"},
+        {"switches on at 1 only", [&] { setOption(Options::kMaximized, "2"), setOption(Options::kRcOnly, "yes"); }, {}, "Weapons", ""},
+        {"fullscreen, at the start page", [&] { setOption(Options::kFullScreen, "1"); }, {}, "Weapons", "fullscreen"},
+    };
+    for (const auto &row : rows) {
+        SetUp();
+        QFile::remove(dir.file("favs.dat"));
+        settings = MemorySettingsStore();
+        messages.shown.clear();
+        views.views.clear();
+        row.prepare();
+        const int stored = settings.size();
+        MainWindow &w = start();
+        QStringList said, windows;
+        for (const FakeMessages::Shown &message : messages.shown)
+            said.append(message.text.left(row.said.value(said.size()).size()));
+        EXPECT_EQ(said, row.said) << row.name;
+        EXPECT_EQ(w.treeModel().generation(), 1u) << row.name;
+        EXPECT_EQ(w.treeModel().tree().text(0), QString::fromLatin1(row.firstFolder)) << row.name;
+        EXPECT_EQ(w.currentList().archiveUrl, kServer + "/kestrelmoor/modlist/q2modlist.zip"_L1) << row.name;
+        for (FakeWebView *view : views.views)
+            EXPECT_EQ(view->navigations, QStringList{kHome}) << row.name;
+        for (const auto &[on, name] : {std::pair{w.isMaximized(), "maximized"}, {w.isMinimized(), "minimized"},
+                                       {w.remoteControl() && w.remoteControl()->isVisible(), "remote"},
+                                       {w.fullScreenWindow() != nullptr, "fullscreen"}}) {
+            if (on)
+                windows.append(QString::fromLatin1(name));
+        }
+        EXPECT_EQ(windows.join(u' '), QString::fromLatin1(row.windows)) << row.name;
+        EXPECT_EQ(settings.size(), stored) << row.name;
+        window.reset();
+    }
+}
+
+TEST_F(MainWindowTest, ChoosingAListSwitchesCaptionStartPageTreeAndDate)
+{
+    settings.setValue(u"Q3MODLIST"_s, Options::kSection, u"UPDATE"_s, u"04-05-2006"_s);
+    MainWindow &w = start();
+    auto *updated = control<QLabel>("updatedLabel");
+    EXPECT_EQ(updated->text(), "updated: "_L1 + dateStamp(QDate::currentDate())) << "never updated";
+    auto *chooser = control<QComboBox>("listChooser");
+    chooser->setCurrentIndex(1);
+    Q_EMIT chooser->activated(1);
+    EXPECT_EQ(w.windowTitle(), u"Kestrelmoor - Mod List - Quake3"_s);
+    EXPECT_EQ(web().navigations.last(), kServer + "/kestrelmoor/modlist/q3start.htm"_L1);
+    EXPECT_EQ(shown(tree()), u"Arenas[Arena of Q3] Other[Defrag]"_s);
+    EXPECT_EQ(updated->text(), u"updated: 04-05-2006"_s);
+}
+
+TEST(NavigationBar, CompletesATypedAddressAsBrowsersDo)
+{
+    const std::pair<const char *, const char *> rows[] = {
+        {"www.example.com", "http://www.example.com"},
+        {"example.com/mods/a.htm", "http://example.com/mods/a.htm"},
+        {"localhost:8080", "http://localhost:8080"},
+        {"192.168.1.5:8080/list", "http://192.168.1.5:8080/list"},
+        {"https://Example.COM/a b", "https://Example.COM/a b"}, // with a scheme: exactly as typed
+        {"about:blank", "about:blank"},
+        {"", ""},
+    };
+    for (const auto &[typed, opened] : rows)
+        EXPECT_EQ(NavigationBar::addressFromUserInput(QString::fromLatin1(typed)), QString::fromLatin1(opened));
+}
+
+TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
+{
+    MainWindow &w = start();
+    auto *address = control<QLineEdit>("addressField");
+    address->setText(u"www.example.com"_s);
+    QTest::keyClick(address, Qt::Key_Return);
+    EXPECT_EQ(web().navigations.last(), u"http://www.example.com"_s);
+    w.openAddress(u"http://a/2"_s);
+    auto click = [&](const char *name) { control<QAbstractButton>(name)->click(); };
+    click("backButton");
+    EXPECT_EQ(web().locationUrl(), u"http://www.example.com"_s);
+    click("forwardButton");
+    click("forwardButton"); // nothing ahead
+    EXPECT_EQ(web().locationUrl(), u"http://a/2"_s);
+    QTest::keyClick(&w, Qt::Key_Left, Qt::AltModifier);
+    QTest::keyClick(&w, Qt::Key_Right, Qt::AltModifier);
+    QTest::keyClick(&w, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(web().locationUrl(), u"http://www.example.com"_s);
+    click("homeButton");
+    EXPECT_EQ(web().navigations.last(), kHome);
+    click("refreshButton");
+    QTest::keyClick(&w, Qt::Key_F5);
+    EXPECT_EQ(web().refreshes, 2);
+    click("stopButton");
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_EQ(web().stops, 2);
+    QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(address->hasFocus() && address->selectedText() == address->text());
+    QTest::keyClick(&w, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_TRUE(w.remoteControl() && w.remoteControl()->isVisible());
+
+    // The bar shows while a load is in progress, the status bar says so, and the field follows the page.
+    auto *progress = control<QProgressBar>("loadProgress");
+    web().navigate(u"http://a/page"_s);
+    for (const auto &[value, maximum, loading] : {std::tuple{0, 100, true}, {40, 100, true}, {1, 1, true}, {-1, 100, false},
+                                                  {101, 100, false}, {5, 0, false}, {5, -1, false}}) {
+        web().reportProgress(value, maximum);
+        EXPECT_EQ(progress->isVisible(), loading) << value << '/' << maximum;
+        EXPECT_TRUE(!loading || (progress->value() == value && progress->maximum() == maximum));
+        EXPECT_EQ(control<QLabel>("statusLabel")->text(), loading ? u"Downloading..."_s : w.statusText());
+        EXPECT_EQ(address->text(), u"http://a/page"_s);
+    }
+}
+
+TEST_F(MainWindowTest, MinimisingHidesToTheTrayWhereThereIsOne)
+{
+    for (const bool available : {false, true}) {
+        tray.available = available;
+        MainWindow &w = start();
+        w.showMaximized();
+        w.showMinimized();
+        QTest::qWait(50);
+        EXPECT_EQ(w.isVisible(), !available) << available;
+        tray.click();
+        EXPECT_TRUE(w.isVisible() && !w.isMinimized() && !w.isMaximized()) << "back in the normal state";
+    }
+    window->showMinimized();
+    WAIT_TRUE(!window->isVisible(), 5000);
+    auto trigger = [this](const char *name) { window->trayMenu()->findChild<QAction *>(QString::fromLatin1(name))->trigger(); };
+    trigger("showMainWindowAction");
+    EXPECT_TRUE(window->isVisible());
+    trigger("showRemoteControlAction");
+    EXPECT_TRUE(window->remoteControl() && window->remoteControl()->isVisible());
+    trigger("quitAction");
+    EXPECT_FALSE(tray.installed || window->isVisible());
+}
+
+// A click or Enter on a link opens its page and makes it the node that "Add to
+// favourites" takes; a folder opens nothing, and a rebuilt tree has no such node.
+TEST_F(MainWindowTest, LinksOpenAndAreAddedToFavouritesUpToAFullTableSavedOnClose)
+{
+    QByteArray fifty;
+    for (int i = 0; i < 50; ++i)
+        fifty += "F" + QByteArray::number(i) + "\r\nhttp://f\r\n";
+    dir.write(u"favs.dat"_s, fifty);
+    MainWindow &w = start();
+    clickRow(tree()->model()->index(0, 0));
+    control<QAbstractButton>("addFavouriteButton")->click();
+    EXPECT_EQ(web().navigations.size(), 1);
+    EXPECT_EQ(favourites.count(), 50) << "a folder is no favourite";
+    clickRow(linkRow(u"Big Arena"_s));
+    EXPECT_EQ(web().navigations.last(), u"http://m/1"_s);
+    control<QAbstractButton>("addFavouriteButton")->click();
+    tree()->setCurrentIndex(linkRow(u"Arena One"_s));
+    QTest::keyClick(tree(), Qt::Key_Return);
+    EXPECT_EQ(web().navigations.last(), u"http://w/1"_s);
+    EXPECT_TRUE(messages.shown.isEmpty());
+    QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].text.contains(u"full"_s));
+    w.rebuildTree(dir.file(u"q2modlist.dat"_s));
+    QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(messages.shown.size(), 1) << "a rebuilt tree forgets the node";
+    w.close();
+    EXPECT_EQ(dir.read(u"favs.dat"_s), fifty + "Big Arena\r\nhttp://m/1\r\n");
+}
+
+TEST_F(MainWindowTest, FavouritesThatCannotBeSavedAskRetryDiscardOrCancel)
+{
+    QDir(dir.path()).mkdir(u"favs.dat"_s);
+    MainWindow &w = start();
+    messages.shown.clear();
+    messages.answers = {QMessageBox::Retry, QMessageBox::Cancel};
+    w.close();
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel);
+    EXPECT_TRUE(w.isVisible() && tray.installed) << "Cancel keeps the program open";
+    messages.answers = {QMessageBox::Discard};
+    w.close();
+    EXPECT_FALSE(w.isVisible() || tray.installed);
+}
+
+// A favourite picked in the remote control opens in the window that browses:
+// the fullscreen window while it is open, else the main window, brought back
+// from the tray. (The default browser: RemoteControlTest.)
+TEST_F(MainWindowTest, RemoteControlOpensInTheBrowsingWindow)
+{
+    for (const bool fullScreen : {false, true}) {
+        views.views.clear();
+        MainWindow &w = start();
+        favourites.add(u"Arena"_s, u"http://a/1"_s);
+        if (fullScreen) {
+            control<QAbstractButton>("fullScreenButton")->click();
+            w.fullScreenWindow()->showMinimized();
+        }
+        w.showMinimized();
+        control<QAbstractButton>("remoteControlButton")->click();
+        auto *list = w.remoteControl()->findChild<QListWidget *>(u"favouritesList"_s);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        EXPECT_EQ(views.views.last()->navigations.last(), u"http://a/1"_s) << fullScreen;
+        EXPECT_EQ(web().navigations.size(), fullScreen ? 1 : 2) << fullScreen;
+        EXPECT_EQ(w.isMinimized(), fullScreen) << fullScreen;
+        EXPECT_TRUE(!fullScreen || w.fullScreenWindow()->windowState() == Qt::WindowMaximized);
+    }
+}
+
+TEST_F(MainWindowTest, FullScreenWindowBrowsesWhileOpenAndHandsItsPageBack)
+{
+    MainWindow &w = start();
+    w.openAddress(u"http://a/1"_s);
+    QTest::keyClick(&w, Qt::Key_F11);
+    FullScreenWindow *full = w.fullScreenWindow();
+    ASSERT_NE(full, nullptr);
+    FakeWebView &fullView = *views.views.last();
+    EXPECT_EQ(fullView.navigations, QStringList{u"http://a/1"_s}) << "opens at this window's address";
+    auto *address = full->findChild<QLineEdit *>(u"addressField"_s);
+    address->setText(u"http://next/"_s);
+    QTest::keyClick(address, Qt::Key_Return);
+    full->findChild<QAbstractButton *>(u"backButton"_s)->click();
+    EXPECT_EQ(fullView.locationUrl(), u"http://a/1"_s);
+    full->findChild<QAbstractButton *>(u"homeButton"_s)->click();
+    EXPECT_EQ(fullView.navigations.last(), kHome);
+    EXPECT_EQ(web().navigations.last(), u"http://a/1"_s) << "the main view is left alone";
+
+    full->findChild<QAbstractButton *>(u"returnButton"_s)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w.fullScreenWindow(), nullptr);
+    EXPECT_EQ(web().navigations.last(), kHome) << "the main window browses on at the fullscreen page";
+
+    // Closed another way, it hands nothing back; with the fullscreen start on, it opens at home.
+    setOption(Options::kFullScreen, "1");
+    w.openAddress(u"http://a/2"_s);
+    control<QAbstractButton>("fullScreenButton")->click();
+    EXPECT_EQ(views.views.last()->navigations, QStringList{kHome});
+    w.fullScreenWindow()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w.fullScreenWindow(), nullptr);
+    EXPECT_EQ(web().navigations.last(), u"http://a/2"_s);
+}
+
+TEST_F(MainWindowTest, UpdateListUpdatesTheCurrentListAndAsksAgainAfterAFailedFetch)
+{
+    settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-02-2003"_s);
+    MainWindow &w = start();
+    w.selectList(1);
+    const QString archive = kServer + "/kestrelmoor/modlist/q3modlist.zip"_L1;
+    ZipEntry list;
+    list.name = "q3modlist.dat", list.data = crlfLines({"[ValidHeader]", "Fresh", "---", "Fresh?New mod?http://n/1"});
+    fetcher.answer(archive, {FakeFetcher::Answer::failed(), FakeFetcher::Answer::good(buildZip({list}))});
+    fetcher.answer(kServer + "/kestrelmoor/modlist/mods.dat"_L1, {FakeFetcher::Answer::good(twoListCatalogue(kServer))});
+    auto *button = control<QToolButton>("updateButton");
+    QStringList asked;
+    messages.whileShown = [&](const FakeMessages::Shown &s) { asked.append(s.title + (button->isEnabled() ? " (on)"_L1 : " (off)"_L1)); };
+    messages.answers = {QMessageBox::Ok}; // retry once
+
+    button->click();
+    EXPECT_EQ(fetcher.order.value(0), archive);
+    EXPECT_EQ(asked, (QStringList{u"Connection Error (off)"_s, u"Mod List (on)"_s})) << "the button is off while it runs";
+    EXPECT_EQ(messages.shown.value(0).buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(control<QLabel>("updatedLabel")->text(), "updated: "_L1 + dateStamp(QDate::currentDate()));
+    EXPECT_EQ(shown(tree()), u"Fresh[New mod]"_s);
+
+    // Cancel at the question leaves the list as it was.
+    fetcher.answer(archive, {FakeFetcher::Answer::failed()});
+    asked.clear();
+    QTest::keyClick(&w, Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(asked, QStringList{u"Connection Error (off)"_s});
+    EXPECT_EQ(shown(tree()), u"Fresh[New mod]"_s);
+    EXPECT_TRUE(button->isEnabled());
+}
+
+TEST_F(MainWindowTest, TreeSelectionTakesTheNewColoursWhenTheDesktopSwitchesScheme)
+{
+    MainWindow &w = start();
+    QPalette dark = QApplication::palette();
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::Highlight, QColor(0x12, 0x60, 0x8a));
+    w.setPalette(dark);
+    EXPECT_EQ(tree()->palette().color(QPalette::Inactive, QPalette::Highlight), dark.color(QPalette::Active, QPalette::Highlight))
+        << "the selection stays visible while the find dialog has the focus";
+}
+
+TEST_F(MainWindowTest, FilterShowsMatchesOpenedAndKeepsTheCurrentNode)
+{
+    start();
+    auto *field = control<QLineEdit>("filterField");
+    tree()->expand(tree()->model()->index(1, 0)); // the user had opened Maps
+    for (const auto &[typed, expected] : {std::pair{"a", "Weapons+[Arena One, Railgun Caf\u00E9] Maps+[Big Arena, Q2DM1 remake]"},
+                                          {"R", "Weapons+[Arena One] Maps+[Big Arena]"}, {"x", ""}}) {
+        QTest::keyClicks(field, QString::fromLatin1(typed));
+        EXPECT_EQ(shown(tree()), QString::fromUtf8(expected)) << field->text().toStdString();
+    }
+    field->setText(u"CAF\u00C9"_s);
+    EXPECT_EQ(shown(tree()), u"Weapons+[Railgun Caf\u00E9]"_s);
+    field->clear();
+    EXPECT_EQ(shown(tree()), u"Weapons[Arena One, Railgun Caf\u00E9] Maps+[Big Arena, Q2DM1 remake] Empty[]"_s)
+        << "the folders open before the filter are open again";
+
+    clickRow(linkRow(u"Big Arena"_s));
+    field->setText(u"big"_s);
+    EXPECT_EQ(tree()->currentIndex().data().toString(), u"Big Arena"_s);
+    field->setText(u"railgun"_s);
+    EXPECT_FALSE(tree()->currentIndex().isValid()) << "hidden now";
+    field->setText(u"big a"_s);
+    tree()->collapseAll();
+    field->clear();
+    EXPECT_EQ(tree()->currentIndex().data().toString(), u"Big Arena"_s);
+    EXPECT_TRUE(tree()->isExpanded(tree()->currentIndex().parent())) << "cleared, the node is kept in sight";
+}
+
+TEST_F(MainWindowTest, FilterFieldKeys)
+{
+    MainWindow &w = start();
+    auto *field = control<QLineEdit>("filterField");
+    field->setText(u"arena"_s);
+    QTest::keyClick(&w, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(field->hasFocus() && field->selectedText() == u"arena"_s) << "typing replaces the old text";
+
+    // Down or Enter goes into the tree at the first match; Enter there opens it.
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Return}) {
+        field->setFocus();
+        tree()->setCurrentIndex({});
+        QTest::keyClick(field, key);
+        EXPECT_TRUE(tree()->hasFocus()) << key;
+        EXPECT_EQ(tree()->currentIndex().data().toString(), u"Arena One"_s) << key;
+    }
+    QTest::keyClick(tree(), Qt::Key_Return);
+    EXPECT_EQ(web().navigations.last(), u"http://w/1"_s);
+
+    // Esc clears a filled field and leaves the page loading; in an empty field it stops the page.
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(w.treeFilter().shownLinkCount(), 4);
+    EXPECT_EQ(web().stops, 0);
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(web().stops, 1);
+}
+
+TEST_F(MainWindowTest, FilterStaysThroughListSwitchAndRebuild)
+{
+    MainWindow &w = start();
+    control<QLineEdit>("filterField")->setText(u"arena"_s);
+    w.selectList(1);
+    EXPECT_EQ(shown(tree()), u"Arenas+[Arena of Q3]"_s);
+    w.selectList(0);
+    dir.write(u"q2modlist.dat"_s, crlfLines({"[ValidHeader]", "New", "---", "New?Arena Two?http://n/1", "New?Other?http://n/2"}));
+    w.rebuildTree(dir.file(u"q2modlist.dat"_s));
+    EXPECT_EQ(shown(tree()), u"New+[Arena Two]"_s);
+    clickRow(linkRow(u"Arena Two"_s));
+    EXPECT_EQ(web().navigations.last(), u"http://n/1"_s);
+    control<QAbstractButton>("addFavouriteButton")->click();
+    EXPECT_EQ(favourites.names(), QStringList{u"Arena Two"_s});
+    control<QLineEdit>("filterField")->clear();
+    EXPECT_EQ(shown(tree()), u"New+[Arena Two, Other]"_s)
+        << "the folders open before the filter belonged to the old tree; the current node's is opened";
+}
+
+// Find selects in the tree without opening the page or changing the node that
+// "Add to favourites" takes, and clears a filter that hides what it found.
+TEST_F(MainWindowTest, FindSelectsInTheWholeTreeWithoutOpening)
+{
+    MainWindow &w = start();
+    clickRow(linkRow(u"Arena One"_s));
+    auto *field = control<QLineEdit>("filterField");
+    field->setText(u"arena"_s);
+    QTest::keyClick(tree(), Qt::Key_F, Qt::ControlModifier);
+    auto *find = control<FindDialog>("findDialog");
+    ASSERT_NE(find, nullptr);
+    auto *search = find->findChild<QLineEdit *>(u"searchField"_s);
+    auto next = [&](const QString &text) {
+        search->setText(text);
+        find->findChild<QPushButton *>(u"findNextButton"_s)->click();
+        return tree()->selectionModel()->selectedIndexes().value(0).data().toString();
+    };
+    EXPECT_EQ(next(u"big"_s), u"Big Arena"_s);
+    EXPECT_EQ(field->text(), u"arena"_s) << "a match the filter shows keeps the filter";
+    EXPECT_EQ(next(u"q2dm"_s), u"Q2DM1 remake"_s);
+    EXPECT_EQ(field->text(), QString()) << "a match the filter hides clears it";
+    EXPECT_TRUE(tree()->isExpanded(tree()->currentIndex().parent()));
+    field->setText(u"rail"_s);
+    next(u"no such mod"_s);
+    EXPECT_EQ(field->text(), u"rail"_s) << "nothing found leaves the filter";
+    EXPECT_EQ(web().navigations.size(), 2);
+    EXPECT_EQ(w.lastNode(), 3);
+    QByteArray hay = "[ValidHeader]\r\nA\r\nB\r\n---\r\n";
+    for (int i = 0; i < 300; ++i)
+        hay += "A?Filler " + QByteArray::number(i) + "?u\r\n";
+    dir.write(u"q2modlist.dat"_s, hay + "B?Needle?u\r\n");
+    field->clear();
+    w.rebuildTree(dir.file(u"q2modlist.dat"_s));
+    tree()->expandAll();
+    EXPECT_EQ(next(u"needle"_s), u"Needle"_s);
+    EXPECT_TRUE(tree()->viewport()->rect().intersects(tree()->visualRect(tree()->currentIndex()))) << "in sight";
+
+    // Escape closes the dialog and, unlike in the main window, stops nothing.
+    QApplication::setActiveWindow(find);
+    QTest::keyClick(search, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(control<FindDialog>("findDialog"), nullptr);
+    EXPECT_EQ(web().stops, 0);
+}
