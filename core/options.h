@@ -15,6 +15,8 @@ inline const QString kMaximized = QStringLiteral("Maximized");
 inline const QString kRcOnly = QStringLiteral("RCOnly");
 inline const QString kDefBrw = QStringLiteral("DefBrw");
 inline const QString kUpdate = QStringLiteral("update");
+// The list server the user chose in the options; empty or absent: the built-in list.
+inline const QString kListServer = QStringLiteral("ListServer");
 
 // A start-up switch is on when its text reads as the number 1 ("1", " 1", "1.0").
 bool isOn(const SettingsStore &store, const QString &key);

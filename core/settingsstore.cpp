@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -23,17 +24,39 @@ QString entryPath(const QString &application, const QString &section, const QStr
            QStringLiteral("/n") + segment(key);
 }
 
-QString defaultStorePath()
+QString configFolder()
 {
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/kestrelmoor/modlist.ini");
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base.isEmpty() ? QDir::homePath() + QStringLiteral("/.config") : base;
 }
 
 } // namespace
 
-QSettingsStore::QSettingsStore() : m_path(defaultStorePath()) {}
+QString userSettingsPath()
+{
+    return configFolder() + QStringLiteral("/kestrelmoor-modlist/modlist.ini");
+}
+
+QString earlierUserSettingsPath()
+{
+    return configFolder() + QStringLiteral("/kestrelmoor/modlist.ini");
+}
+
+bool adoptEarlierSettings(const QString &earlier, const QString &current)
+{
+    if (QFileInfo::exists(current) || QFileInfo(current).isSymLink() || !QFileInfo(earlier).isFile())
+        return true;
+    QFile source(earlier);
+    if (!source.open(QIODevice::ReadOnly) || !QDir().mkpath(QFileInfo(current).absolutePath()))
+        return false;
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        return false;
+    QSaveFile copy(current);
+    return copy.open(QIODevice::WriteOnly) && copy.write(bytes) == bytes.size() && copy.commit();
+}
+
+QSettingsStore::QSettingsStore() : m_path(userSettingsPath()) {}
 
 QSettingsStore::QSettingsStore(QString iniFilePath) : m_path(std::move(iniFilePath)) {}
 

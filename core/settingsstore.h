@@ -20,14 +20,13 @@ public:
                              const QString &value) = 0;
 };
 
-// The real store: one INI file per user (by default in the user's configuration
-// folder, "kestrelmoor/modlist.ini"). Names are folded to lower case and escaped,
-// so "RConly" and "RCOnly" are one entry and no name can reach into another's
-// group.
+// The real store: one INI file per user (by default userSettingsPath()). Names
+// are folded to lower case and escaped, so "RConly" and "RCOnly" are one entry
+// and no name can reach into another's group.
 class QSettingsStore final : public SettingsStore
 {
 public:
-    QSettingsStore();                              // the user's own store
+    QSettingsStore();                              // the user's own store, at userSettingsPath()
     explicit QSettingsStore(QString iniFilePath);  // a store at a given path
 
     QString value(const QString &application, const QString &section, const QString &key,
@@ -56,3 +55,15 @@ private:
     QHash<QString, QString> m_values;
     bool m_writable = true;
 };
+
+// The user's settings file, "kestrelmoor-modlist/modlist.ini" in the user's
+// configuration folder: the same folder name as the user's data folder.
+QString userSettingsPath();
+// Where earlier versions kept it: "kestrelmoor/modlist.ini".
+QString earlierUserSettingsPath();
+
+// Carries the settings of an earlier version over, once: copies `earlier` to
+// `current` when `current` does not exist yet. The copy appears whole or not at
+// all, and `earlier` is left as it was. Returns false only when a copy was
+// needed and could not be made.
+bool adoptEarlierSettings(const QString &earlier, const QString &current);
