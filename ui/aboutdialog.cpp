@@ -1,5 +1,6 @@
 #include "aboutdialog.h"
 
+#include "core/listserver.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 
@@ -159,6 +160,11 @@ QString AboutDialog::linkTarget() const
 
 void AboutDialog::openSite()
 {
+    if (ListServer::isBuiltIn(linkTarget())) {
+        Q_EMIT openInProgramRequested(linkTarget());
+        accept();
+        return;
+    }
     if (m_shell.openUrl(linkTarget()))
         return;
     // Nothing else tells the user when no browser could be started.

@@ -649,8 +649,10 @@ void MainWindow::showOptionsDialog()
 
 void MainWindow::showAboutDialog()
 {
-    if (!m_aboutDialog)
+    if (!m_aboutDialog) {
         m_aboutDialog = new AboutDialog(*m_ctx.shell, *m_ctx.messages, m_ctx.siteAddress, this);
+        connect(m_aboutDialog, &AboutDialog::openInProgramRequested, this, &MainWindow::openFavourite);
+    }
     bringForward(m_aboutDialog);
 }
 

@@ -120,7 +120,8 @@ private:
     void showOptionsDialog();
     void showAboutDialog();
     void takeBackPage(const QString &url);
-    // A favourite picked in the remote control opens in the window that browses.
+    // A favourite picked in the remote control, or the built-in list's site from
+    // the about box, opens in the window that browses.
     void openFavourite(const QString &url);
     void showLoadingStatus(bool loading);
 

@@ -1,5 +1,6 @@
 #include "optionsdialog.h"
 
+#include "core/listserver.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
 #include "platform/messages.h"
@@ -10,6 +11,8 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 
@@ -49,6 +52,17 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
     m_maximizedAtStartupBox = makeCheck("maximizedAtStartupBox", tr("Maximze window at startup"));
     m_defaultBrowserBox = makeCheck("defaultBrowserBox", tr("Use default browser when using the remote control"));
 
+    m_listServerField = new QLineEdit(this);
+    m_listServerField->setObjectName(QStringLiteral("listServerField"));
+    m_listServerField->setPlaceholderText(tr("Built-in list"));
+    auto *listServerLabel = new QLabel(tr("&List server:"), this);
+    listServerLabel->setBuddy(m_listServerField);
+    auto *listServerHint = new QLabel(tr("An http or https address; empty for the list built into the program. "
+                                         "Used from the next start."),
+                                      this);
+    listServerHint->setWordWrap(true);
+    m_listServerField->setToolTip(listServerHint->text());
+
     auto *cancel = new QPushButton(tr("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     auto *ok = new QPushButton(tr("&Ok"), this);
@@ -79,10 +93,18 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
     buttons->addWidget(cancel);
     buttons->addWidget(ok);
 
+    auto *listServerRow = new QHBoxLayout;
+    listServerRow->setSpacing(px(120));
+    listServerRow->addWidget(listServerLabel);
+    listServerRow->addWidget(m_listServerField, 1);
+    listServerHint->setMaximumWidth(px(4320));
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(px(75), px(60), px(60), px(90));
     layout->setSpacing(px(75));
     layout->addWidget(group);
+    layout->addLayout(listServerRow);
+    layout->addWidget(listServerHint);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -92,6 +114,7 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
     setTabOrder(cancel, ok);
     setTabOrder(ok, m_remoteOnlyAtStartupBox);
     setTabOrder(m_remoteOnlyAtStartupBox, m_defaultBrowserBox);
+    setTabOrder(m_defaultBrowserBox, m_listServerField);
     m_showRemoteAtStartupBox->setFocus();
 
     connect(m_showRemoteAtStartupBox, &QCheckBox::toggled, this, &OptionsDialog::enableRemoteOnlyBox);
@@ -111,6 +134,8 @@ void OptionsDialog::load()
     m_maximizedAtStartupBox->setChecked(Options::isOn(m_settings, Options::kMaximized));
     m_remoteOnlyAtStartupBox->setChecked(Options::isOn(m_settings, kRcOnlyAsRead));
     m_defaultBrowserBox->setChecked(Options::isNonZero(m_settings, Options::kDefBrw));
+    m_listServerField->setText(
+        m_settings.value(Options::kApplication, Options::kSection, Options::kListServer, QString()));
 }
 
 void OptionsDialog::enableRemoteOnlyBox()
@@ -121,6 +146,16 @@ void OptionsDialog::enableRemoteOnlyBox()
 
 void OptionsDialog::save()
 {
+    const QString listServer = ListServer::normalised(m_listServerField->text());
+    if (!listServer.isEmpty() && !ListServer::isWebServer(listServer)) {
+        m_messages.show(this, QMessageBox::Warning, tr("Options"),
+                        tr("The list server must be an http or https address with a host name, such as "
+                           "http://mirror.example:8080. Leave the field empty for the list built into the program."),
+                        QMessageBox::Ok);
+        m_listServerField->setFocus();
+        m_listServerField->selectAll();
+        return;
+    }
     const std::pair<const QString &, const QCheckBox *> values[] = {
         {Options::kShowFav, m_showRemoteAtStartupBox},  {Options::kFullScreen, m_fullScreenAtStartupBox}, {Options::kMaximized, m_maximizedAtStartupBox},
         {Options::kRcOnly, m_remoteOnlyAtStartupBox},   {Options::kDefBrw, m_defaultBrowserBox},
@@ -128,6 +163,7 @@ void OptionsDialog::save()
     bool allSaved = true;
     for (const auto &[key, box] : values)
         allSaved = m_settings.setValue(Options::kApplication, Options::kSection, key, stateText(box)) && allSaved;
+    allSaved = m_settings.setValue(Options::kApplication, Options::kSection, Options::kListServer, listServer) && allSaved;
     if (!allSaved) {
         m_messages.show(this, QMessageBox::Warning, tr("Options"),
                         tr("The options could not be saved, so they will not be used. "

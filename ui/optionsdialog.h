@@ -3,12 +3,14 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLineEdit;
 class Messages;
 class SettingsStore;
 
 // The options dialog: the five start-up and browsing options as check boxes,
-// read from the settings store when it opens and written back by "&Ok" only.
-// Application-modal; deletes itself when closed.
+// and the list server (empty: the list built into the program, used from the
+// next start), read from the settings store when it opens and written back by
+// "&Ok" only. Application-modal; deletes itself when closed.
 class OptionsDialog final : public QDialog
 {
     Q_OBJECT
@@ -16,9 +18,11 @@ class OptionsDialog final : public QDialog
 public:
     OptionsDialog(SettingsStore &settings, Messages &messages, QWidget *parent = nullptr);
 
-    // Saves all five options, changed or not, and closes. When the store refuses
-    // a value the user is told, and the dialog stays open with its boxes as they
-    // are, so that Ok can be tried again or the dialog cancelled.
+    // Saves all options, changed or not, and closes. A list server that is not an
+    // http or https address with a host is refused before anything is saved.
+    // When the store refuses a value the user is told, and the dialog stays open
+    // with its fields as they are, so that Ok can be tried again or the dialog
+    // cancelled.
     void save();
 
 private:
@@ -32,4 +36,5 @@ private:
     QCheckBox *m_maximizedAtStartupBox = nullptr;
     QCheckBox *m_remoteOnlyAtStartupBox = nullptr;
     QCheckBox *m_defaultBrowserBox = nullptr;
+    QLineEdit *m_listServerField = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "remotecontrol.h"
 
 #include "core/favourites.h"
+#include "core/listserver.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
 #include "platform/messages.h"
@@ -302,7 +303,9 @@ void RemoteControl::openFavourite(int row)
         return;
     const QString url = m_favs.row(row).url;
     // Read at every pick: a change made in the options dialog counts at once.
-    if (!Options::isNonZero(m_settings, Options::kDefBrw)) {
+    // The default browser cannot open the built-in list's own addresses, so
+    // those open in the program whatever the option says.
+    if (!Options::isNonZero(m_settings, Options::kDefBrw) || ListServer::isBuiltIn(url)) {
         Q_EMIT openRequested(url);
         return;
     }

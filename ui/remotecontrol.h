@@ -30,7 +30,8 @@ public:
     void showRestored();
 
 Q_SIGNALS:
-    // A favourite was picked while the program browses (not the default browser).
+    // A favourite was picked while the program browses (not the default browser),
+    // or one of the built-in list's addresses, which only the program can open.
     void openRequested(const QString &url);
     // "Show Mod List".
     void showMainWindowRequested();
