@@ -1,14 +1,19 @@
 #include "core/favourites.h"
+#include "core/listserver.h"
+#include "core/options.h"
 #include "core/programfolder.h"
 #include "core/settingsstore.h"
 #include "platform/colorscheme.h"
 #include "platform/downloads.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "platform/sitescheme.h"
 #include "platform/tray.h"
 #include "platform/webengineview.h"
 #include "ui/mainwindow.h"
 #include "update/networkfetcher.h"
+#include "update/routingfetcher.h"
+#include "update/sitefolderfetcher.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,7 +22,6 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStandardPaths>
-#include <QUrl>
 #include <QWebEngineProfile>
 
 #include <csignal>
@@ -63,7 +67,7 @@ void closeOnEndSignals(QWidget &window)
 ProgramFolder programFolder()
 {
     const QString exeFolder = QDir::cleanPath(QCoreApplication::applicationDirPath());
-    const QString installedData = QDir::cleanPath(exeFolder + QStringLiteral("/" KML_DATA_RELATIVE));
+    const QString installedData = QDir::cleanPath(exeFolder + QStringLiteral("/" KML_DEFAULTS_RELATIVE));
     const bool installed = QFileInfo::exists(installedData + QStringLiteral("/defmodlist.dat")) &&
                            !QFileInfo::exists(exeFolder + QStringLiteral("/defmodlist.dat"));
     QString userFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -73,41 +77,54 @@ ProgramFolder programFolder()
     return chooseProgramFolder(exeFolder, !installed && isWritableFolder(exeFolder), userFolder, installedData);
 }
 
-// The list server and site addresses: built in, unless the program folder's
-// listserver.ini names others (a mirror, a test server).
-QString configuredAddress(const QString &programFolder, const QString &key, const QString &builtIn)
+// The built-in list's site: installed beside the program's data, and at the
+// same place relative to the executable in a build tree.
+QString siteFolder()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/" KML_SITE_RELATIVE));
+}
+
+// A value of the program folder's listserver.ini, which may name another list
+// server and site (a mirror, a test server).
+QString listServerFileValue(const QString &programFolder, const QString &key)
 {
     const QSettings file(programFolder + QStringLiteral("/listserver.ini"), QSettings::IniFormat);
-    const QString value = file.value(key).toString().trimmed();
-    const QUrl url(value, QUrl::StrictMode);
-    if (value.isEmpty() || !url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
-        url.host().isEmpty())
-        return builtIn;
-    return value;
+    return file.value(key).toString().trimmed();
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    registerSiteScheme();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrelmoor-modlist"));
     QApplication::setOrganizationName(QStringLiteral("kestrelmoor"));
     QApplication::setApplicationVersion(QStringLiteral(KML_VERSION));
+    // Ties the windows to the installed desktop entry (its name and icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral(KML_DESKTOP_ID));
     // The main window ends the program itself; a hidden main window must not.
     QApplication::setQuitOnLastWindowClosed(false);
     // Pages follow the desktop's light or dark scheme; the engine reads this
     // when it starts, so it goes before the first profile and web view.
     reportColorSchemeToWebPages(QApplication::palette());
 
+    // Settings now live in a folder named as the data folder is; an earlier
+    // version's settings are taken over once.
+    adoptEarlierSettings(earlierUserSettingsPath(), userSettingsPath());
     QSettingsStore settings;
     QtMessages messages;
     WebEngineViewFactory webViews;
     DesktopShell shell;
     SystemTray tray;
     Favourites favourites;
-    NetworkFetcher fetcher;
+    // "Update list" fetches from the built-in list's folder or from the web, by
+    // address; the web view reads the built-in list's pages from the same folder.
+    NetworkFetcher webFetcher;
+    SiteFolderFetcher siteFetcher(siteFolder());
+    RoutingFetcher fetcher(siteFetcher, webFetcher);
+    serveSiteScheme(QWebEngineProfile::defaultProfile(), siteFolder(), &app);
     const ProgramFolder folder = programFolder();
     if (!folder.error.isEmpty()) {
         messages.show(nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
@@ -115,10 +132,11 @@ int main(int argc, char *argv[])
                           .arg(folder.path, folder.error),
                       QMessageBox::Ok);
     }
-    QString listServer = configuredAddress(folder.path, QStringLiteral("ListServer"), QStringLiteral(KML_LIST_SERVER));
-    while (listServer.endsWith(QLatin1Char('/')))
-        listServer.chop(1);
-    const QString site = configuredAddress(folder.path, QStringLiteral("SiteAddress"), QStringLiteral(KML_SITE_ADDRESS));
+    const QString listServer = ListServer::choose(
+        settings.value(Options::kApplication, Options::kSection, Options::kListServer, QString()),
+        listServerFileValue(folder.path, QStringLiteral("ListServer")), QStringLiteral(KML_LIST_SERVER));
+    const QString siteInFile = listServerFileValue(folder.path, QStringLiteral("SiteAddress"));
+    const QString site = ListServer::isWebServer(siteInFile) ? siteInFile : QStringLiteral(KML_SITE_ADDRESS);
     MainContext context{folder.path, listServer, site,
                         &settings, &messages, &webViews, &shell, &tray, &favourites, &fetcher};
 

@@ -164,7 +164,7 @@ int main(int argc, char *argv[])
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
-    // The demo list server and a program folder with the bundled lists.
+    // The built-in list's site over HTTP, and a program folder with the bundled lists.
     const QString buildDir = QStringLiteral(KML_BENCH_BUILD_DIR);
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
@@ -173,7 +173,7 @@ int main(int argc, char *argv[])
     QProcess server;
     server.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(port),
                                              QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
-                                             buildDir + QStringLiteral("/listserver")});
+                                             buildDir + QStringLiteral("/share/kestrelmoor-modlist/listserver")});
     for (int i = 0; i < 100; ++i) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, port);

@@ -1,5 +1,5 @@
 // Rasterises the program's icon into the PNG sizes of the desktop's hicolor icon
-// theme. Usage: render_icons ICON.svg OUTPUT_FOLDER SIZE...
+// theme. Usage: render_icons ICON.svg OUTPUT_FOLDER NAME SIZE...
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,8 +12,8 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc < 4) {
-        std::fputs("usage: render_icons ICON.svg OUTPUT_FOLDER SIZE...\n", stderr);
+    if (argc < 5) {
+        std::fputs("usage: render_icons ICON.svg OUTPUT_FOLDER NAME SIZE...\n", stderr);
         return 2;
     }
     QSvgRenderer renderer(QString::fromLocal8Bit(argv[1]));
@@ -22,7 +22,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QString out = QString::fromLocal8Bit(argv[2]);
-    for (int i = 3; i < argc; ++i) {
+    const QString fileName = QString::fromLocal8Bit(argv[3]) + QStringLiteral(".png");
+    for (int i = 4; i < argc; ++i) {
         const int size = QByteArray(argv[i]).toInt();
         if (size <= 0)
             return 2;
@@ -32,7 +33,7 @@ int main(int argc, char *argv[])
         renderer.render(&painter);
         painter.end();
         const QString dir = out + QStringLiteral("/%1x%1/apps").arg(size);
-        if (!QDir().mkpath(dir) || !image.save(dir + QStringLiteral("/kestrelmoor-modlist.png"))) {
+        if (!QDir().mkpath(dir) || !image.save(dir + QLatin1Char('/') + fileName)) {
             std::fprintf(stderr, "render_icons: cannot write %s\n", qPrintable(dir));
             return 1;
         }

@@ -8,6 +8,7 @@ Generates, under data/:
   listserver/kestrelmoor/modlist/mods.dat.in        catalogue on the list server
   listserver/kestrelmoor/modlist/welcome.htm        start page
   listserver/kestrelmoor/modlist/mods/<slug>.htm    one page per mod
+  listserver/kestrelmoor/index.htm                  the publisher's page
 
 The .dat.in files use CR LF after every line and contain the placeholder
 @KML_LIST_SERVER@, which the build fills in with configure_file(@ONLY).
@@ -289,6 +290,23 @@ as soon as the download has finished.</p>
 <footer>Kestrelmoor Mod List &middot; Have fun, and see you on the servers.</footer>
 """
 
+INDEX_BODY = """\
+<h1>Kestrelmoor</h1>
+<p class="cat">Home</p>
+<div class="box">
+<p>Kestrelmoor keeps a hand-picked list of modifications for Quake 2 and the
+program to browse it with.</p>
+</div>
+<h2>The mod list</h2>
+<p><a href="modlist/welcome.htm">Open the list's start page</a>, or pick a
+mod from the tree on the left.</p>
+<h2>Help</h2>
+<p>If something does not work as it should, choose <strong>Update list</strong>
+first: it brings the list and its pages up to date. The program's manual page,
+<code>man kestrelmoor-modlist</code>, lists its options and files.</p>
+<footer>Kestrelmoor Mod List &middot; Have fun, and see you on the servers.</footer>
+"""
+
 MOD_BODY = """\
 <h1>{name}</h1>
 <p class="cat">{folder}</p>
@@ -361,6 +379,7 @@ def main():
 
     write_bytes(os.path.join(modlist, "welcome.htm"),
                 page("Kestrelmoor's Quake 2 Mod List", WELCOME_BODY))
+    write_bytes(os.path.join(data, "listserver", "kestrelmoor", "index.htm"), page("Kestrelmoor", INDEX_BODY))
 
     for slug, folder, name, description in all_mods:
         body = MOD_BODY.format(name=html.escape(name), folder=html.escape(folder),
