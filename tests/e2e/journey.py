@@ -3,11 +3,16 @@
 
 Starts the program as built, in a fresh copy of its folder and with a fresh
 HOME, under the X server this runs in (xvfb-run), with a window manager
-(openbox) and a notification area (trayer), against a demo list server started
-here on a free port. Drives it only through what a user has: keys and clicks
-on real windows, the tray icon, message boxes. Checks only what a user or the
-outside world sees: window titles and states, the pages the server was asked
-for, the files in the program folder, the settings file.
+(openbox) and a notification area (trayer), against a list server started here
+on a free port and named in listserver.ini. Drives it only through what a user
+has: keys and clicks on real windows, the tray icon, message boxes. Checks only
+what a user or the outside world sees: window titles and states, the pages the
+server was asked for, the files in the program folder, the settings file.
+
+Then starts it once more, fresh, with no server configured: the program serves
+its built-in list itself. The start page shows and "Update list" succeeds; the
+screenshots of this run are the ones the AppStream metainfo shows
+(appstream-*.png, copied to docs/screenshots/ by hand).
 
 Usage: journey.py BUILD_DIR OUTPUT_DIR
 Screenshots and the server's log are left in OUTPUT_DIR.
@@ -28,7 +33,8 @@ import zipfile
 
 BUILD = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
-DEMO_SERVER = "http://127.0.0.1:8517"  # the address the demo data is built for
+BUILT_IN = "kestrelmoor://list"  # the address the list data is built for
+SITE = os.path.join(BUILD, "share", "kestrelmoor-modlist", "listserver")  # where the build puts the site
 WAIT = 30.0
 
 
@@ -133,6 +139,20 @@ def shot(name):
     subprocess.run(["import", "-window", "root", os.path.join(OUT, "%02d-%s.png" % (step_number[0], name))])
 
 
+def window_shot(window, name):
+    """The window with its frame, as a store shows the program."""
+    subprocess.run(["import", "-frame", "-window", window, os.path.join(OUT, "appstream-%s.png" % name)], check=True)
+
+
+def colour_count(window, colour):
+    """How many pixels of the window have the colour (#RRGGBB)."""
+    path = os.path.join(OUT, "colours.png")
+    subprocess.run(["import", "-window", window, path], check=True)
+    histogram = run("convert", path, "-format", "%c", "histogram:info:-")
+    os.remove(path)
+    return sum(int(line.split(":")[0]) for line in histogram.splitlines() if colour.upper() in line.upper())
+
+
 def sha(path):
     with open(path, "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
@@ -216,7 +236,7 @@ def journey(server, program_dir, program, tray_xy):
     assert not os.path.exists(os.path.join(program_dir, "tempor.zip")), "tempor.zip left behind"
     with open(os.path.join(program_dir, "mods.dat"), "rb") as f:
         assert f.read().startswith(b"[ValidHeader]\r\n")
-    settings = open(os.path.join(os.environ["HOME"], ".config/kestrelmoor/modlist.ini")).read().lower()
+    settings = open(os.path.join(os.environ["HOME"], ".config/kestrelmoor-modlist/modlist.ini")).read().lower()
     assert "update=" + time.strftime("%m-%d-%Y") in settings, "update date not stamped: " + settings
 
     # Update list against a server without the archive, then Cancel: files unchanged.
@@ -249,6 +269,60 @@ def journey(server, program_dir, program, tray_xy):
     assert favs == expected, "favs.dat holds %r" % favs
 
 
+def built_in_list(program_dir):
+    """No server configured: the program serves its own list, without a network."""
+    main_title = "^Kestrelmoor - Mod List - Quake2$"
+    main = wait_window(main_title)
+    subprocess.run(["xdotool", "windowsize", "--sync", main, "1000", "640"], check=False)
+    # The start page's background (#f6f5f1) fills the view; an error page has none of it.
+    wait_for("the built-in start page", lambda: colour_count(main, "#F6F5F1") > 50000)
+    shot("built-in-started")
+    window_shot(main, "start-page")
+
+    key("ctrl+k", window=main)
+    subprocess.run(["xdotool", "type", "--delay", "40", "rocket arena"], check=True)
+    key("Return")
+    key("Return")
+    time.sleep(2)
+    window_shot(main, "mod-page")
+    key("ctrl+k", window=main)
+    key("Escape")
+    key("Tab")
+
+    assert not os.path.exists(os.path.join(program_dir, "q2modlist.dat"))
+    key("ctrl+u", window=main)
+    done = wait_window("^Mod List$")
+    shot("built-in-updated")
+    key("Return", window=done)
+    wait_for("the success box to close", lambda: not windows("^Mod List$", True))
+    assert os.path.exists(os.path.join(program_dir, "q2modlist.dat")), "no q2modlist.dat after the built-in update"
+    assert os.path.exists(os.path.join(program_dir, "mods", "yamagiquake2.htm")), "the built-in archive was not unpacked"
+    assert not os.path.exists(os.path.join(program_dir, "tempor.zip")), "tempor.zip left behind"
+    settings = open(os.path.join(os.environ["HOME"], ".config/kestrelmoor-modlist/modlist.ini")).read().lower()
+    assert "update=" + time.strftime("%m-%d-%Y") in settings, "update date not stamped: " + settings
+    # A mod that only the new list has (in its new folder, Source ports).
+    key("ctrl+k", window=main)
+    subprocess.run(["xdotool", "type", "--delay", "40", "yamagi"], check=True)
+    key("Return")
+    key("Return")
+    time.sleep(2)
+    window_shot(main, "list-updated")
+
+
+def fresh_program(folder, home):
+    """A fresh copy of the built program with the built-in site beside it, as
+    installed, and a fresh HOME."""
+    program_dir = os.path.join(folder, "program")
+    os.makedirs(program_dir)
+    for name in ("kestrelmoor-modlist", "defmodlist.dat", "mods.dat"):
+        shutil.copy2(os.path.join(BUILD, "program", name), program_dir)
+    shutil.copytree(SITE, os.path.join(folder, "share", "kestrelmoor-modlist", "listserver"))
+    os.makedirs(home)
+    os.environ.update({"HOME": home, "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+                       "XDG_DATA_HOME": os.path.join(home, ".local/share")})
+    return program_dir
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     for old in os.listdir(OUT):
@@ -260,14 +334,14 @@ def main():
     try:
         # The list server's content, pointing at this server.
         site = os.path.join(scratch, "site")
-        shutil.copytree(os.path.join(BUILD, "listserver"), site)
+        shutil.copytree(SITE, site)
         server = ListServer(site)
         modlist = os.path.join(site, "kestrelmoor", "modlist")
-        rewrite(os.path.join(modlist, "mods.dat"), DEMO_SERVER, server.base)
+        rewrite(os.path.join(modlist, "mods.dat"), BUILT_IN, server.base)
         unpacked = os.path.join(scratch, "archive")
         with zipfile.ZipFile(os.path.join(modlist, "q2modlist.zip")) as archive:
             archive.extractall(unpacked)
-        rewrite(os.path.join(unpacked, "q2modlist.dat"), DEMO_SERVER, server.base)
+        rewrite(os.path.join(unpacked, "q2modlist.dat"), BUILT_IN, server.base)
         with zipfile.ZipFile(os.path.join(modlist, "q2modlist.zip"), "w", zipfile.ZIP_DEFLATED) as archive:
             for folder, _, files in os.walk(unpacked):
                 for name in sorted(files):
@@ -275,19 +349,12 @@ def main():
                     archive.write(path, os.path.relpath(path, unpacked))
 
         # A fresh copy of the program folder, and a fresh HOME.
-        program_dir = os.path.join(scratch, "program")
-        os.makedirs(program_dir)
-        for name in ("kestrelmoor-modlist", "defmodlist.dat", "mods.dat"):
-            shutil.copy2(os.path.join(BUILD, "program", name), program_dir)
+        program_dir = fresh_program(os.path.join(scratch, "served"), os.path.join(scratch, "home"))
         for name in ("defmodlist.dat", "mods.dat"):
-            rewrite(os.path.join(program_dir, name), DEMO_SERVER, server.base)
+            rewrite(os.path.join(program_dir, name), BUILT_IN, server.base)
         with open(os.path.join(program_dir, "listserver.ini"), "w") as conf:
             conf.write("ListServer=%s\nSiteAddress=%s/kestrelmoor/\n" % (server.base, server.base))
-        home = os.path.join(scratch, "home")
-        os.makedirs(home)
-        os.environ.update({"HOME": home, "XDG_CONFIG_HOME": os.path.join(home, ".config"),
-                           "XDG_DATA_HOME": os.path.join(home, ".local/share"),
-                           "QTWEBENGINE_DISABLE_SANDBOX": "1"})
+        os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
         os.environ.pop("QT_QPA_PLATFORM", None)
 
         # The desktop: a window manager and a notification area at the top right.
@@ -303,6 +370,17 @@ def main():
             program = subprocess.Popen([os.path.join(program_dir, "kestrelmoor-modlist")], cwd=scratch,
                                        stdout=log, stderr=subprocess.STDOUT)
             journey(server, program_dir, program, tray_xy)
+        server.stop()
+        server = None
+
+        # Again, fresh, with no list server configured and none running.
+        program_dir = fresh_program(os.path.join(scratch, "built-in"), os.path.join(scratch, "home2"))
+        with open(os.path.join(OUT, "program-built-in.log"), "w") as log:
+            program = subprocess.Popen([os.path.join(program_dir, "kestrelmoor-modlist")], cwd=scratch,
+                                       stdout=log, stderr=subprocess.STDOUT)
+            built_in_list(program_dir)
+            program.terminate()
+            program.wait(WAIT)
         print("journey passed")
         return 0
     except Exception:
