@@ -3,7 +3,7 @@
 #include "update/sitefolderfetcher.h"
 
 #include "core/settingsstore.h"
-#include "fakefetcher.h"
+#include "support/fakefetcher.h"
 #include "foldersnapshot.h"
 #include "support/tempfolder.h"
 #include "zipbuilder.h"

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -70,4 +71,18 @@ TEST_F(AboutDialogTest, TheLinkOpensTheSiteAndTheBoxStaysUntilReturn)
         close();
         EXPECT_TRUE(closed());
     }
+}
+
+// No browser can open the built-in list's site: the program shows it, and the
+// box closes to let it be seen.
+TEST_F(AboutDialogTest, TheBuiltInSiteOpensInTheProgram)
+{
+    open(u"kestrelmoor://list/kestrelmoor"_s);
+    QSignalSpy inProgram(dialog.data(), &AboutDialog::openInProgramRequested);
+    clickLink();
+    ASSERT_EQ(inProgram.size(), 1);
+    EXPECT_EQ(inProgram[0][0].toString(), u"kestrelmoor://list/kestrelmoor/"_s);
+    EXPECT_TRUE(shell.opened.isEmpty());
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_TRUE(closed());
 }

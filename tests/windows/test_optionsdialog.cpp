@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -98,4 +99,42 @@ TEST_F(OptionsDialogTest, AFailedSaveIsSaidAndTheDialogStaysOpenForAnotherTry)
     press("okButton");
     EXPECT_TRUE(closed());
     EXPECT_EQ(stored(), u"01000"_s);
+}
+
+// The list server: empty for the built-in list, else a web address with a host,
+// stored without the slashes at its end. Anything else is refused at Ok, and
+// nothing is saved until it is put right.
+TEST_F(OptionsDialogTest, TheListServerIsAWebAddressOrEmpty)
+{
+    const struct
+    {
+        const char *typed;
+        bool accepted;
+        const char *stored;  // after Ok; nullptr: nothing saved
+    } rows[] = {
+        {"", true, ""},
+        {" https://mirror.test:8080/lists/ ", true, "https://mirror.test:8080/lists"},
+        {"ftp://mirror.test", false, nullptr},
+        {"mirror.test", false, nullptr},
+        {"http://", false, nullptr},
+        {"kestrelmoor://list", false, nullptr},
+    };
+    for (const auto &row : rows) {
+        settings = MemorySettingsStore();
+        messages.shown.clear();
+        open();
+        auto *field = dialog->findChild<QLineEdit *>(u"listServerField"_s);
+        field->setText(QString::fromLatin1(row.typed));
+        press("okButton");
+        EXPECT_EQ(closed(), row.accepted) << row.typed;
+        EXPECT_EQ(messages.shown.size(), row.accepted ? 0 : 1) << row.typed;
+        EXPECT_EQ(settings.value(Options::kApplication, Options::kSection, Options::kListServer, u"-"_s),
+                  row.stored ? QString::fromLatin1(row.stored) : u"-"_s) << row.typed;
+        EXPECT_EQ(stored(), row.accepted ? u"00000"_s : u"-----"_s) << row.typed << ": the other options wait too";
+        if (row.accepted) {
+            open();
+            EXPECT_EQ(dialog->findChild<QLineEdit *>(u"listServerField"_s)->text(), QString::fromLatin1(row.stored))
+                << "the field shows what is stored";
+        }
+    }
 }

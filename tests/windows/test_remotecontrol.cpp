@@ -97,11 +97,13 @@ TEST_F(RemoteControlTest, ListMirrorsTheTableForAsLongAsItIsOpen)
 }
 
 // The browser choice is read at every pick: a change in the options counts at once.
+// No browser can open the built-in list's addresses: those open in the program.
 TEST_F(RemoteControlTest, PickOpensInTheProgramOrInTheDefaultBrowser)
 {
+    favourites.add(u"Built in"_s, u"kestrelmoor://list/kestrelmoor/modlist/mods/gloom.htm"_s);
     open();
     const struct { const char *defBrw; int pick; bool inBrowser; } rows[] = { // defBrw nullptr: never saved
-        {nullptr, 0, false}, {"1", 1, true}, {"0", 2, false}, {"2", 0, true}, {"x", 1, false}};
+        {nullptr, 0, false}, {"1", 1, true}, {"0", 2, false}, {"2", 0, true}, {"x", 1, false}, {"1", 3, false}};
     for (const auto &row : rows) {
         if (row.defBrw)
             setDefaultBrowser(row.defBrw);
