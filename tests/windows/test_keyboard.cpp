@@ -69,7 +69,7 @@ TEST_F(AllWindowsTest, TabGoesRoundEachWindowInReadingOrderAndEveryControlIsName
         {"options, the remote control at start-up on",
          [this] { return setOption(Options::kShowFav, "1"), new OptionsDialog(settings, messages); },
          "showRemoteAtStartupBox fullScreenAtStartupBox maximizedAtStartupBox cancelButton okButton remoteOnlyAtStartupBox "
-         "defaultBrowserBox"},
+         "defaultBrowserBox listServerField"},
         {"find", [this] { return new FindDialog(model); }, "searchField findNextButton returnButton"},
         {"about", [this] { return new AboutDialog(shell, messages, kSite); }, "returnButton siteLink"},
     };
@@ -98,7 +98,9 @@ TEST_F(AllWindowsTest, AccessKeysPressTheirButtons)
         {"favourites: &Ok", [this] { return new FavouritesDialog(favourites); }, Qt::Key_O,
          [this] { return closed() && static_cast<QDialog *>(shownWindow.data())->result() == QDialog::Accepted; }},
         {"options: &Ok", [this] { return new OptionsDialog(settings, messages); }, Qt::Key_O,
-         [this] { return closed() && settings.size() == 5; }},
+         [this] { return closed() && settings.size() == 6; }},
+        {"options: &List server", [this] { return new OptionsDialog(settings, messages); }, Qt::Key_L,
+         [] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == "listServerField"_L1; }},
         {"options: &Cancel", [this] { return new OptionsDialog(settings, messages); }, Qt::Key_C,
          [this] { return closed() && settings.size() == 0; }},
         {"find: &Find next", [&] {
