@@ -173,10 +173,8 @@ bool ModTree::addLink(Span parent, quint32 counter, Span name, Span url)
     return true;
 }
 
-void ModTree::ensureIndexed() const
+void ModTree::fileLinksUnderFolders() const
 {
-    if (m_indexed)
-        return;
     // A counting sort: each folder's list starts where the lists before it end,
     // and the links, taken in order, fill their folder's list from its start.
     m_firstChild.resize(m_folders.size());
@@ -192,20 +190,6 @@ void ModTree::ensureIndexed() const
             lists[next[link(i).folder]++] = quint32(i);
     }
     m_indexed = true;
-}
-
-int ModTree::parent(int node) const
-{
-    return isLink(node) ? int(link(node - folderCount()).folder) : kNoNode;
-}
-
-QByteArrayView ModTree::textBytes(int node) const
-{
-    if (!isValid(node))
-        return {};
-    if (isLink(node))
-        return bytes(link(node - folderCount()).name);
-    return bytes(m_folders[size_t(node)].line);
 }
 
 QString ModTree::text(int node) const
@@ -227,21 +211,6 @@ QString ModTree::url(int node) const
     if (!isLink(node))
         return {};
     return decodeText(bytes(link(node - folderCount()).url));
-}
-
-int ModTree::childCount(int folder) const
-{
-    if (folder < 0 || folder >= folderCount())
-        return 0;
-    return int(m_folders[size_t(folder)].childCount);
-}
-
-int ModTree::child(int folder, int row) const
-{
-    if (row < 0 || row >= childCount(folder))
-        return kNoNode;
-    ensureIndexed();
-    return folderCount() + int(children()[m_firstChild[size_t(folder)] + quint32(row)]);
 }
 
 int ModTree::row(int node) const

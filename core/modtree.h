@@ -67,18 +67,32 @@ public:
     bool isValid(int node) const { return node >= 0 && node < count(); }
     bool isLink(int node) const { return node >= folderCount() && node < count(); }
     // The parent folder node of a link, kNoNode for a folder.
-    int parent(int node) const;
+    int parent(int node) const { return isLink(node) ? int(link(node - folderCount()).folder) : kNoNode; }
     QString text(int node) const;
     QString key(int node) const;
     QString url(int node) const;
 
-    int childCount(int folder) const;
-    int child(int folder, int row) const;
+    int childCount(int folder) const
+    {
+        return folder >= 0 && folder < folderCount() ? int(m_folders[size_t(folder)].childCount) : 0;
+    }
+    int child(int folder, int row) const
+    {
+        if (row < 0 || row >= childCount(folder))
+            return kNoNode;
+        ensureIndexed();
+        return folderCount() + int(children()[m_firstChild[size_t(folder)] + quint32(row)]);
+    }
     // Position of a node among its siblings.
     int row(int node) const;
 
     // Raw bytes of a node's text, for fast searching.
-    QByteArrayView textBytes(int node) const;
+    QByteArrayView textBytes(int node) const
+    {
+        if (isLink(node))
+            return bytes(link(node - folderCount()).name);
+        return isValid(node) ? bytes(m_folders[size_t(node)].line) : QByteArrayView();
+    }
 
 private:
     struct Folder
@@ -110,7 +124,12 @@ private:
     {
         return reinterpret_cast<const quint32 *>(m_linkBlock.data() + m_linkCount * qsizetype(sizeof(Link)));
     }
-    void ensureIndexed() const;
+    void ensureIndexed() const
+    {
+        if (!m_indexed)
+            fileLinksUnderFolders();
+    }
+    void fileLinksUnderFolders() const;
 
     QByteArray m_source;
     PageBuffer m_sourceBuffer; // owns m_source's bytes when the tree was reset with a PageBuffer
