@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
+#include <algorithm>
+
 ModTreeView::ModTreeView(ModTreeModel &model, QWidget *parent) : QTreeView(parent), m_model(model)
 {
     setHeaderHidden(true);
@@ -196,6 +198,15 @@ void ModTreeView::scrollTo(const QModelIndex &index, ScrollHint hint)
         QTreeView::scrollTo(index, hint);
         return;
     }
+    // The scroll range must cover the rows (an animated opening sets it only
+    // when done); bringing it up to date every time would double a selection's cost.
+    const int rows = m_folderRows.back();
+    const int pageRows = std::max(rows > 0 ? 1 : 0, viewport()->height() / placed.rect.height());
+    const int range = verticalScrollMode() == QAbstractItemView::ScrollPerItem
+                          ? rows - pageRows
+                          : rows * placed.rect.height() - viewport()->height();
+    if (verticalScrollBar()->maximum() != std::max(0, range))
+        updateGeometries();
 
     // Vertically as QTreeView scrolls, in either scroll mode.
     const QRect area = viewport()->rect();
