@@ -9,7 +9,9 @@ QIcon treeIcon(const QString &imageKey)
 }
 
 TreeIconDelegate::TreeIconDelegate(QObject *parent)
-    : QStyledItemDelegate(parent), m_folder(treeIcon(QStringLiteral("folder"))), m_link(treeIcon(QStringLiteral("link")))
+    : QStyledItemDelegate(parent),
+      m_folder(treeIcon(QStringLiteral("folder"))),
+      m_link(treeIcon(QStringLiteral("link")))
 {
 }
 
@@ -26,5 +28,6 @@ void TreeIconDelegate::initStyleOption(QStyleOptionViewItem *option, const QMode
     else if (option->state & QStyle::State_Selected)
         mode = QIcon::Selected;
     const QIcon::State state = (option->state & QStyle::State_Open) ? QIcon::On : QIcon::Off;
-    option->decorationSize = option->decorationSize.boundedTo(option->icon.actualSize(option->decorationSize, mode, state));
+    const QSize actual = option->icon.actualSize(option->decorationSize, mode, state);
+    option->decorationSize = option->decorationSize.boundedTo(actual);
 }

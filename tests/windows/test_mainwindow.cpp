@@ -523,7 +523,8 @@ TEST(ModTreeView, PlacesAndScrollsToRowsAsQTreeViewDoes)
                 all.append(view.model()->index(l, 0, folder));
         }
         for (const QModelIndex &index : std::as_const(all)) {
-            EXPECT_EQ(view.visualRect(index), view.QTreeView::visualRect(index)) << layout.what << index.data().toString().toStdString();
+            const std::string where = std::string(layout.what) + ' ' + index.data().toString().toStdString();
+            EXPECT_EQ(view.visualRect(index), view.QTreeView::visualRect(index)) << where;
             for (auto hint : {QAbstractItemView::EnsureVisible, QAbstractItemView::PositionAtTop,
                               QAbstractItemView::PositionAtBottom, QAbstractItemView::PositionAtCenter}) {
                 arrange();
@@ -531,8 +532,7 @@ TEST(ModTreeView, PlacesAndScrollsToRowsAsQTreeViewDoes)
                 const auto ours = std::pair{bar->value(), view.isExpanded(index.parent())};
                 arrange();
                 view.QTreeView::scrollTo(index, hint);
-                EXPECT_EQ(ours, std::pair(bar->value(), view.isExpanded(index.parent())))
-                    << layout.what << index.data().toString().toStdString() << hint;
+                EXPECT_EQ(ours, std::pair(bar->value(), view.isExpanded(index.parent()))) << where << ' ' << hint;
             }
         }
     }
