@@ -71,11 +71,21 @@ LinkLine scanLinkLine(const char *p, const char *limit)
     return line;
 }
 
-// Reads a mod list file; a null buffer unless it was read and starts with the header.
-PageBuffer readList(const QString &path)
+// Room for the links on the guess that a link line takes at least
+// kMinLinkLineBytes: a real list's links then never move, and room they
+// leave unused costs address space only. Shorter lines make the room grow.
+qsizetype linkRoomFor(qsizetype bytes)
+{
+    return bytes / kMinLinkLineBytes + 16;
+}
+
+} // namespace
+
+PageBuffer readModList(const QString &path)
 {
     PageBuffer data;
-    if (readWholeFile(path, kMaxModListBytes, data) != FileRead::Status::Ok)
+    const auto room = [](qint64 size) { return qint64(ModTree::bytesForLinks(linkRoomFor(qsizetype(size)))); };
+    if (readWholeFile(path, kMaxModListBytes, data, room) != FileRead::Status::Ok)
         return {};
     LineReader lines(QByteArrayView(data.data(), data.size()));
     const auto first = lines.next();
@@ -83,6 +93,8 @@ PageBuffer readList(const QString &path)
         return {};
     return data;
 }
+
+namespace {
 
 // Parses the tree's source, which passed the header check.
 int parseSource(ModTree &tree)
@@ -96,10 +108,7 @@ int parseSource(ModTree &tree)
             break;
         tree.addFolder(spanOf(src, *line));
     }
-    // Room for the links on the guess that a link line takes at least
-    // kMinLinkLineBytes: a real list's links then never move, and room they
-    // leave unused costs address space only. Shorter lines make the room grow.
-    tree.reserveLinks((src.size() - lines.position()) / kMinLinkLineBytes + 16);
+    tree.reserveLinks(linkRoomFor(src.size() - lines.position()));
 
     int skipped = 0;
     quint32 counter = 0;
@@ -151,7 +160,7 @@ ModListLoad loadModList(const QString &filename, const QString &programFolder, M
     if (!QFileInfo::exists(path))
         path = master;
 
-    PageBuffer file = readList(path);
+    PageBuffer file = readModList(path);
     bool usingMaster = QFileInfo(path) == QFileInfo(master);
     if (file.isNull()) {
         if (usingMaster) {
@@ -164,7 +173,7 @@ ModListLoad loadModList(const QString &filename, const QString &programFolder, M
             badListWarning();
         path = master;
         usingMaster = true;
-        file = readList(path);
+        file = readModList(path);
         if (file.isNull())
             return result;
     }

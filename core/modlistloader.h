@@ -29,6 +29,11 @@ struct ModListLoad
 ModListLoad loadModList(const QString &filename, const QString &programFolder, ModTree &tree,
                         const std::function<void()> &badListWarning);
 
+// Reads a mod list file as loadModList does: a null buffer unless it was read
+// and starts with "[ValidHeader]". The buffer keeps room for the links after
+// the file's bytes. Exposed for the benchmark.
+PageBuffer readModList(const QString &path);
+
 // Parses mod list bytes that already passed the header check into the tree.
 // Exposed for the tests and the benchmark. Returns the number of link lines
 // that added no node.

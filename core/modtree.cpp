@@ -42,6 +42,9 @@ ModTree &ModTree::operator=(ModTree &&other) noexcept
     m_sourceBuffer = std::move(other.m_sourceBuffer);
     m_folders = std::exchange(other.m_folders, {});
     m_linkBlock = std::move(other.m_linkBlock);
+    // The blocks keep their addresses when they change hands.
+    m_links = std::exchange(other.m_links, nullptr);
+    m_linkCapacity = std::exchange(other.m_linkCapacity, 0);
     m_linkCount = std::exchange(other.m_linkCount, 0);
     m_firstChild = std::exchange(other.m_firstChild, {});
     m_indexed = std::exchange(other.m_indexed, true);
@@ -62,6 +65,8 @@ void ModTree::reset(QByteArray source)
     m_linkKeysTakenByFolders.clear();
     m_folders.clear();
     m_linkBlock = PageBuffer();
+    m_links = nullptr;
+    m_linkCapacity = 0;
     m_linkCount = 0;
     m_firstChild.clear();
     m_indexed = true;
@@ -83,8 +88,21 @@ void ModTree::reset(PageBuffer source)
 
 void ModTree::reserveLinks(qsizetype links)
 {
-    if (links > linkCapacity())
-        moveLinksToBlockFor(links); // on failure addLink grows the block step by step
+    if (links <= m_linkCapacity)
+        return;
+    // In the source's room, right after its bytes, when the links have not
+    // started elsewhere: the block's last huge page is then shared by both.
+    if (m_linkCount == 0 && !m_sourceBuffer.isNull()) {
+        const qsizetype start = (m_sourceBuffer.size() + qsizetype(alignof(Link)) - 1) / qsizetype(alignof(Link))
+                                * qsizetype(alignof(Link));
+        if ((m_sourceBuffer.capacity() - start) / kBytesPerLink >= links) {
+            m_links = m_sourceBuffer.data() + start;
+            m_linkCapacity = (m_sourceBuffer.capacity() - start) / kBytesPerLink;
+            m_indexed = false;
+            return;
+        }
+    }
+    moveLinksToBlockFor(links); // on failure addLink grows the block step by step
 }
 
 bool ModTree::moveLinksToBlockFor(qsizetype links)
@@ -93,8 +111,10 @@ bool ModTree::moveLinksToBlockFor(qsizetype links)
     if (block.isNull())
         return false;
     if (m_linkCount > 0)
-        std::memcpy(block.data(), m_linkBlock.data(), size_t(m_linkCount) * sizeof(Link));
+        std::memcpy(block.data(), m_links, size_t(m_linkCount) * sizeof(Link));
     m_linkBlock = std::move(block);
+    m_links = m_linkBlock.data();
+    m_linkCapacity = m_linkBlock.capacity() / kBytesPerLink;
     m_indexed = false;
     return true;
 }
@@ -162,9 +182,9 @@ bool ModTree::addLink(Span parent, quint32 counter, Span name, Span url)
     // Counters normally only grow; anything else must be checked for reuse.
     if (m_anyLink && counter <= m_lastCounter && hasLinkWithCounter(counter))
         return false;
-    if (m_linkCount == linkCapacity() && !moveLinksToBlockFor(std::max<qsizetype>(16, m_linkCount * 2)))
+    if (m_linkCount == m_linkCapacity && !moveLinksToBlockFor(std::max<qsizetype>(16, m_linkCount * 2)))
         return false;
-    new (m_linkBlock.data() + m_linkCount * qsizetype(sizeof(Link))) Link{name, url, counter, quint32(folder)};
+    new (m_links + m_linkCount * qsizetype(sizeof(Link))) Link{name, url, counter, quint32(folder)};
     ++m_linkCount;
     ++m_folders[size_t(folder)].childCount;
     m_indexed = false;
@@ -173,10 +193,8 @@ bool ModTree::addLink(Span parent, quint32 counter, Span name, Span url)
     return true;
 }
 
-void ModTree::ensureIndexed() const
+void ModTree::fileLinksUnderFolders() const
 {
-    if (m_indexed)
-        return;
     // A counting sort: each folder's list starts where the lists before it end,
     // and the links, taken in order, fill their folder's list from its start.
     m_firstChild.resize(m_folders.size());
@@ -187,25 +205,11 @@ void ModTree::ensureIndexed() const
     }
     if (m_linkCount > 0) {
         std::vector<quint32> next = m_firstChild;
-        auto *lists = reinterpret_cast<quint32 *>(m_linkBlock.data() + m_linkCount * qsizetype(sizeof(Link)));
+        auto *lists = reinterpret_cast<quint32 *>(m_links + m_linkCount * qsizetype(sizeof(Link)));
         for (qsizetype i = 0; i < m_linkCount; ++i)
             lists[next[link(i).folder]++] = quint32(i);
     }
     m_indexed = true;
-}
-
-int ModTree::parent(int node) const
-{
-    return isLink(node) ? int(link(node - folderCount()).folder) : kNoNode;
-}
-
-QByteArrayView ModTree::textBytes(int node) const
-{
-    if (!isValid(node))
-        return {};
-    if (isLink(node))
-        return bytes(link(node - folderCount()).name);
-    return bytes(m_folders[size_t(node)].line);
 }
 
 QString ModTree::text(int node) const
@@ -227,21 +231,6 @@ QString ModTree::url(int node) const
     if (!isLink(node))
         return {};
     return decodeText(bytes(link(node - folderCount()).url));
-}
-
-int ModTree::childCount(int folder) const
-{
-    if (folder < 0 || folder >= folderCount())
-        return 0;
-    return int(m_folders[size_t(folder)].childCount);
-}
-
-int ModTree::child(int folder, int row) const
-{
-    if (row < 0 || row >= childCount(folder))
-        return kNoNode;
-    ensureIndexed();
-    return folderCount() + int(children()[m_firstChild[size_t(folder)] + quint32(row)]);
 }
 
 int ModTree::row(int node) const

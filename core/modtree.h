@@ -14,7 +14,8 @@
 //
 // Texts are kept as spans of the mod list file's bytes and decoded only when
 // asked for, and the links live in one flat block with the folders' child lists
-// after them: a list of a million links costs the file's size plus 28 bytes per
+// after them, in the room the file's buffer keeps past the file when it has
+// enough: a list of a million links costs the file's size plus 28 bytes per
 // link, and loading it makes no string and no allocation per link.
 //
 // A tree is used from one thread at a time: child() and row() file links added
@@ -37,7 +38,8 @@ public:
     ModTree &operator=(const ModTree &) = delete;
     ~ModTree() = default;
 
-    // Removes every node and takes the bytes that later spans point into.
+    // Removes every node and takes the bytes that later spans point into. A
+    // PageBuffer's room past its bytes (capacity() - size()) may hold the links.
     void reset(QByteArray source);
     void reset(PageBuffer source);
     void clear() { reset(QByteArray()); }
@@ -48,6 +50,8 @@ public:
     // Makes room for this many links in one block, so that adding up to that
     // many moves nothing. Room reserved but never used costs address space only.
     void reserveLinks(qsizetype links);
+    // The room in bytes that many links take, with what aligns them.
+    static qsizetype bytesForLinks(qsizetype links) { return links * kBytesPerLink + qsizetype(alignof(Link)); }
 
     // Adds a root folder whose key and text are the span's bytes. Fails, adding
     // nothing, when the key is in use.
@@ -67,18 +71,32 @@ public:
     bool isValid(int node) const { return node >= 0 && node < count(); }
     bool isLink(int node) const { return node >= folderCount() && node < count(); }
     // The parent folder node of a link, kNoNode for a folder.
-    int parent(int node) const;
+    int parent(int node) const { return isLink(node) ? int(link(node - folderCount()).folder) : kNoNode; }
     QString text(int node) const;
     QString key(int node) const;
     QString url(int node) const;
 
-    int childCount(int folder) const;
-    int child(int folder, int row) const;
+    int childCount(int folder) const
+    {
+        return folder >= 0 && folder < folderCount() ? int(m_folders[size_t(folder)].childCount) : 0;
+    }
+    int child(int folder, int row) const
+    {
+        if (row < 0 || row >= childCount(folder))
+            return kNoNode;
+        ensureIndexed();
+        return folderCount() + int(children()[m_firstChild[size_t(folder)] + quint32(row)]);
+    }
     // Position of a node among its siblings.
     int row(int node) const;
 
     // Raw bytes of a node's text, for fast searching.
-    QByteArrayView textBytes(int node) const;
+    QByteArrayView textBytes(int node) const
+    {
+        if (isLink(node))
+            return bytes(link(node - folderCount()).name);
+        return isValid(node) ? bytes(m_folders[size_t(node)].line) : QByteArrayView();
+    }
 
 private:
     struct Folder
@@ -102,20 +120,27 @@ private:
     // Moves the links to a new block with room for this many; false when there
     // is no memory for it, leaving the tree as it was.
     bool moveLinksToBlockFor(qsizetype links);
-    const Link &link(qsizetype index) const { return reinterpret_cast<const Link *>(m_linkBlock.data())[index]; }
-    qsizetype linkCapacity() const { return m_linkBlock.capacity() / kBytesPerLink; }
+    const Link &link(qsizetype index) const { return reinterpret_cast<const Link *>(m_links)[index]; }
     // The child lists: each folder's links in order of addition, folder by folder.
     // They follow the link records and are valid only while m_indexed is set.
     const quint32 *children() const
     {
-        return reinterpret_cast<const quint32 *>(m_linkBlock.data() + m_linkCount * qsizetype(sizeof(Link)));
+        return reinterpret_cast<const quint32 *>(m_links + m_linkCount * qsizetype(sizeof(Link)));
     }
-    void ensureIndexed() const;
+    void ensureIndexed() const
+    {
+        if (!m_indexed)
+            fileLinksUnderFolders();
+    }
+    void fileLinksUnderFolders() const;
 
     QByteArray m_source;
     PageBuffer m_sourceBuffer; // owns m_source's bytes when the tree was reset with a PageBuffer
     std::vector<Folder> m_folders;
-    mutable PageBuffer m_linkBlock;
+    // Owns the links' block, unless they live in m_sourceBuffer's room.
+    PageBuffer m_linkBlock;
+    char *m_links = nullptr;
+    qsizetype m_linkCapacity = 0;
     qsizetype m_linkCount = 0;
     // Where each folder's child list starts; built with the child lists.
     mutable std::vector<quint32> m_firstChild;

@@ -29,8 +29,13 @@ void ModTreeFilter::setFilterText(const QString &text)
     if (text == m_text)
         return;
     beginResetModel();
+    // Whatever contains the new text contains the old one, letter case aside.
+    const bool narrowing = isFiltering() && tree() && text.contains(m_text, Qt::CaseInsensitive);
     m_text = text;
-    rebuild();
+    if (narrowing)
+        narrow();
+    else
+        rebuild();
     endResetModel();
 }
 
@@ -60,11 +65,17 @@ void ModTreeFilter::rebuild()
     std::vector<Match> matches;
     const int folders = t->folderCount();
     std::vector<int> perFolder(size_t(folders), 0);
+    // A folder's links are its children in node order: the links of a folder
+    // passed so far give the next one's row.
+    std::vector<int> passed(size_t(folders), 0);
     for (int node = folders, count = t->count(); node < count; ++node) {
-        if (!t->isLink(node) || !matcher.matches(t->textBytes(node)))
-            continue;
         const int folder = t->parent(node);
-        matches.push_back(Match{folder, t->row(node)});
+        if (folder < 0)
+            continue;
+        const int row = passed[size_t(folder)]++;
+        if (!matcher.matches(t->textBytes(node)))
+            continue;
+        matches.push_back(Match{folder, row});
         ++perFolder[size_t(folder)];
     }
 
@@ -84,6 +95,36 @@ void ModTreeFilter::rebuild()
     std::vector<int> next(m_firstRow.begin(), m_firstRow.end() - 1);
     for (const Match &m : matches)
         m_rows[size_t(next[size_t(m_positionOfFolder[size_t(m.folder)])]++)] = m.row;
+}
+
+void ModTreeFilter::narrow()
+{
+    const ModTree *t = tree();
+    const NameMatcher matcher(m_text);
+    // The kept rows stay in their order, so they are written over the old ones.
+    size_t kept = 0;
+    size_t shown = 0;
+    for (size_t position = 0; position < m_folders.size(); ++position) {
+        const int folder = m_folders[position];
+        const size_t first = kept;
+        for (int i = m_firstRow[position], end = m_firstRow[position + 1]; i < end; ++i) {
+            const int row = m_rows[size_t(i)];
+            if (matcher.matches(t->textBytes(t->child(folder, row))))
+                m_rows[kept++] = row;
+        }
+        if (kept == first) {
+            m_positionOfFolder[size_t(folder)] = -1;
+            continue;
+        }
+        m_positionOfFolder[size_t(folder)] = int(shown);
+        m_folders[shown] = folder;
+        m_firstRow[shown] = int(first);
+        ++shown;
+    }
+    m_folders.resize(shown);
+    m_firstRow.resize(shown + 1);
+    m_firstRow[shown] = int(kept);
+    m_rows.resize(kept);
 }
 
 int ModTreeFilter::shownFolderCount() const
@@ -217,4 +258,15 @@ bool ModTreeFilter::hasChildren(const QModelIndex &parent) const
 QModelIndex ModTreeFilter::sibling(int row, int column, const QModelIndex &index) const
 {
     return this->index(row, column, parent(index));
+}
+
+Qt::ItemFlags ModTreeFilter::flags(const QModelIndex &index) const
+{
+    // What ModTreeModel says, without a trip through it: views ask for every row.
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.internalId() != 0)
+        f |= Qt::ItemNeverHasChildren;
+    return f;
 }

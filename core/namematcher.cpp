@@ -59,7 +59,11 @@ bool NameMatcher::matches(QByteArrayView name) const
 {
     if (m_text.isEmpty())
         return true;
-    if (!isAscii(name))
-        return decodeText(name).contains(m_text, Qt::CaseInsensitive);
-    return m_asciiText && containsFolded(name, m_folded);
+    // ASCII bytes stand for the same characters in UTF-8 and in Windows-1252,
+    // so a match among them is a match in the decoded name too.
+    if (m_asciiText && containsFolded(name, m_folded))
+        return true;
+    if (isAscii(name))
+        return false;
+    return decodeText(name).contains(m_text, Qt::CaseInsensitive);
 }

@@ -253,14 +253,20 @@ FileRead readWholeFile(const QString &path, qint64 maxBytes)
     return result;
 }
 
-FileRead::Status readWholeFile(const QString &path, qint64 maxBytes, PageBuffer &out)
+FileRead::Status readWholeFile(const QString &path, qint64 maxBytes, PageBuffer &out,
+                               const std::function<qint64(qint64)> &roomAfter)
 {
     out = PageBuffer();
-    const FileRead::Status status = readInto(path, maxBytes, [&out](qint64 n) -> char * {
-        if (out.isNull())
-            out = PageBuffer::allocate(qsizetype(n));
-        else if (!out.resize(qsizetype(n)))
+    const FileRead::Status status = readInto(path, maxBytes, [&out, &roomAfter](qint64 n) -> char * {
+        if (out.isNull()) {
+            // The size first asked for is the file's, plus the byte that finds its end.
+            const qint64 room = roomAfter ? std::max<qint64>(0, roomAfter(n - 1)) : 0;
+            out = PageBuffer::allocate(qsizetype(n + room));
+            if (out.isNull() || !out.resize(qsizetype(n)))
+                return nullptr;
+        } else if (!out.resize(qsizetype(n))) {
             return nullptr;
+        }
         return out.data();
     });
     if (status != FileRead::Status::Ok)

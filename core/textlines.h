@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // An owned block of bytes for large data that is written once and then read:
@@ -84,6 +85,9 @@ struct FileRead
 // Reads a whole file that is at most maxBytes long. A file that grows while it
 // is read is read to its new end, and counts as too large past maxBytes.
 FileRead readWholeFile(const QString &path, qint64 maxBytes);
-// The same into a PageBuffer sized to the file, for files that may be large.
-// Memory that cannot be had makes the file TooLarge; `out` is null unless Ok.
-FileRead::Status readWholeFile(const QString &path, qint64 maxBytes, PageBuffer &out);
+// The same into a PageBuffer sized to the file, for files that may be large,
+// with capacity for `roomAfter(file size)` bytes more: what is made from the
+// file can follow its bytes in the same block. Memory that cannot be had makes
+// the file TooLarge; `out` is null unless Ok.
+FileRead::Status readWholeFile(const QString &path, qint64 maxBytes, PageBuffer &out,
+                               const std::function<qint64(qint64)> &roomAfter = {});

@@ -17,8 +17,8 @@
 #include "platform/messages.h"
 #include "platform/tray.h"
 #include "platform/webview.h"
+#include "modtreeview.h"
 #include "remotecontrol.h"
-#include "treeicons.h"
 #include "update/listupdate.h"
 
 #include <QAction>
@@ -167,22 +167,10 @@ QWidget *MainWindow::buildListPanel()
     // Esc clears the field; Down and Enter go on into the tree.
     m_filterField->installEventFilter(this);
 
-    m_treeView = new QTreeView(panel);
+    m_treeView = new ModTreeView(m_model, panel);
     m_treeView->setObjectName(QStringLiteral("modTree"));
     m_treeView->setAccessibleName(tr("Mods"));
-    m_treeView->setHeaderHidden(true);
-    m_treeView->setUniformRowHeights(true);
-    m_treeView->setIconSize(QSize(16, 16));
-    m_treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_treeView->setSelectionMode(QAbstractItemView::SingleSelection);
     keepSelectionColoursWhenInactive(m_treeView, m_treeView->palette());
-    m_filterModel = new ModTreeFilter(this);
-    m_filterModel->setSourceModel(&m_model);
-    m_iconModel = new TreeIconModel(this);
-    m_iconModel->setSourceModel(m_filterModel);
-    m_treeView->setModel(m_iconModel);
-    // After the view's own reset: a new tree under a filter shows its matches opened.
-    connect(m_filterModel, &QAbstractItemModel::modelReset, this, &MainWindow::expandFilteredTree);
     connect(m_treeView, &QTreeView::clicked, this, &MainWindow::openNode);
     // Enter on a node does what a click does, for keyboard users.
     m_treeView->installEventFilter(this);
@@ -437,53 +425,19 @@ void MainWindow::showLoadingStatus(bool loading)
     m_statusLabel->setText(loading ? tr("Downloading...") : m_statusText);
 }
 
-int MainWindow::nodeOfRow(const QModelIndex &viewIndex) const
+const ModTreeFilter &MainWindow::treeFilter() const
 {
-    return m_filterModel->nodeOf(m_iconModel->mapToSource(viewIndex));
+    return m_treeView->filter();
 }
 
-QModelIndex MainWindow::rowOfNode(int node) const
+QTreeView *MainWindow::treeView() const
 {
-    return m_iconModel->mapFromSource(m_filterModel->indexOfNode(node));
+    return m_treeView;
 }
 
 void MainWindow::filterTree(const QString &text)
 {
-    // The node the user is on, or else the one opened last, is kept current and
-    // in sight whenever it is shown.
-    int current = nodeOfRow(m_treeView->currentIndex());
-    if (current == ModTree::kNoNode)
-        current = lastNode();
-    if (!m_filterModel->isFiltering() && !text.isEmpty()) {
-        m_expandedBeforeFilter.clear();
-        for (int row = 0, rows = m_iconModel->rowCount(); row < rows; ++row) {
-            const QModelIndex folder = m_iconModel->index(row, 0);
-            if (m_treeView->isExpanded(folder))
-                m_expandedBeforeFilter.append(nodeOfRow(folder));
-        }
-        m_expandedGeneration = m_model.generation();
-    }
-    m_filterModel->setFilterText(text);
-    if (!m_filterModel->isFiltering()) {
-        if (m_expandedGeneration == m_model.generation()) {
-            for (int folder : std::as_const(m_expandedBeforeFilter))
-                m_treeView->expand(rowOfNode(folder));
-        }
-        m_expandedBeforeFilter.clear();
-    }
-    const QModelIndex row = rowOfNode(current);
-    if (row.isValid()) {
-        if (row.parent().isValid())
-            m_treeView->expand(row.parent());
-        m_treeView->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
-        m_treeView->scrollTo(row);
-    }
-}
-
-void MainWindow::expandFilteredTree()
-{
-    if (m_filterModel->isFiltering())
-        m_treeView->expandAll();
+    m_treeView->setFilterText(text, lastNode());
 }
 
 void MainWindow::focusFilterField()
@@ -497,9 +451,10 @@ void MainWindow::enterTreeFromFilter()
     // While filtering, the user is after a mod: a current folder gives way to the first match.
     QModelIndex target = m_treeView->currentIndex();
     const bool onLink = target.isValid() && target.parent().isValid();
-    if (m_filterModel->isFiltering() ? !onLink : !target.isValid()) {
-        const QModelIndex first = m_iconModel->index(0, 0);
-        target = m_filterModel->isFiltering() ? m_iconModel->index(0, 0, first) : first;
+    const bool filtering = m_treeView->filter().isFiltering();
+    if (filtering ? !onLink : !target.isValid()) {
+        const QModelIndex first = m_treeView->model()->index(0, 0);
+        target = filtering ? m_treeView->model()->index(0, 0, first) : first;
     }
     if (target.isValid())
         m_treeView->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
@@ -509,25 +464,15 @@ void MainWindow::enterTreeFromFilter()
 void MainWindow::selectNode(int node)
 {
     // The find dialog searches the whole tree: a filter that hides the node goes.
-    if (m_filterModel->isFiltering() && !m_filterModel->indexOfNode(node).isValid())
+    if (m_treeView->filter().isFiltering() && !m_treeView->indexOfNode(node).isValid())
         m_filterField->clear();
-    const QModelIndex index = rowOfNode(node);
-    if (!index.isValid())
-        return;
-    // Selected, not clicked: the page stays, and the last node too. The view
-    // finds an item's row by searching outward from the item it looked up last,
-    // so the old selection is let go while it is still that item, and the search
-    // for the new one is made once instead of once per repaint.
-    m_treeView->selectionModel()->clear();
-    if (!m_treeView->isExpanded(index.parent()))
-        m_treeView->expand(index.parent());
-    m_treeView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    m_treeView->scrollTo(index);
+    // Selected, not clicked: the page stays, and the last node too.
+    m_treeView->selectNode(node);
 }
 
 void MainWindow::openNode(const QModelIndex &index)
 {
-    const int node = nodeOfRow(index);
+    const int node = m_treeView->nodeAt(index);
     if (node == ModTree::kNoNode)
         return;
     m_lastNode = node;

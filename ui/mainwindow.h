@@ -16,6 +16,7 @@ class HttpFetcher;
 class ListUpdate;
 class Messages;
 class ModTreeFilter;
+class ModTreeView;
 class NavigationBar;
 class OptionsDialog;
 class QAction;
@@ -30,7 +31,6 @@ class RemoteControl;
 class SettingsStore;
 class Shell;
 class Tray;
-class TreeIconModel;
 class WebView;
 class WebViewFactory;
 
@@ -75,14 +75,14 @@ public:
 
     const ModListEntry &currentList() const { return m_current; }
     const ModTreeModel &treeModel() const { return m_model; }
-    const ModTreeFilter &treeFilter() const { return *m_filterModel; }
+    const ModTreeFilter &treeFilter() const;
     // The node clicked last, or ModTree::kNoNode when there is none (or the tree
     // was rebuilt since).
     int lastNode() const;
     QString statusText() const { return m_statusText; }
     WebView *webView() const { return m_webView; }
     NavigationBar *navigationBar() const { return m_navigationBar; }
-    QTreeView *treeView() const { return m_treeView; }
+    QTreeView *treeView() const;
     QMenu *trayMenu() const { return m_trayMenu; }
     FullScreenWindow *fullScreenWindow() const;
     RemoteControl *remoteControl() const;
@@ -128,16 +128,11 @@ private:
     // The filter field's text changed: shows the matching links, keeping the
     // current node (or else the one opened last) current and in sight when shown.
     void filterTree(const QString &text);
-    // After every reset of the filtered tree (new text, new tree): opens every
-    // shown folder while filtering.
-    void expandFilteredTree();
     void focusFilterField();
     // Moves the focus from the filter field into the tree, at the first shown link.
     void enterTreeFromFilter();
     // Selects `node` in the tree without opening it, clearing a filter that hides it.
     void selectNode(int node);
-    int nodeOfRow(const QModelIndex &viewIndex) const;
-    QModelIndex rowOfNode(int node) const;
     QString favouritesPath() const;
     QString listPath() const;
 
@@ -149,18 +144,12 @@ private:
     quint64 m_lastNodeGeneration = 0;
 
     ModTreeModel m_model;
-    ModTreeFilter *m_filterModel = nullptr;
-    TreeIconModel *m_iconModel = nullptr;
-    // The folders open when the filter was turned on, opened again when it is
-    // cleared, unless the tree was rebuilt in between.
-    QList<int> m_expandedBeforeFilter;
-    quint64 m_expandedGeneration = 0;
 
     QSplitter *m_splitter = nullptr;
     QLabel *m_listLabel = nullptr;
     QLabel *m_updatedLabel = nullptr;
     QLineEdit *m_filterField = nullptr;
-    QTreeView *m_treeView = nullptr;
+    ModTreeView *m_treeView = nullptr;
     QComboBox *m_listChooser = nullptr;
     QToolButton *m_updateButton = nullptr;
     NavigationBar *m_navigationBar = nullptr;

@@ -1,7 +1,5 @@
 #include "treeicons.h"
 
-#include "core/modtreemodel.h"
-
 #include "pictures.h"
 
 QIcon treeIcon(const QString &imageKey)
@@ -10,16 +8,26 @@ QIcon treeIcon(const QString &imageKey)
                        QSize(16, 16));
 }
 
-TreeIconModel::TreeIconModel(QObject *parent)
-    : QIdentityProxyModel(parent), m_folder(treeIcon(QStringLiteral("folder"))), m_link(treeIcon(QStringLiteral("link")))
+TreeIconDelegate::TreeIconDelegate(QObject *parent)
+    : QStyledItemDelegate(parent),
+      m_folder(treeIcon(QStringLiteral("folder"))),
+      m_link(treeIcon(QStringLiteral("link")))
 {
 }
 
-QVariant TreeIconModel::data(const QModelIndex &index, int role) const
+void TreeIconDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
-    if (role == Qt::DecorationRole && index.isValid()) {
-        const bool isLink = index.parent().isValid();
-        return isLink ? m_link : m_folder;
-    }
-    return QIdentityProxyModel::data(index, role);
+    QStyledItemDelegate::initStyleOption(option, index);
+    // As the base class does for a picture the model gives: in the mode of the
+    // row's state, never larger than the view's icon size.
+    option->icon = index.parent().isValid() ? m_link : m_folder;
+    option->features |= QStyleOptionViewItem::HasDecoration;
+    QIcon::Mode mode = QIcon::Normal;
+    if (!(option->state & QStyle::State_Enabled))
+        mode = QIcon::Disabled;
+    else if (option->state & QStyle::State_Selected)
+        mode = QIcon::Selected;
+    const QIcon::State state = (option->state & QStyle::State_Open) ? QIcon::On : QIcon::Off;
+    const QSize actual = option->icon.actualSize(option->decorationSize, mode, state);
+    option->decorationSize = option->decorationSize.boundedTo(actual);
 }

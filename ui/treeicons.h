@@ -1,19 +1,23 @@
 #pragma once
 
 #include <QIcon>
-#include <QIdentityProxyModel>
+#include <QStyledItemDelegate>
 
 // The tree's two 16 x 16 pictures, keyed "folder" and "link".
 QIcon treeIcon(const QString &imageKey);
 
-// Gives each row of the mod tree model its picture.
-class TreeIconModel final : public QIdentityProxyModel
+// Draws each row of the mod tree with its picture: a folder's at the top
+// level, a link's below. A delegate rather than a proxy model, so that the
+// view's walks over every row go straight to the tree's model.
+class TreeIconDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT
 
 public:
-    explicit TreeIconModel(QObject *parent = nullptr);
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    explicit TreeIconDelegate(QObject *parent = nullptr);
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
 
 private:
     QIcon m_folder;

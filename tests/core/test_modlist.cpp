@@ -90,6 +90,11 @@ TEST(ModList, FieldsOfEveryLengthSurviveEveryLineEnd)
         QByteArray file = QByteArray("[ValidHeader]") + end + "F" + end + "---" + end;
         QStringList nodes{"F|F||"};
         int counter = 0;
+        // Short lines first: more links than the file's buffer keeps room for.
+        for (int i = 0; i < 300; ++i) {
+            file += QByteArray("F??") + end;
+            nodes.append(u"|a%1||F"_s.arg(++counter));
+        }
         for (int nameLength = 0; nameLength <= 40; ++nameLength) {
             for (int urlLength : {0, 1, 15, 16, 17, 40}) {
                 const QByteArray name(nameLength, 'n'), url(urlLength, 'u');

@@ -132,3 +132,45 @@ TEST_F(ModTreeFilterTest, ANewTreeIsFilteredWithTheSameTextAndTheSameTextResetsN
     filter.setSourceModel(nullptr);
     EXPECT_EQ(filter.rowCount(), 0);
 }
+
+// A text that contains the one before only narrows the links shown: at every
+// key, what a filter following the typing shows is what a fresh filter shows.
+TEST_F(ModTreeFilterTest, NarrowingAsTheUserTypesShowsWhatAFreshFilterShows)
+{
+    using namespace Qt::StringLiterals;
+    model.setTree(treeOf(crlfLines({"[ValidHeader]", "Weapons", "Maps", "---", "Weapons?Railgun Arena?u",
+                                    "Maps?RAIL yard?u", "Weapons?Railgun Caf\xC3\xA9?u", "Maps?caf\xE9 maps?u",
+                                    "Maps?kilo rail?u", "Weapons?Big Arena?u"})));
+    const struct
+    {
+        const char *what;
+        QStringList typed; // the field's text after each key
+    } rows[] = {
+        {"a word, key by key", {u"r"_s, u"ra"_s, u"rai"_s, u"rail"_s, u"railg"_s, u"railgun"_s}},
+        {"letter case changes", {u"R"_s, u"Ra"_s, u"RaI"_s, u"rAiL "_s, u"rail Y"_s}},
+        {"non-ASCII, either encoding", {u"c"_s, u"ca"_s, u"caf"_s, u"caf\u00C9"_s, u"caf\u00E9 "_s, u"CAF\u00C9 M"_s}},
+        {"a sign that folds to ASCII", {u"\u212A"_s, u"\u212Ai"_s, u"\u212Ailo"_s}},
+        {"typed in front and behind", {u"ail"_s, u"rail"_s, u"rail "_s, u" rail "_s}},
+        {"a key taken back, another typed", {u"are"_s, u"ar"_s, u"arena"_s, u"arenas"_s, u"arena"_s}},
+        {"to nothing and back", {u"rail"_s, u"railx"_s, u"rail"_s, u""_s, u"big"_s}},
+    };
+    // A node's row and its folder's, (-1, -1) for a hidden one.
+    const auto where = [](const ModTreeFilter &f, int node) {
+        const QModelIndex index = f.indexOfNode(node);
+        return std::pair(index.row(), index.parent().row());
+    };
+    for (const auto &row : rows) {
+        ModTreeFilter typing;
+        typing.setSourceModel(&model);
+        QAbstractItemModelTester typingTester(&typing, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        for (const QString &text : row.typed) {
+            typing.setFilterText(text);
+            ModTreeFilter fresh;
+            fresh.setSourceModel(&model);
+            fresh.setFilterText(text);
+            EXPECT_EQ(shown(typing), shown(fresh)) << row.what << ": " << text.toStdString();
+            for (int node = 0; node < model.tree().count(); ++node)
+                EXPECT_EQ(where(typing, node), where(fresh, node)) << row.what << ": " << text.toStdString() << node;
+        }
+    }
+}

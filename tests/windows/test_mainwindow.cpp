@@ -1,8 +1,10 @@
+#include "core/modlistloader.h"
 #include "core/modtreefilter.h"
 #include "support/mainwindowtest.h"
 #include "support/wait.h"
 #include "ui/finddialog.h"
 #include "ui/fullscreenwindow.h"
+#include "ui/modtreeview.h"
 #include "ui/navigationbar.h"
 #include "ui/remotecontrol.h"
 #include "update/zipbuilder.h"
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -463,4 +466,74 @@ TEST_F(MainWindowTest, FindSelectsInTheWholeTreeWithoutOpening)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(control<FindDialog>("findDialog"), nullptr);
     EXPECT_EQ(web().stops, 0);
+}
+
+// The tree view works rows out itself rather than letting QTreeView search for
+// them: wherever QTreeView puts a row, or scrolls to show it, so must it.
+TEST(ModTreeView, PlacesAndScrollsToRowsAsQTreeViewDoes)
+{
+    QByteArray list = "[ValidHeader]\r\nA\r\nB\r\nEmpty\r\nC\r\n---\r\n";
+    for (int i = 0; i < 60; ++i)
+        list += QByteArray(1, "ABCC"[i % 4]) + "?Mod " + QByteArray::number(i) + "?u\r\n";
+    ModTreeModel model;
+    ModTree tree;
+    parseModList(list, tree);
+    model.setTree(std::move(tree));
+    ModTreeView view(model);
+    view.resize(200, 150);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QScrollBar *bar = view.verticalScrollBar();
+
+    enum Open { None, Second, All };
+    const struct
+    {
+        const char *what;
+        Open open;
+        QString filter;
+        QAbstractItemView::ScrollMode mode;
+        Qt::LayoutDirection direction;
+        int scrolledTo; // per cent of the scroll range
+    } layouts[] = {
+        {"folders closed", None, {}, QAbstractItemView::ScrollPerItem, Qt::LeftToRight, 0},
+        {"one folder open", Second, {}, QAbstractItemView::ScrollPerItem, Qt::LeftToRight, 0},
+        {"every folder open, scrolled", All, {}, QAbstractItemView::ScrollPerItem, Qt::LeftToRight, 50},
+        {"filtered", All, u"1"_s, QAbstractItemView::ScrollPerItem, Qt::LeftToRight, 30},
+        {"scrolled by the pixel", All, {}, QAbstractItemView::ScrollPerPixel, Qt::LeftToRight, 60},
+        {"right to left", Second, {}, QAbstractItemView::ScrollPerItem, Qt::RightToLeft, 100},
+    };
+    for (const auto &layout : layouts) {
+        const auto arrange = [&] {
+            view.setFilterText(layout.filter, ModTree::kNoNode);
+            view.setVerticalScrollMode(layout.mode);
+            view.setLayoutDirection(layout.direction);
+            view.collapseAll();
+            if (layout.open == All)
+                view.expandAll();
+            else if (layout.open == Second)
+                view.expand(view.model()->index(1, 0));
+            bar->setValue(bar->maximum() * layout.scrolledTo / 100);
+        };
+        QModelIndexList all;
+        arrange();
+        for (int f = 0; f < view.model()->rowCount(); ++f) {
+            const QModelIndex folder = view.model()->index(f, 0);
+            all.append(folder);
+            for (int l = 0; l < view.model()->rowCount(folder); ++l)
+                all.append(view.model()->index(l, 0, folder));
+        }
+        for (const QModelIndex &index : std::as_const(all)) {
+            const std::string where = std::string(layout.what) + ' ' + index.data().toString().toStdString();
+            EXPECT_EQ(view.visualRect(index), view.QTreeView::visualRect(index)) << where;
+            for (auto hint : {QAbstractItemView::EnsureVisible, QAbstractItemView::PositionAtTop,
+                              QAbstractItemView::PositionAtBottom, QAbstractItemView::PositionAtCenter}) {
+                arrange();
+                view.scrollTo(index, hint);
+                const auto ours = std::pair{bar->value(), view.isExpanded(index.parent())};
+                arrange();
+                view.QTreeView::scrollTo(index, hint);
+                EXPECT_EQ(ours, std::pair(bar->value(), view.isExpanded(index.parent()))) << where << ' ' << hint;
+            }
+        }
+    }
 }
