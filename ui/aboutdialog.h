@@ -7,8 +7,9 @@ class Messages;
 class Shell;
 
 // The about box: the publisher, where to get help, and a link that opens the
-// publisher's site in the user's default browser. No title bar; the "Return"
-// picture (or Escape) closes it. Application-modal; deletes itself when closed.
+// publisher's site in the user's default browser, and the program's version. No
+// title bar; the "Return" picture (or Escape) closes it. Modal to the window it
+// belongs to; deletes itself when closed.
 class AboutDialog final : public QDialog
 {
     Q_OBJECT

@@ -8,7 +8,7 @@ class SettingsStore;
 
 // The options dialog: the five start-up and browsing options as check boxes,
 // read from the settings store when it opens and written back by "&Ok" only.
-// Application-modal; deletes itself when closed.
+// Modal to the window it belongs to; deletes itself when closed.
 class OptionsDialog final : public QDialog
 {
     Q_OBJECT

@@ -6,7 +6,8 @@
 // The tree's two 16 x 16 pictures, keyed "folder" and "link".
 QIcon treeIcon(const QString &imageKey);
 
-// Gives each row of the mod tree model its picture.
+// Gives each row of the mod tree model its picture, and its tooltip: the name,
+// with a link's address on a second line.
 class TreeIconModel final : public QIdentityProxyModel
 {
     Q_OBJECT
