@@ -66,6 +66,9 @@ void Downloads::start(QWebEngineDownloadRequest *request)
     bar->setAccessibleName(target.fileName());
     auto *amount = new QLabel(this);
     amount->setObjectName(QStringLiteral("amount"));
+    // Room for the longest figures, so that the bars keep their width.
+    amount->setMinimumWidth(amount->fontMetrics().horizontalAdvance(tr("%1 of %2, %3/s").arg(
+        QStringLiteral("999.99 MiB"), QStringLiteral("999.99 MiB"), QStringLiteral("999.99 MiB"))));
     auto *cancel = new QPushButton(tr("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     auto *open = new QPushButton(tr("Show in &folder"), this);

@@ -62,7 +62,10 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
                                 themedIcon("view-refresh", st->standardIcon(QStyle::SP_BrowserReload)),
                                 [this] { m_view.refresh(); });
     m_stopButton = addButton("stopButton", tr("Stop"), themedIcon("process-stop", st->standardIcon(QStyle::SP_BrowserStop)),
-                             [this] { m_view.stop(); });
+                             [this] {
+                                 m_stoppedByUser = m_loading;
+                                 m_view.stop();
+                             });
 
     m_addressField = new QLineEdit(this);
     m_addressField->setObjectName(QStringLiteral("addressField"));
@@ -126,7 +129,8 @@ void NavigationBar::openAddress(const QString &url)
 {
     m_addressBeforeLoad = m_view.locationUrl();
     m_pendingAddress = url;
-    m_addressField->setText(url);
+    m_stoppedByUser = false;
+    showInField(url);
     m_view.navigate(url);
     enableHistoryButtons();
 }
@@ -178,16 +182,26 @@ void NavigationBar::showAddress(bool loading)
     // load stopped early) leaves what it shows.
     const QString location = m_view.locationUrl();
     const bool real = !location.isEmpty() && location != QLatin1String("about:blank");
-    // The address asked for stays until the page is there or the view went
-    // elsewhere (a redirect, a link); a load stopped or failed before leaves it,
-    // so that Enter tries it again.
-    if ((real && location != m_addressBeforeLoad && location != m_pendingAddress) ||
-        (!loading && location == m_pendingAddress))
+    // The address asked for stays until the page is there, the view went
+    // elsewhere (a redirect, a link) or the load ended where it began without
+    // the user stopping it (a download). Stopped by the user before it got
+    // anywhere, it stays, so that Enter tries it again.
+    const bool arrived = location == m_pendingAddress;
+    const bool elsewhere = real && !arrived && location != m_addressBeforeLoad;
+    if (elsewhere || (!loading && (arrived || !m_stoppedByUser)))
         m_pendingAddress.clear();
     if (!m_pendingAddress.isEmpty())
-        m_addressField->setText(m_pendingAddress);
+        showInField(m_pendingAddress);
     else if (real)
-        m_addressField->setText(location);
+        showInField(location);
+}
+
+void NavigationBar::showInField(const QString &address)
+{
+    m_addressField->setText(address);
+    // Where the field is too narrow, its start shows: the site, not the file.
+    if (!m_addressField->hasFocus())
+        m_addressField->setCursorPosition(0);
 }
 
 void NavigationBar::enableHistoryButtons()

@@ -47,6 +47,7 @@ private:
     void openTypedAddress();
     void showLoadProgress(int progress, int progressMax);
     void showAddress(bool loading);
+    void showInField(const QString &address);
     void enableHistoryButtons();
 
     WebView &m_view;
@@ -63,4 +64,5 @@ private:
     // field shows the one asked for until the view reaches another address.
     QString m_pendingAddress;
     QString m_addressBeforeLoad;
+    bool m_stoppedByUser = false; // Stop (or Esc) while that load was in progress
 };

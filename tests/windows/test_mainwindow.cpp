@@ -185,25 +185,32 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
     }
 
     // The field shows the address asked for until the view is there or went
-    // elsewhere, never goes blank, and keeps what the user is typing.
-    web().shownAddress = u"http://a/page"_s;
-    address->setText(u"http://slow/"_s);
-    QTest::keyClick(address, Qt::Key_Return);
+    // elsewhere, keeps it when the user stops the load before, never goes
+    // blank, and keeps what the user is typing.
     const struct
     {
-        const char *step, *shown;
+        const char *step, *entered, *shown;
         int progress;
+        bool stop;
         const char *typed, *field;
     } steps[] = {
-        {"loading, the view still at the old page", "http://a/page", 10, "", "http://slow/"},
-        {"stopped (Esc) before it got there", "http://a/page", -1, "", "http://slow/"},
-        {"a first load stopped", "about:blank", -1, "", "http://slow/"},
-        {"no address at all", "", 10, "", "http://slow/"},
-        {"redirected", "http://slow/moved", 50, "", "http://slow/moved"},
-        {"typed into while it loads", "http://slow/moved", 60, "abc", "http://slow/movedabc"},
+        {"loading, the view still at the old page", "http://slow/", "http://a/page", 10, false, "", "http://slow/"},
+        {"stopped (Esc) before it got there", "", "http://a/page", -1, true, "", "http://slow/"},
+        {"a first load stopped", "", "about:blank", -1, false, "", "http://slow/"},
+        {"no address at all", "", "", 10, false, "", "http://slow/"},
+        {"a download: the page stays", "http://f/a.zip", "http://a/page", -1, false, "", "http://a/page"},
+        {"redirected", "http://slow/", "http://slow/moved", 50, false, "", "http://slow/moved"},
+        {"typed into while it loads", "", "http://slow/moved", 60, false, "abc", "http://slow/movedabc"},
     };
     for (const auto &step : steps) {
+        if (*step.entered) {
+            address->setText(QString::fromLatin1(step.entered));
+            QTest::keyClick(address, Qt::Key_Return);
+        }
         web().shownAddress = QString::fromLatin1(step.shown);
+        web().reportProgress(0, 100);
+        if (step.stop)
+            QTest::keyClick(&w, Qt::Key_Escape);
         if (*step.typed) {
             address->setFocus();
             QTest::keyClick(address, Qt::Key_End);
