@@ -667,6 +667,7 @@ bool MainWindow::saveBeforeQuit()
     // the program open, it stays as it was, tray icon included.
     if (!saveFavourites())
         return false;
+    // A preference only: a store that cannot take it leaves the design width.
     if (m_treeWidthMoved) {
         const double twips = m_splitter->sizes().value(0) * twipsPerPixel(this);
         m_ctx.settings->setValue(Options::kApplication, Options::kSection, kTreeWidthKey, QString::number(qRound(twips)));

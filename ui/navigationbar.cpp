@@ -130,6 +130,7 @@ void NavigationBar::openAddress(const QString &url)
     m_addressBeforeLoad = m_view.locationUrl();
     m_pendingAddress = url;
     m_stoppedByUser = false;
+    m_loadSeen = false;
     showInField(url);
     m_view.navigate(url);
     enableHistoryButtons();
@@ -161,6 +162,7 @@ void NavigationBar::openTypedAddress()
 void NavigationBar::showLoadProgress(int progress, int progressMax)
 {
     const bool loading = WebView::isLoading(progress, progressMax);
+    m_loadSeen = m_loadSeen || loading;
     // What the user is typing stays; otherwise the field follows the page.
     if (!(m_addressField->hasFocus() && m_addressField->isModified()))
         showAddress(loading);
@@ -182,13 +184,15 @@ void NavigationBar::showAddress(bool loading)
     // load stopped early) leaves what it shows.
     const QString location = m_view.locationUrl();
     const bool real = !location.isEmpty() && location != QLatin1String("about:blank");
-    // The address asked for stays until the page is there, the view went
-    // elsewhere (a redirect, a link) or the load ended where it began without
-    // the user stopping it (a download). Stopped by the user before it got
-    // anywhere, it stays, so that Enter tries it again.
+    // The address asked for stays until its load has ended at it, the view
+    // went elsewhere (a redirect, a link) or the load ended where it began
+    // without the user stopping it (a download). Stopped by the user before it
+    // got anywhere, it stays, so that Enter tries it again. (An engine may
+    // report the new address before the load starts: that is no end yet.)
     const bool arrived = location == m_pendingAddress;
     const bool elsewhere = real && !arrived && location != m_addressBeforeLoad;
-    if (elsewhere || (!loading && (arrived || !m_stoppedByUser)))
+    const bool ended = !loading && m_loadSeen;
+    if (elsewhere || (ended && (arrived || !m_stoppedByUser)))
         m_pendingAddress.clear();
     if (!m_pendingAddress.isEmpty())
         showInField(m_pendingAddress);

@@ -65,4 +65,5 @@ private:
     QString m_pendingAddress;
     QString m_addressBeforeLoad;
     bool m_stoppedByUser = false; // Stop (or Esc) while that load was in progress
+    bool m_loadSeen = false;      // a report of that load in progress came
 };
