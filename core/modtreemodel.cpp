@@ -74,8 +74,6 @@ QVariant ModTreeModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return m_tree.text(node);
-    case Qt::ToolTipRole:
-        return m_tree.isLink(node) ? m_tree.url(node) : QVariant();
     case UrlRole:
         return m_tree.url(node);
     case NodeRole:

@@ -3,17 +3,22 @@
 #include "shell.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
+
+#include <memory>
 
 Downloads::Downloads(QWebEngineProfile *profile, Shell &shell, SaveChooser chooser, QWidget *parent)
     : QWidget(parent, Qt::Window), m_shell(shell), m_chooser(std::move(chooser))
@@ -21,10 +26,12 @@ Downloads::Downloads(QWebEngineProfile *profile, Shell &shell, SaveChooser choos
     setObjectName(QStringLiteral("downloads"));
     setWindowTitle(tr("Downloads"));
     auto *layout = new QVBoxLayout(this);
-    m_rows = new QVBoxLayout;
+    // One row per download, in columns, so that the bars line up.
+    m_rows = new QGridLayout;
+    m_rows->setColumnStretch(1, 1);
     layout->addLayout(m_rows);
     layout->addStretch(1);
-    resize(460, 120);
+    resize(560, 120);
     connect(profile, &QWebEngineProfile::downloadRequested, this, &Downloads::start);
 }
 
@@ -33,12 +40,16 @@ QString Downloads::askWhereToSave(QWidget *parent, const QString &suggestedPath)
     return QFileDialog::getSaveFileName(parent, tr("Save file"), suggestedPath);
 }
 
+QString Downloads::defaultFolder()
+{
+    // The dialog would open in the working folder if the folder did not exist.
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return !downloads.isEmpty() && QFileInfo(downloads).isDir() ? downloads : QDir::homePath();
+}
+
 void Downloads::start(QWebEngineDownloadRequest *request)
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath();
-    const QString path = m_chooser(window(), folder + QLatin1Char('/') + request->downloadFileName());
+    const QString path = m_chooser(window(), defaultFolder() + QLatin1Char('/') + request->downloadFileName());
     if (path.isEmpty()) {
         request->cancel();
         return;
@@ -49,32 +60,45 @@ void Downloads::start(QWebEngineDownloadRequest *request)
     request->setDownloadDirectory(target.absolutePath());
     request->setDownloadFileName(target.fileName());
 
-    auto *row = new QWidget(this);
-    row->setObjectName(QStringLiteral("download"));
-    auto *name = new QLabel(target.fileName(), row);
-    auto *bar = new QProgressBar(row);
+    auto *name = new QLabel(target.fileName(), this);
+    auto *bar = new QProgressBar(this);
     bar->setObjectName(QStringLiteral("progress"));
-    auto *cancel = new QPushButton(tr("&Cancel"), row);
+    bar->setAccessibleName(target.fileName());
+    auto *amount = new QLabel(this);
+    amount->setObjectName(QStringLiteral("amount"));
+    // Room for the longest figures, so that the bars keep their width.
+    amount->setMinimumWidth(amount->fontMetrics().horizontalAdvance(tr("%1 of %2, %3/s").arg(
+        QStringLiteral("999.99 MiB"), QStringLiteral("999.99 MiB"), QStringLiteral("999.99 MiB"))));
+    auto *cancel = new QPushButton(tr("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
-    auto *open = new QPushButton(tr("Show in &folder"), row);
+    auto *open = new QPushButton(tr("Show in &folder"), this);
     open->setObjectName(QStringLiteral("showInFolder"));
     open->hide();
-    auto *rowLayout = new QHBoxLayout(row);
-    rowLayout->setContentsMargins(0, 0, 0, 0);
-    rowLayout->addWidget(name);
-    rowLayout->addWidget(bar, 1);
-    rowLayout->addWidget(cancel);
-    rowLayout->addWidget(open);
-    m_rows->addWidget(row);
+    const int row = m_rows->rowCount();
+    m_rows->addWidget(name, row, 0);
+    m_rows->addWidget(bar, row, 1);
+    m_rows->addWidget(amount, row, 2);
+    // The two buttons share a cell: one of them shows at a time.
+    m_rows->addWidget(cancel, row, 3);
+    m_rows->addWidget(open, row, 3);
 
-    connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, bar, [request, bar] {
+    // Size and speed: "1.2 MiB of 3.0 MiB, 850 KiB/s", the speed over the whole download.
+    const auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, bar, [request, bar, amount, clock] {
+        const qint64 received = request->receivedBytes();
         const qint64 total = request->totalBytes();
         if (total > 0) {
             bar->setRange(0, 1000);
-            bar->setValue(int(request->receivedBytes() * 1000 / total));
+            bar->setValue(int(received * 1000 / total));
         } else {
             bar->setRange(0, 0); // size unknown: a busy bar
         }
+        const QLocale locale;
+        const QString got = total > 0 ? tr("%1 of %2").arg(locale.formattedDataSize(received), locale.formattedDataSize(total))
+                                      : locale.formattedDataSize(received);
+        const qint64 ms = clock->elapsed();
+        amount->setText(ms > 0 ? tr("%1, %2/s").arg(got, locale.formattedDataSize(received * 1000 / ms)) : got);
     });
     connect(cancel, &QPushButton::clicked, request, &QWebEngineDownloadRequest::cancel);
     connect(open, &QPushButton::clicked, this, [this, target] {
@@ -86,6 +110,7 @@ void Downloads::start(QWebEngineDownloadRequest *request)
         bar->setRange(0, 1000);
         bar->setValue(complete ? 1000 : 0);
         if (complete) {
+            amount->setText(QLocale().formattedDataSize(request->receivedBytes()));
             open->show();
         } else {
             // Whatever the engine wrote of a cancelled or failed download goes.

@@ -4,15 +4,15 @@
 
 #include <functional>
 
-class QVBoxLayout;
+class QGridLayout;
 class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 class Shell;
 
 // Files that pages offer for download: asks where to save each one (the
-// Downloads folder by default), shows its progress with a Cancel button, and
-// lets a finished file be shown in its folder. A cancelled or failed download
-// leaves no partial file behind.
+// Downloads folder by default), shows its progress, size and speed with a
+// Cancel button, and lets a finished file be shown in its folder. A cancelled
+// or failed download leaves no partial file behind.
 class Downloads final : public QWidget
 {
     Q_OBJECT
@@ -25,6 +25,8 @@ public:
 
     // The standard "Save as" dialog.
     static QString askWhereToSave(QWidget *parent, const QString &suggestedPath);
+    // Where the dialog opens: the user's download folder when it exists, else home.
+    static QString defaultFolder();
 
 Q_SIGNALS:
     // For tests and the status bar: a download ended (finished, cancelled or failed).
@@ -35,5 +37,5 @@ private:
 
     Shell &m_shell;
     SaveChooser m_chooser;
-    QVBoxLayout *m_rows = nullptr;
+    QGridLayout *m_rows = nullptr;
 };

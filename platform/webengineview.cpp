@@ -96,9 +96,19 @@ void WebEngineView::navigate(const QString &url)
     m_view->load(QUrl(url));
 }
 
+bool WebEngineView::canGoBack() const
+{
+    return m_view->history()->canGoBack();
+}
+
+bool WebEngineView::canGoForward() const
+{
+    return m_view->history()->canGoForward();
+}
+
 bool WebEngineView::goBack()
 {
-    if (!m_view->history()->canGoBack())
+    if (!canGoBack())
         return false;
     m_view->back();
     return true;
@@ -106,7 +116,7 @@ bool WebEngineView::goBack()
 
 bool WebEngineView::goForward()
 {
-    if (!m_view->history()->canGoForward())
+    if (!canGoForward())
         return false;
     m_view->forward();
     return true;

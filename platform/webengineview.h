@@ -17,6 +17,8 @@ public:
     void navigate(const QString &url) override;
     bool goBack() override;
     bool goForward() override;
+    bool canGoBack() const override;
+    bool canGoForward() const override;
     void stop() override;
     void refresh() override;
     QString locationUrl() const override;

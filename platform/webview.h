@@ -16,6 +16,10 @@ public:
     // Return false when there is no page to go to.
     virtual bool goBack() = 0;
     virtual bool goForward() = 0;
+    // Whether the history holds a page behind or ahead of this one. It changes
+    // with a page's address, which a progress report follows.
+    virtual bool canGoBack() const = 0;
+    virtual bool canGoForward() const = 0;
     virtual void stop() = 0;
     virtual void refresh() = 0;
     // The address of the page now shown.

@@ -50,7 +50,7 @@ AboutDialog::AboutDialog(Shell &shell, Messages &messages, const QString &siteAd
     setWindowTitle(tr("About"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowModality(Qt::ApplicationModal);
+    setWindowModality(Qt::WindowModal);
 
     QPalette pal = palette();
     pal.setColor(QPalette::Window, backgroundColour());
@@ -130,6 +130,12 @@ AboutDialog::AboutDialog(Shell &shell, Messages &messages, const QString &siteAd
     texts->addWidget(helpText);
     texts->addWidget(m_siteLink, 0, Qt::AlignLeft);
     texts->addStretch(1);
+    // Which program this is, for a message on the board.
+    if (const QString version = QCoreApplication::applicationVersion(); !version.isEmpty()) {
+        auto *versionLabel = new QLabel(tr("Version %1").arg(version), this);
+        versionLabel->setObjectName(QStringLiteral("versionLabel"));
+        texts->addWidget(versionLabel);
+    }
 
     auto *top = new QHBoxLayout;
     top->setSpacing(px(240));

@@ -8,9 +8,9 @@ class Shell;
 
 // The about box: the publisher, where to get help, and a link that opens the
 // publisher's site in the user's default browser (or, for a site of the
-// built-in list, which no browser can open, in the program). No title bar; the
-// "Return" picture (or Escape) closes it. Application-modal; deletes itself
-// when closed.
+// built-in list, which no browser can open, in the program), and the program's
+// version. No title bar; the "Return" picture (or Escape) closes it. Modal to
+// the window it belongs to; deletes itself when closed.
 class AboutDialog final : public QDialog
 {
     Q_OBJECT

@@ -30,7 +30,7 @@ FavouritesDialog::FavouritesDialog(Favourites &favourites, QWidget *parent)
 {
     setObjectName(QStringLiteral("favouritesDialog"));
     setWindowTitle(tr("Configure favourites"));
-    setModal(true);
+    setWindowModality(Qt::WindowModal);
     buildControls();
     load();
 }

@@ -65,8 +65,10 @@ void FindDialog::findNext()
     const QString text = m_searchField->text();
     const ModTree &tree = m_model.tree();
     const quint64 generation = m_model.generation();
-    if (m_missFrom >= 0 && m_position >= m_missFrom && generation == m_missGeneration && text == m_missText)
+    if (m_missFrom >= 0 && m_position >= m_missFrom && generation == m_missGeneration && text == m_missText) {
+        Q_EMIT nothingFound(text);
         return;
+    }
 
     const NameMatcher matcher(text);
     // Folders come first and are never matched, so the links' numbers are where to start.
@@ -80,4 +82,5 @@ void FindDialog::findNext()
     m_missText = text;
     m_missFrom = m_position;
     m_missGeneration = generation;
+    Q_EMIT nothingFound(text);
 }

@@ -22,7 +22,7 @@ public:
     explicit FindDialog(const ModTreeModel &model, QWidget *parent = nullptr);
 
     // "Find next": reports the next match and moves the search position past
-    // it. Without a match nothing changes, and nothing is reported.
+    // it. Without a match only nothingFound is reported.
     void findNext();
 
     // Number of the first node that the next press examines.
@@ -31,6 +31,8 @@ public:
 Q_SIGNALS:
     // A press found `node`: the window showing the tree selects it.
     void nodeFound(int node);
+    // A press found no further match for `text`; the position stays.
+    void nothingFound(const QString &text);
 
 private:
     const ModTreeModel &m_model;

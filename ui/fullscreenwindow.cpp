@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 FullScreenWindow::FullScreenWindow(WebViewFactory &webViews, const QString &startAddress,
                                    std::function<QString()> homeAddress, QWidget *parent)
@@ -21,7 +22,13 @@ FullScreenWindow::FullScreenWindow(WebViewFactory &webViews, const QString &star
     m_webView->setObjectName(QStringLiteral("webView"));
     m_webView->setAccessibleName(tr("Web page"));
     m_navigationBar = new NavigationBar(*m_webView, std::move(homeAddress), this);
-    m_navigationBar->addShortcuts(this);
+    // F11 and Esc leave, as they leave a browser's full screen; Stop keeps its button.
+    m_navigationBar->addShortcuts(this, false);
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_F11), QKeySequence(Qt::Key_Escape)}) {
+        auto *leave = new QShortcut(keys, this);
+        leave->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(leave, &QShortcut::activated, this, &FullScreenWindow::returnToMainWindow);
+    }
 
     m_returnButton = new QPushButton(tr("&Return"), this);
     m_returnButton->setObjectName(QStringLiteral("returnButton"));

@@ -10,8 +10,8 @@ class WebView;
 class WebViewFactory;
 
 // The fullscreen browser window: borderless and maximised, the browsing row
-// over a web view of its own. "&Return" hands the page back to the main
-// window. Deletes itself when closed.
+// over a web view of its own. "&Return", F11 or Esc hands the page back to the
+// main window. Deletes itself when closed.
 class FullScreenWindow final : public QWidget
 {
     Q_OBJECT

@@ -33,18 +33,27 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QWindow>
+
+#include <utility>
 
 namespace {
 
 const QString kInitialCaption = QStringLiteral("Quake2 - Mod List");
 const QString kCaptionPrefix = QStringLiteral("Kestrelmoor - Mod List - ");
 const QString kUpdatedPrefix = QStringLiteral("updated: ");
+// Where the user left the line between the tree and the page, in twips.
+const QString kTreeWidthKey = QStringLiteral("TreeWidth");
+
+// How long a passing message stays in the status bar.
+constexpr int kStatusMessageMs = 5000;
 
 // The design's widths and heights, in twips.
 constexpr double kDesignClientWidth = 10200;
@@ -108,6 +117,9 @@ void MainWindow::buildControls()
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    // A long site address is cut rather than widening the window's minimum.
+    m_statusLabel->setMinimumWidth(1);
+    m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_statusLabel, 1);
     statusBar()->setSizeGripEnabled(true);
 
@@ -131,11 +143,16 @@ void MainWindow::buildControls()
     setTabOrderForReading();
     m_treeView->setFocus();
 
-    // The design size of the client area; the tree column keeps its design width.
+    // The design size of the client area, the tree column at its design width
+    // or where the user left it.
     const QSize client = fromTwips(QSizeF(kDesignClientWidth, kDesignClientHeight), this);
     resize(client.width(), client.height() + statusBar()->sizeHint().height());
-    const int treeWidth = fromTwips(kDesignTreeWidth, this);
-    m_splitter->setSizes({treeWidth, client.width() - treeWidth});
+    bool stored = false;
+    const double storedTwips =
+        m_ctx.settings->value(Options::kApplication, Options::kSection, kTreeWidthKey, QString()).toDouble(&stored);
+    const int treeWidth = fromTwips(stored && storedTwips > 0 && storedTwips < 1e6 ? storedTwips : kDesignTreeWidth, this);
+    m_splitter->setSizes({treeWidth, std::max(client.width() - treeWidth, 1)});
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_treeWidthMoved = true; });
 }
 
 QWidget *MainWindow::buildListPanel()
@@ -172,6 +189,18 @@ QWidget *MainWindow::buildListPanel()
     m_treeView->setAccessibleName(tr("Mods"));
     keepSelectionColoursWhenInactive(m_treeView, m_treeView->palette());
     connect(m_treeView, &QTreeView::clicked, this, &MainWindow::openNode);
+    // A filter that leaves nothing says so, in place of a bare empty tree.
+    auto *noMatch = new QLabel(tr("No mods match"), m_treeView->viewport());
+    noMatch->setObjectName(QStringLiteral("noMatchLabel"));
+    noMatch->setEnabled(false);
+    noMatch->setAlignment(Qt::AlignCenter);
+    noMatch->setAttribute(Qt::WA_TransparentForMouseEvents);
+    noMatch->hide();
+    (new QVBoxLayout(m_treeView->viewport()))->addWidget(noMatch, 0, Qt::AlignTop);
+    connect(&m_treeView->filter(), &QAbstractItemModel::modelReset, noMatch, [this, noMatch] {
+        const ModTreeFilter &filter = m_treeView->filter();
+        noMatch->setVisible(filter.isFiltering() && filter.shownLinkCount() == 0);
+    });
     // Enter on a node does what a click does, for keyboard users.
     m_treeView->installEventFilter(this);
 
@@ -308,13 +337,14 @@ void MainWindow::setTabOrderForReading()
 
 void MainWindow::start()
 {
-    show();
-    m_ctx.tray->install(windowIcon(), QStringLiteral("Mod List"), m_trayMenu);
-
-    if (Options::isOn(*m_ctx.settings, Options::kMaximized))
-        setWindowState(windowState() | Qt::WindowMaximized);
+    // The design size, unless the screen is smaller (a high scale factor).
+    if (const QScreen *s = screen())
+        resize(size().boundedTo(s->availableGeometry().size()).expandedTo(minimumSizeHint()));
+    // Only the tray: minimised before it is mapped, so that the window never shows.
     if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
         setWindowState(windowState() | Qt::WindowMinimized);
+    show();
+    m_ctx.tray->install(windowIcon(), QStringLiteral("Mod List"), m_trayMenu);
 
     m_statusText = QStringLiteral("Welcome to Kestrelmoor's Mod List. Visit Kestrelmoor at: ") + m_ctx.siteAddress;
     m_statusLabel->setText(m_statusText);
@@ -339,8 +369,21 @@ void MainWindow::start()
     const FavouritesLoad favourites = m_ctx.favourites->load(favouritesPath());
     if (!favourites.notice.isEmpty())
         m_ctx.messages->show(this, QMessageBox::Warning, tr("Favourites"), favourites.notice, QMessageBox::Ok);
+    // From now on every change reaches favs.dat at once, so that a crash or a
+    // power cut loses none.
+    connect(m_ctx.favourites, &Favourites::added, this, &MainWindow::saveChangedFavourites);
+    connect(m_ctx.favourites, &Favourites::replaced, this, &MainWindow::saveChangedFavourites);
 
-    QTimer::singleShot(0, this, &MainWindow::applyStartupOptions);
+    // The window states and the other windows wait until the window manager has
+    // mapped this window: one that has not taken it yet ignores a maximise. A
+    // window mapped fully covered is never exposed, hence the late fallback.
+    m_startupOptionsDue = true;
+    if (isMinimized() || !windowHandle()) {
+        QTimer::singleShot(0, this, &MainWindow::applyStartupOptions);
+    } else {
+        windowHandle()->installEventFilter(this);
+        QTimer::singleShot(3000, this, &MainWindow::applyStartupOptions);
+    }
 }
 
 void MainWindow::selectList(int index)
@@ -356,12 +399,37 @@ void MainWindow::selectList(int index)
 
 void MainWindow::applyStartupOptions()
 {
+    if (!std::exchange(m_startupOptionsDue, false))
+        return;
+    if (windowHandle())
+        windowHandle()->removeEventFilter(this);
+    fitIntoScreen();
+    if (Options::isOn(*m_ctx.settings, Options::kMaximized))
+        setWindowState(windowState() | Qt::WindowMaximized);
     if (Options::isOn(*m_ctx.settings, Options::kShowFav))
         showRemoteControl();
     if (Options::isOn(*m_ctx.settings, Options::kFullScreen))
         showFullScreenWindow();
     if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
         setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void MainWindow::fitIntoScreen()
+{
+    // The frame is known now: the whole window, title bar included, goes
+    // inside the screen's free area, as far as the minimum size allows.
+    const QScreen *s = screen();
+    if (!s || isMinimized() || isMaximized() || isFullScreen())
+        return;
+    const QRect area = s->availableGeometry();
+    const QRect frame = frameGeometry();
+    if (area.contains(frame))
+        return;
+    const QSize frameExtra = frame.size() - size();
+    resize(size().boundedTo(area.size() - frameExtra).expandedTo(minimumSize()));
+    const QSize outer = size() + frameExtra;
+    move(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())),
+         std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
 }
 
 void MainWindow::rebuildTree(const QString &path)
@@ -500,6 +568,8 @@ void MainWindow::changeEvent(QEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
+        QTimer::singleShot(0, this, &MainWindow::applyStartupOptions);
     if (watched == m_filterField && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
         const auto *keyEvent = static_cast<QKeyEvent *>(event);
         const int key = keyEvent->key();
@@ -543,6 +613,11 @@ bool MainWindow::saveBeforeQuit()
     // the program open, it stays as it was, tray icon included.
     if (!saveFavourites())
         return false;
+    // A preference only: a store that cannot take it leaves the design width.
+    if (m_treeWidthMoved) {
+        const double twips = m_splitter->sizes().value(0) * twipsPerPixel(this);
+        m_ctx.settings->setValue(Options::kApplication, Options::kSection, kTreeWidthKey, QString::number(qRound(twips)));
+    }
     m_ctx.tray->remove();
     if (m_remoteControl)
         m_remoteControl->close();
@@ -581,6 +656,9 @@ void MainWindow::showFindDialog()
     if (!m_findDialog) {
         m_findDialog = new FindDialog(m_model, this);
         connect(m_findDialog, &FindDialog::nodeFound, this, &MainWindow::selectNode);
+        connect(m_findDialog, &FindDialog::nothingFound, this, [this](const QString &text) {
+            statusBar()->showMessage(tr("No further mod matches \"%1\"").arg(text), kStatusMessageMs);
+        });
     }
     bringForward(m_findDialog);
 }
@@ -618,13 +696,30 @@ bool MainWindow::saveFavourites()
     }
 }
 
+void MainWindow::saveChangedFavourites()
+{
+    const FavouritesSave saved = m_ctx.favourites->save(favouritesPath());
+    // Said once, not at every change, until a save works again; closing asks.
+    const bool told = m_favouritesUnsaved;
+    m_favouritesUnsaved = !saved.ok;
+    if (saved.ok || told)
+        return;
+    m_ctx.messages->show(this, QMessageBox::Warning, tr("Favourites"),
+                         tr("The favourites could not be saved.\n%1\n\nThey are kept while the program runs and "
+                            "saved again at the next change and when it closes.")
+                             .arg(saved.error),
+                         QMessageBox::Ok);
+}
+
 void MainWindow::addFavourite()
 {
     const int node = lastNode();
     const ModTree &tree = m_model.tree();
     if (!tree.isLink(node))
         return;
-    if (!m_ctx.favourites->add(tree.text(node), tree.url(node))) {
+    if (m_ctx.favourites->add(tree.text(node), tree.url(node))) {
+        statusBar()->showMessage(tr("Added to favourites: %1").arg(tree.text(node)), kStatusMessageMs);
+    } else {
         m_ctx.messages->show(this, QMessageBox::Information, tr("Favourites"),
                              tr("The favourites list is full: it holds %1 entries. Delete one with "
                                 "\"Configure favourites\" to make room.")

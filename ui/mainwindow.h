@@ -61,7 +61,8 @@ public:
 
     // Start-up: shows the window, installs the tray icon, reads the catalogue,
     // selects the first list (tree, caption, update date, start page) and the
-    // favourites; the start-up options follow once the event loop runs.
+    // favourites; the start-up options follow once the window manager has
+    // mapped the window. From then on every change of the favourites is saved.
     void start();
 
     // Makes catalogue row `index` the current list: caption, start page, tree, update date.
@@ -107,13 +108,19 @@ private:
     QWidget *buildBrowserPanel();
     void buildTrayMenu();
     void setTabOrderForReading();
+    // Once the window is mapped (or at once when it starts in the tray): fits it
+    // into the screen, maximises it, shows the remote control and the fullscreen
+    // window, as the options say.
     void applyStartupOptions();
+    void fitIntoScreen();
     bool saveBeforeQuit();
     void showUpdateDate();
     void fitListLabels();
 
     void openNode(const QModelIndex &index);
     void addFavourite();
+    // A change of the favourites goes to favs.dat at once.
+    void saveChangedFavourites();
     void configureFavourites();
     void updateList();
     void showFindDialog();
@@ -141,6 +148,9 @@ private:
     ModListEntry m_current;
     QString m_statusText;
     int m_lastNode = -1;
+    bool m_startupOptionsDue = false;
+    bool m_treeWidthMoved = false;
+    bool m_favouritesUnsaved = false; // the last save failed, and the user was told
     quint64 m_lastNodeGeneration = 0;
 
     ModTreeModel m_model;

@@ -44,21 +44,34 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
         return button;
     };
     m_backButton = addButton("backButton", tr("Back"), themedIcon("go-previous", st->standardIcon(QStyle::SP_ArrowBack)),
-                             [this] { m_view.goBack(); });
+                             [this] {
+                                 m_pendingAddress.clear();
+                                 m_view.goBack();
+                                 enableHistoryButtons();
+                             });
     m_forwardButton = addButton("forwardButton", tr("Forward"),
                                 themedIcon("go-next", st->standardIcon(QStyle::SP_ArrowForward)),
-                                [this] { m_view.goForward(); });
+                                [this] {
+                                    m_pendingAddress.clear();
+                                    m_view.goForward();
+                                    enableHistoryButtons();
+                                });
     m_homeButton = addButton("homeButton", tr("Home"), themedIcon("go-home", buttonPicture(QStringLiteral("home"))),
                              [this] { openAddress(m_homeAddress()); });
     m_refreshButton = addButton("refreshButton", tr("Refresh"),
                                 themedIcon("view-refresh", st->standardIcon(QStyle::SP_BrowserReload)),
                                 [this] { m_view.refresh(); });
     m_stopButton = addButton("stopButton", tr("Stop"), themedIcon("process-stop", st->standardIcon(QStyle::SP_BrowserStop)),
-                             [this] { m_view.stop(); });
+                             [this] {
+                                 m_stoppedByUser = m_loading;
+                                 m_view.stop();
+                             });
 
     m_addressField = new QLineEdit(this);
     m_addressField->setObjectName(QStringLiteral("addressField"));
     m_addressField->setAccessibleName(tr("Address"));
+    // However narrow the window, an address stays readable in part.
+    m_addressField->setMinimumWidth(m_addressField->fontMetrics().averageCharWidth() * 12);
     row->addSpacing(4);
     row->addWidget(m_addressField, 1);
     connect(m_addressField, &QLineEdit::returnPressed, this, &NavigationBar::openTypedAddress);
@@ -73,6 +86,9 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
     m_loadProgress->hide();
     m_addressField->installEventFilter(this);
 
+    // Back and Forward follow the history from the first address on, not from
+    // here: disabled before the window has set its Tab order, they leave the
+    // focus chain around the web view's focus proxy broken (Qt 6.4).
     connect(&m_view, &WebView::progressChange, this, &NavigationBar::showLoadProgress);
 }
 
@@ -83,7 +99,7 @@ bool NavigationBar::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void NavigationBar::addShortcuts(QWidget *window)
+void NavigationBar::addShortcuts(QWidget *window, bool escapeStops)
 {
     // Only while the focus is in that window: Qt would otherwise give them to
     // the program's other windows too (Esc in the find dialog).
@@ -93,6 +109,8 @@ void NavigationBar::addShortcuts(QWidget *window)
         {QKeySequence(Qt::Key_Escape), m_stopButton},
     };
     for (const auto &[sequence, button] : keys) {
+        if (button == m_stopButton && !escapeStops)
+            continue;
         auto *shortcut = new QShortcut(sequence, window);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
@@ -109,8 +127,13 @@ QString NavigationBar::addressText() const
 
 void NavigationBar::openAddress(const QString &url)
 {
-    m_addressField->setText(url);
+    m_addressBeforeLoad = m_view.locationUrl();
+    m_pendingAddress = url;
+    m_stoppedByUser = false;
+    m_loadSeen = false;
+    showInField(url);
     m_view.navigate(url);
+    enableHistoryButtons();
 }
 
 void NavigationBar::focusAddressField()
@@ -138,20 +161,55 @@ void NavigationBar::openTypedAddress()
 
 void NavigationBar::showLoadProgress(int progress, int progressMax)
 {
-    // What the user is typing stays; otherwise the field follows the page.
-    if (!(m_addressField->hasFocus() && m_addressField->isModified())) {
-        const QString location = m_view.locationUrl();
-        if (!location.isEmpty() && location != QLatin1String("about:blank"))
-            m_addressField->setText(location);
-    }
     const bool loading = WebView::isLoading(progress, progressMax);
+    m_loadSeen = m_loadSeen || loading;
+    // What the user is typing stays; otherwise the field follows the page.
+    if (!(m_addressField->hasFocus() && m_addressField->isModified()))
+        showAddress(loading);
     if (loading) {
         m_loadProgress->setMaximum(progressMax);
         m_loadProgress->setValue(progress);
     }
     m_loadProgress->setVisible(loading);
+    enableHistoryButtons();
     if (loading != m_loading) {
         m_loading = loading;
         Q_EMIT loadingChanged(loading);
     }
+}
+
+void NavigationBar::showAddress(bool loading)
+{
+    // The field never goes blank: an empty address or about:blank (a first
+    // load stopped early) leaves what it shows.
+    const QString location = m_view.locationUrl();
+    const bool real = !location.isEmpty() && location != QLatin1String("about:blank");
+    // The address asked for stays until its load has ended at it, the view
+    // went elsewhere (a redirect, a link) or the load ended where it began
+    // without the user stopping it (a download). Stopped by the user before it
+    // got anywhere, it stays, so that Enter tries it again. (An engine may
+    // report the new address before the load starts: that is no end yet.)
+    const bool arrived = location == m_pendingAddress;
+    const bool elsewhere = real && !arrived && location != m_addressBeforeLoad;
+    const bool ended = !loading && m_loadSeen;
+    if (elsewhere || (ended && (arrived || !m_stoppedByUser)))
+        m_pendingAddress.clear();
+    if (!m_pendingAddress.isEmpty())
+        showInField(m_pendingAddress);
+    else if (real)
+        showInField(location);
+}
+
+void NavigationBar::showInField(const QString &address)
+{
+    m_addressField->setText(address);
+    // Where the field is too narrow, its start shows: the site, not the file.
+    if (!m_addressField->hasFocus())
+        m_addressField->setCursorPosition(0);
+}
+
+void NavigationBar::enableHistoryButtons()
+{
+    m_backButton->setEnabled(m_view.canGoBack());
+    m_forwardButton->setEnabled(m_view.canGoForward());
 }

@@ -21,8 +21,9 @@ public:
     // `homeAddress` tells the address Home opens, read at each press.
     NavigationBar(WebView &view, std::function<QString()> homeAddress, QWidget *parent = nullptr);
 
-    // The browser keys, live while the focus is anywhere in `window`.
-    void addShortcuts(QWidget *window);
+    // The browser keys, live while the focus is anywhere in `window`. Without
+    // `escapeStops` Esc is left to the window (the fullscreen window leaves with it).
+    void addShortcuts(QWidget *window, bool escapeStops = true);
 
     QString addressText() const;
     // Shows `url` in the address field and opens it in the view.
@@ -45,6 +46,9 @@ protected:
 private:
     void openTypedAddress();
     void showLoadProgress(int progress, int progressMax);
+    void showAddress(bool loading);
+    void showInField(const QString &address);
+    void enableHistoryButtons();
 
     WebView &m_view;
     std::function<QString()> m_homeAddress;
@@ -56,4 +60,10 @@ private:
     QLineEdit *m_addressField = nullptr;
     QProgressBar *m_loadProgress = nullptr;
     bool m_loading = false;
+    // The address last asked for, and the view's address at that moment: the
+    // field shows the one asked for until the view reaches another address.
+    QString m_pendingAddress;
+    QString m_addressBeforeLoad;
+    bool m_stoppedByUser = false; // Stop (or Esc) while that load was in progress
+    bool m_loadSeen = false;      // a report of that load in progress came
 };

@@ -37,7 +37,7 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowModality(Qt::ApplicationModal);
+    setWindowModality(Qt::WindowModal);
 
     auto *group = new QGroupBox(tr("Options"), this);
     group->setObjectName(QStringLiteral("optionsGroup"));

@@ -10,7 +10,7 @@ class SettingsStore;
 // The options dialog: the five start-up and browsing options as check boxes,
 // and the list server (empty: the list built into the program, used from the
 // next start), read from the settings store when it opens and written back by
-// "&Ok" only. Application-modal; deletes itself when closed.
+// "&Ok" only. Modal to the window it belongs to; deletes itself when closed.
 class OptionsDialog final : public QDialog
 {
     Q_OBJECT

@@ -11,6 +11,7 @@
 #include "staysontop.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QHash>
@@ -153,6 +154,8 @@ RemoteControl::RemoteControl(Favourites &favourites, SettingsStore &settings, Sh
     connect(&m_favs, &Favourites::replaced, this, &RemoteControl::fillList);
     setStaysOnTop(this, true);
     fillList();
+    // Every modal window of the program that opens while this one exists.
+    qApp->installEventFilter(this);
 }
 
 RemoteControl::~RemoteControl() = default;
@@ -292,6 +295,15 @@ void RemoteControl::openClickedAgain(int row)
 
 bool RemoteControl::eventFilter(QObject *watched, QEvent *event)
 {
+    // A modal dialog or message box would open under this window and hide its
+    // fields and buttons: while this one stays on top, so does the dialog (it
+    // opens after it, so above it). The dialog blocks only its own window, so
+    // this one can still be moved out of the way.
+    if (event->type() == QEvent::Show && watched != this && watched->isWidgetType()) {
+        auto *shown = static_cast<QWidget *>(watched);
+        if (shown->isWindow() && shown->isModal() && isVisible() && m_alwaysOnTopBox->isChecked())
+            setStaysOnTop(shown, true);
+    }
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress)
         m_rowAtPress = selectedRow();
     return QWidget::eventFilter(watched, event);
@@ -319,6 +331,9 @@ void RemoteControl::openFavourite(int row)
 void RemoteControl::setAlwaysOnTop(bool checked)
 {
     setStaysOnTop(this, checked);
+    // Back on top, but still under an open modal dialog.
+    if (QWidget *modal = QApplication::activeModalWidget(); checked && modal)
+        setStaysOnTop(modal, true);
 }
 
 void RemoteControl::appendFavourite(int row)

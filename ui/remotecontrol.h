@@ -16,6 +16,7 @@ class Shell;
 // favourites and opens the one picked, in the browsing window or in the default
 // browser. Its list mirrors the favourites table for as long as it exists.
 // Closing it (Close or Minimize) destroys it; the next showing makes a new one.
+// A modal dialog that opens while it stays on top is put on top too, above it.
 class RemoteControl final : public QWidget
 {
     Q_OBJECT

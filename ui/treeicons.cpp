@@ -1,6 +1,12 @@
 #include "treeicons.h"
 
+#include "core/modtreemodel.h"
 #include "pictures.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QTextDocument>
+#include <QToolTip>
 
 QIcon treeIcon(const QString &imageKey)
 {
@@ -30,4 +36,21 @@ void TreeIconDelegate::initStyleOption(QStyleOptionViewItem *option, const QMode
     const QIcon::State state = (option->state & QStyle::State_Open) ? QIcon::On : QIcon::Off;
     const QSize actual = option->icon.actualSize(option->decorationSize, mode, state);
     option->decorationSize = option->decorationSize.boundedTo(actual);
+}
+
+QString TreeIconDelegate::toolTip(const QModelIndex &index)
+{
+    QString tip = index.data(Qt::DisplayRole).toString();
+    if (index.parent().isValid())
+        tip += QLatin1Char('\n') + index.data(ModTreeModel::UrlRole).toString();
+    return Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
+}
+
+bool TreeIconDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index)
+{
+    if (event->type() != QEvent::ToolTip || !index.isValid())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QToolTip::showText(event->globalPos(), toolTip(index), view, option.rect);
+    return true;
 }

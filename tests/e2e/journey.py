@@ -131,6 +131,22 @@ def wm_state(window):
     return run("xprop", "-id", window, "_NET_WM_STATE", check=False)
 
 
+def stacking():
+    """Ids of the managed windows, bottom to top, as xdotool gives them."""
+    out = run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")
+    return [str(int(w.strip(), 16)) for w in out.split("#", 1)[1].split(",")]
+
+
+def drag(x, y, to_x, to_y):
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "mousedown", "1"], check=True)
+    for i in range(1, 11):
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x + (to_x - x) * i // 10),
+                        str(y + (to_y - y) * i // 10)], check=True)
+        time.sleep(0.05)
+    subprocess.run(["xdotool", "mouseup", "1"], check=True)
+    time.sleep(0.4)
+
+
 step_number = [0]
 
 
@@ -163,11 +179,19 @@ def sha(path):
 def journey(server, program_dir, program, tray_xy):
     main_title = "^Kestrelmoor - Mod List - Quake2$"
 
-    # Start: the caption and the start page.
+    # Start, maximised as the options say: the caption and the start page.
     main = wait_window(main_title)
     wait_for("the start page", lambda: "/kestrelmoor/modlist/welcome.htm" in server.requests)
+    wait_for("the maximised start", lambda: "_NET_WM_STATE_MAXIMIZED_VERT" in wm_state(main)
+             and "_NET_WM_STATE_MAXIMIZED_HORZ" in wm_state(main))
     time.sleep(1)
     shot("started")
+
+    # The line between the tree and the page moves, and its place is kept (checked after Close).
+    # Its handle stands right of the 170-pixel tree column (the width of the tool row).
+    cx, cy = client_origin(main)
+    drag(cx + 172, cy + 300, cx + 320, cy + 300)
+    shot("tree-widened")
 
     # A link node, found with the filter field: type, go down into the tree, open it.
     key("ctrl+k", window=main)
@@ -200,6 +224,24 @@ def journey(server, program_dir, program, tray_xy):
         "/kestrelmoor/modlist/mods/rocketarena2.htm") > before)
     shot("favourite-opened")
 
+    # A modal dialog opens above the remote control, which can still be moved.
+    # The remote control goes where the dialog will half cover it.
+    rx, ry = client_origin(remote)
+    drag(rx + 20, ry + 8, 400, 250)
+    key("ctrl+shift+b", window=main)
+    dialog = wait_window("^Configure favourites$")
+    time.sleep(0.5)
+    shot("dialog-over-remote-control")
+    order = stacking()
+    assert order.index(dialog) > order.index(remote), "the dialog is under the remote control"
+    rx, ry = client_origin(remote)
+    drag(rx + 20, ry + 8, rx + 20 - 300, ry + 8 + 100)
+    moved = client_origin(remote)
+    assert moved != (rx, ry), "the remote control could not be moved while the dialog was open"
+    shot("remote-control-moved")
+    key("alt+c", window=dialog)
+    wait_for("the dialog to close", lambda: not windows("^Configure favourites$", True))
+
     # The fullscreen window opens and returns.
     key("F11", window=main)
     full = wait_window("^Kestrelmoor - Fullscreen$")
@@ -209,7 +251,7 @@ def journey(server, program_dir, program, tray_xy):
     size = (int(info.split("Width:")[1].split()[0]), int(info.split("Height:")[1].split()[0]))
     screen = tuple(int(v) for v in run("xdotool", "getdisplaygeometry").split())
     assert size[0] == screen[0] and size[1] >= screen[1] - 40, "fullscreen window is %dx%d" % size
-    key("alt+r", window=full)
+    key("Escape", window=full)
     wait_for("the fullscreen window to close", lambda: not windows("^Kestrelmoor - Fullscreen$", True))
 
     # Find a mod by its text, then open what was found with Enter in the tree.
@@ -267,6 +309,9 @@ def journey(server, program_dir, program, tray_xy):
     favs = open(os.path.join(program_dir, "favs.dat"), "rb").read()
     expected = b"Rocket Arena 2\r\n" + server.base.encode() + b"/kestrelmoor/modlist/mods/rocketarena2.htm\r\n"
     assert favs == expected, "favs.dat holds %r" % favs
+    settings = open(os.path.join(os.environ["HOME"], ".config/kestrelmoor-modlist/modlist.ini")).read().lower()
+    width = int(settings.split("treewidth=")[1].split()[0]) if "treewidth=" in settings else 0
+    assert width > 2415 + 1500, "the tree's width was not kept: %d twips" % width
 
 
 def built_in_list(program_dir):
@@ -354,6 +399,11 @@ def main():
             rewrite(os.path.join(program_dir, name), BUILT_IN, server.base)
         with open(os.path.join(program_dir, "listserver.ini"), "w") as conf:
             conf.write("ListServer=%s\nSiteAddress=%s/kestrelmoor/\n" % (server.base, server.base))
+        # A user who starts with the window maximised.
+        settings_dir = os.path.join(os.environ["HOME"], ".config", "kestrelmoor-modlist")
+        os.makedirs(settings_dir)
+        with open(os.path.join(settings_dir, "modlist.ini"), "w") as ini:
+            ini.write("[ndorodor]\nnoptions\\nmaximized=1\n")
         os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
         os.environ.pop("QT_QPA_PLATFORM", None)
 

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // Records every message box instead of showing it. Answers with the queued
 // buttons; with none queued, Cancel where it is offered (so that no question
@@ -79,15 +80,20 @@ public:
         m_history.append(url);
         ++m_index;
     }
-    bool goBack() override { return m_index > 0 ? (--m_index, true) : false; }
-    bool goForward() override { return m_index + 1 < m_history.size() ? (++m_index, true) : false; }
+    bool goBack() override { return canGoBack() ? (--m_index, true) : false; }
+    bool goForward() override { return canGoForward() ? (++m_index, true) : false; }
+    bool canGoBack() const override { return m_index > 0; }
+    bool canGoForward() const override { return m_index + 1 < m_history.size(); }
     void stop() override { ++stops; }
     void refresh() override { ++refreshes; }
-    QString locationUrl() const override { return m_history.value(m_index); }
+    QString locationUrl() const override { return shownAddress.value_or(m_history.value(m_index)); }
     void reportProgress(int progress, int progressMax) { Q_EMIT progressChange(progress, progressMax); }
 
     QStringList navigations;
     int stops = 0, refreshes = 0;
+    // What the view reports as its address while set: a page still at the old
+    // address, about:blank after a stopped first load.
+    std::optional<QString> shownAddress;
 
 private:
     QStringList m_history;

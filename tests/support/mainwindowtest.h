@@ -49,6 +49,9 @@ protected:
         window = std::make_unique<MainWindow>(MainContext{dir.path(), listServer, kSite, &settings, &messages, &webViews,
                                                           &shell, &tray, &favourites, &fetcher});
         window->start();
+        // The start-up options follow once the window is exposed.
+        if (!window->isMinimized())
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         QCoreApplication::processEvents();
         if (!window->isMinimized()) {
             window->activateWindow();

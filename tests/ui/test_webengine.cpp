@@ -5,6 +5,7 @@
 #include "support/pageserver.h"
 #include "support/wait.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -132,10 +133,27 @@ TEST(Downloads, SavedBytesEqualTheServedOnesAndTheFolderCanBeShown)
     EXPECT_TRUE(ended.first().at(1).toBool());
     EXPECT_TRUE(suggested.endsWith(u"/mod.zip"_s)) << suggested.toStdString();
     EXPECT_EQ(saveTo.read(u"chosen.zip"_s), bytes);
+    EXPECT_EQ(downloads.findChild<QLabel *>(u"amount"_s)->text(), QLocale().formattedDataSize(bytes.size()));
     auto *show = downloads.findChild<QPushButton *>(u"showInFolder"_s);
     ASSERT_NE(show, nullptr);
     show->click();
     EXPECT_EQ(shell.folders, QStringList{QFileInfo(saveTo.path()).absoluteFilePath()});
+}
+
+// Where ~/Downloads does not exist the dialog would open in the working folder.
+TEST(Downloads, TheSaveDialogOpensInTheDownloadFolderElseAtHome)
+{
+    TempFolder home;
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.file(u".config"_s)));
+    const QString missing = Downloads::defaultFolder();
+    QDir(home.path()).mkdir(u"Downloads"_s);
+    const QString there = Downloads::defaultFolder();
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    EXPECT_EQ(missing, QDir::cleanPath(home.path()));
+    EXPECT_EQ(there, QDir::cleanPath(home.file(u"Downloads"_s)));
 }
 
 TEST(Downloads, CancelLeavesNoPartialFile)

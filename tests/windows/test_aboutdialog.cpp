@@ -40,7 +40,7 @@ protected:
 };
 
 // The link opens the site, with one slash at its end, and the box stays;
-// "Return", Enter and Escape close it.
+// the version shows; "Return", Enter and Escape close it.
 TEST_F(AboutDialogTest, TheLinkOpensTheSiteAndTheBoxStaysUntilReturn)
 {
     for (const auto &[site, opened] : {std::pair{"http://site.test", "http://site.test/"}, {"http://site.test/km/", "http://site.test/km/"},
@@ -62,6 +62,10 @@ TEST_F(AboutDialogTest, TheLinkOpensTheSiteAndTheBoxStaysUntilReturn)
     clickLink();
     ASSERT_EQ(messages.shown.size(), 1) << "a browser that cannot start is said";
     EXPECT_TRUE(messages.shown[0].text.contains(u"http://site.test/"_s));
+
+    QCoreApplication::setApplicationVersion(u"9.8.7"_s);
+    open();
+    EXPECT_EQ(dialog->findChild<QLabel *>(u"versionLabel"_s)->text(), u"Version 9.8.7"_s);
 
     const std::function<void()> ways[] = {[this] { dialog->findChild<QPushButton *>(u"returnButton"_s)->click(); },
                                           [this] { QTest::keyClick(dialog, Qt::Key_Return); },

@@ -5,9 +5,11 @@
 #include "ui/favouritesdialog.h"
 #include "ui/finddialog.h"
 #include "ui/fullscreenwindow.h"
+#include "ui/navigationbar.h"
 #include "ui/optionsdialog.h"
 #include "ui/remotecontrol.h"
 
+#include <QAbstractButton>
 #include <QListWidget>
 #include <QPointer>
 #include <QSignalSpy>
@@ -44,6 +46,14 @@ protected:
         return shownWindow.isNull() || !shownWindow->isVisible();
     }
     FullScreenWindow *fullScreen() { return new FullScreenWindow(views, kHome, [] { return kHome; }); }
+    // Back and Forward are Tab stops while there is somewhere to go.
+    template<typename W> W *goBackFrom(W *w)
+    {
+        w->navigationBar()->openAddress(u"http://a/2"_s);
+        w->navigationBar()->openAddress(u"http://a/3"_s);
+        w->template findChild<QAbstractButton *>(u"backButton"_s)->click();
+        return w;
+    }
 
     ModTreeModel model;
     QPointer<QWidget> shownWindow;
@@ -56,7 +66,7 @@ protected:
 TEST_F(AllWindowsTest, TabGoesRoundEachWindowInReadingOrderAndEveryControlIsNamed)
 {
     const struct { const char *window; std::function<QWidget *()> make; const char *order; } rows[] = {
-        {"main", [this] { return start(), window.release(); },
+        {"main", [this] { return start(), goBackFrom(window.get()), window.release(); },
          "modTree webView listChooser updateButton findButton addFavouriteButton optionsButton configureFavouritesButton "
          "remoteControlButton backButton forwardButton homeButton refreshButton stopButton addressField infoButton "
          "fullScreenButton filterField"},
@@ -64,7 +74,7 @@ TEST_F(AllWindowsTest, TabGoesRoundEachWindowInReadingOrderAndEveryControlIsName
          "favouritesList alwaysOnTopBox minimizeButton showMainWindowButton closeButton"},
         {"favourites", [this] { return new FavouritesDialog(favourites); },
          "favouritesList moveUpButton moveDownButton addButton nameField urlField okButton cancelButton deleteButton"},
-        {"fullscreen", [this] { return fullScreen(); },
+        {"fullscreen", [this] { return goBackFrom(fullScreen()); },
          "addressField returnButton webView backButton forwardButton homeButton refreshButton stopButton"},
         {"options, the remote control at start-up on",
          [this] { return setOption(Options::kShowFav, "1"), new OptionsDialog(settings, messages); },

@@ -7,6 +7,7 @@
 #include "ui/modtreeview.h"
 #include "ui/navigationbar.h"
 #include "ui/remotecontrol.h"
+#include "ui/treeicons.h"
 #include "update/zipbuilder.h"
 
 #include <QAction>
@@ -19,6 +20,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextDocument>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -139,6 +143,9 @@ TEST(NavigationBar, CompletesATypedAddressAsBrowsersDo)
 TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
 {
     MainWindow &w = start();
+    auto history = [&] { return QString::fromLatin1(control("backButton")->isEnabled() ? "back" : "") +
+                                (control("forwardButton")->isEnabled() ? " forward"_L1 : ""_L1); };
+    EXPECT_EQ(history(), QString()) << "greyed out without history";
     auto *address = control<QLineEdit>("addressField");
     address->setText(u"www.example.com"_s);
     QTest::keyClick(address, Qt::Key_Return);
@@ -147,9 +154,11 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
     auto click = [&](const char *name) { control<QAbstractButton>(name)->click(); };
     click("backButton");
     EXPECT_EQ(web().locationUrl(), u"http://www.example.com"_s);
+    EXPECT_EQ(history(), u"back forward"_s);
     click("forwardButton");
     click("forwardButton"); // nothing ahead
     EXPECT_EQ(web().locationUrl(), u"http://a/2"_s);
+    EXPECT_EQ(history(), u"back"_s);
     QTest::keyClick(&w, Qt::Key_Left, Qt::AltModifier);
     QTest::keyClick(&w, Qt::Key_Right, Qt::AltModifier);
     QTest::keyClick(&w, Qt::Key_Left, Qt::AltModifier);
@@ -177,6 +186,42 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
         EXPECT_TRUE(!loading || (progress->value() == value && progress->maximum() == maximum));
         EXPECT_EQ(control<QLabel>("statusLabel")->text(), loading ? u"Downloading..."_s : w.statusText());
         EXPECT_EQ(address->text(), u"http://a/page"_s);
+    }
+
+    // The field shows the address asked for until the view is there or went
+    // elsewhere, keeps it when the user stops the load before, never goes
+    // blank, and keeps what the user is typing.
+    const struct
+    {
+        const char *step, *entered, *shown;
+        int progress;
+        bool stop;
+        const char *typed, *field;
+    } steps[] = {
+        {"loading, the view still at the old page", "http://slow/", "http://a/page", 10, false, "", "http://slow/"},
+        {"stopped (Esc) before it got there", "", "http://a/page", -1, true, "", "http://slow/"},
+        {"a first load stopped", "", "about:blank", -1, false, "", "http://slow/"},
+        {"no address at all", "", "", 10, false, "", "http://slow/"},
+        {"a download: the page stays", "http://f/a.zip", "http://a/page", -1, false, "", "http://a/page"},
+        {"redirected", "http://slow/", "http://slow/moved", 50, false, "", "http://slow/moved"},
+        {"typed into while it loads", "", "http://slow/moved", 60, false, "abc", "http://slow/movedabc"},
+    };
+    for (const auto &step : steps) {
+        if (*step.entered) {
+            address->setText(QString::fromLatin1(step.entered));
+            QTest::keyClick(address, Qt::Key_Return);
+        }
+        web().shownAddress = QString::fromLatin1(step.shown);
+        web().reportProgress(0, 100);
+        if (step.stop)
+            QTest::keyClick(&w, Qt::Key_Escape);
+        if (*step.typed) {
+            address->setFocus();
+            QTest::keyClick(address, Qt::Key_End);
+            QTest::keyClicks(address, QString::fromLatin1(step.typed));
+        }
+        web().reportProgress(step.progress, 100);
+        EXPECT_EQ(address->text(), QString::fromLatin1(step.field)) << step.step;
     }
 }
 
@@ -219,6 +264,8 @@ TEST_F(MainWindowTest, LinksOpenAndAreAddedToFavouritesUpToAFullTableSavedOnClos
     clickRow(linkRow(u"Big Arena"_s));
     EXPECT_EQ(web().navigations.last(), u"http://m/1"_s);
     control<QAbstractButton>("addFavouriteButton")->click();
+    EXPECT_EQ(w.statusBar()->currentMessage(), u"Added to favourites: Big Arena"_s);
+    EXPECT_EQ(dir.read(u"favs.dat"_s), fifty + "Big Arena\r\nhttp://m/1\r\n") << "written at once";
     tree()->setCurrentIndex(linkRow(u"Arena One"_s));
     QTest::keyClick(tree(), Qt::Key_Return);
     EXPECT_EQ(web().navigations.last(), u"http://w/1"_s);
@@ -237,6 +284,12 @@ TEST_F(MainWindowTest, FavouritesThatCannotBeSavedAskRetryDiscardOrCancel)
 {
     QDir(dir.path()).mkdir(u"favs.dat"_s);
     MainWindow &w = start();
+    messages.shown.clear();
+    clickRow(linkRow(u"Big Arena"_s));
+    control<QAbstractButton>("addFavouriteButton")->click();
+    control<QAbstractButton>("addFavouriteButton")->click();
+    ASSERT_EQ(messages.shown.size(), 1) << "a change that cannot be saved is said, once";
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Warning);
     messages.shown.clear();
     messages.answers = {QMessageBox::Retry, QMessageBox::Cancel};
     w.close();
@@ -304,6 +357,17 @@ TEST_F(MainWindowTest, FullScreenWindowBrowsesWhileOpenAndHandsItsPageBack)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(w.fullScreenWindow(), nullptr);
     EXPECT_EQ(web().navigations.last(), u"http://a/2"_s);
+
+    // F11 and Esc leave it as "&Return" does.
+    for (const Qt::Key key : {Qt::Key_F11, Qt::Key_Escape}) {
+        w.openAddress(u"http://a/2"_s);
+        control<QAbstractButton>("fullScreenButton")->click();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.fullScreenWindow()));
+        QTest::keyClick(w.fullScreenWindow(), key);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(w.fullScreenWindow(), nullptr) << key;
+        EXPECT_EQ(web().navigations.last(), kHome) << key;
+    }
 }
 
 TEST_F(MainWindowTest, UpdateListUpdatesTheCurrentListAndAsksAgainAfterAFailedFetch)
@@ -357,6 +421,7 @@ TEST_F(MainWindowTest, FilterShowsMatchesOpenedAndKeepsTheCurrentNode)
                                           {"R", "Weapons+[Arena One] Maps+[Big Arena]"}, {"x", ""}}) {
         QTest::keyClicks(field, QString::fromLatin1(typed));
         EXPECT_EQ(shown(tree()), QString::fromUtf8(expected)) << field->text().toStdString();
+        EXPECT_EQ(control("noMatchLabel")->isVisible(), !*expected) << field->text().toStdString();
     }
     field->setText(u"CAF\u00C9"_s);
     EXPECT_EQ(shown(tree()), u"Weapons+[Railgun Caf\u00E9]"_s);
@@ -448,6 +513,7 @@ TEST_F(MainWindowTest, FindSelectsInTheWholeTreeWithoutOpening)
     field->setText(u"rail"_s);
     next(u"no such mod"_s);
     EXPECT_EQ(field->text(), u"rail"_s) << "nothing found leaves the filter";
+    EXPECT_EQ(w.statusBar()->currentMessage(), u"No further mod matches \"no such mod\""_s);
     EXPECT_EQ(web().navigations.size(), 2);
     EXPECT_EQ(w.lastNode(), 3);
     QByteArray hay = "[ValidHeader]\r\nA\r\nB\r\n---\r\n";
@@ -536,4 +602,53 @@ TEST(ModTreeView, PlacesAndScrollsToRowsAsQTreeViewDoes)
             }
         }
     }
+}
+
+// The line between the tree and the page stays where the user left it, from
+// one run to the next; a tree tooltip shows the whole name and the address.
+TEST_F(MainWindowTest, TreeColumnKeepsItsWidthAndTooltipsShowTheWholeName)
+{
+    dir.write(u"q2modlist.dat"_s, crlfLines({"[ValidHeader]", "CTF", "---", "CTF?Rocket Arena <CTF> edition?http://r/1"}));
+    MainWindow &w = start();
+    QTextDocument tip;
+    tip.setHtml(TreeIconDelegate::toolTip(linkRow(u"Rocket Arena <CTF> edition"_s)));
+    EXPECT_EQ(tip.toPlainText(), u"Rocket Arena <CTF> edition\nhttp://r/1"_s);
+
+    auto *splitter = control<QSplitter>("splitter");
+    const int before = splitter->sizes().value(0);
+    const QPoint grip = splitter->handle(1)->rect().center();
+    QTest::mousePress(splitter->handle(1), Qt::LeftButton, {}, grip);
+    QTest::mouseMove(splitter->handle(1), grip + QPoint(90, 0));
+    QTest::mouseRelease(splitter->handle(1), Qt::LeftButton, {}, grip + QPoint(90, 0));
+    const int moved = splitter->sizes().value(0);
+    EXPECT_GT(moved, before + 50);
+    w.close();
+    start();
+    EXPECT_EQ(control<QSplitter>("splitter")->sizes().value(0), moved);
+}
+
+// The window starts inside the screen's free area, also where the design size
+// does not fit (ctest runs this on 1280 x 1024 at scale factor 2 too), and down
+// to its minimum size every control keeps a room of its own.
+TEST_F(MainWindowTest, WindowFitsTheScreenAndNoControlOverlapsAnother)
+{
+    MainWindow &w = start();
+    EXPECT_TRUE(w.screen()->availableGeometry().contains(w.frameGeometry())) << w.frameGeometry().width();
+    for (const QSize size : {w.size(), QSize(1, 1)}) {
+        w.resize(size);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QList<std::pair<QWidget *, QRect>> controls;
+        for (QWidget *c : w.findChildren<QWidget *>()) {
+            if (c->isVisible() && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_"_L1))
+                controls.append({c, QRect(c->mapTo(&w, QPoint()), c->size())});
+        }
+        for (const auto &[a, at] : controls) {
+            EXPECT_FALSE(at.isEmpty()) << a->objectName().toStdString();
+            for (const auto &[b, bt] : controls) {
+                if (a != b && !a->isAncestorOf(b) && !b->isAncestorOf(a))
+                    EXPECT_FALSE(at.intersects(bt)) << a->objectName().toStdString() << " " << b->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_GE(control("addressField")->width(), 60) << "an address field of a few characters at the least";
 }
