@@ -300,6 +300,10 @@ FetchResult NetworkFetcher::fetch(const FetchRequest &request)
     const auto forgetCancel = qScopeGuard([this] { m_cancel = nullptr; });
     if (!reply->isFinished())
         loop.exec();
+    // Something ended every event loop (the program is quitting): a body that
+    // may be half there counts for nothing.
+    if (!reply->isFinished())
+        transfer.cancel(reply.get());
     reply->disconnect(&loop);
     transfer.finish(reply.get());
     return result;
