@@ -243,7 +243,6 @@ ListUpdate::Outcome ListUpdate::run(ModListEntry current)
     for (;;) {
         QString error;
         if (!m_cancelled) {
-            report(step, 0, -1, true);
             if (perform(step, state, error)) {
                 if (step == Step::Commit && busy) {
                     setBusy(false);
@@ -285,6 +284,11 @@ ListUpdate::Outcome ListUpdate::run(ModListEntry current)
 
 bool ListUpdate::perform(Step step, Run &run, QString &error)
 {
+    // The steps that have work to do say so as they start.
+    if (step == Step::FetchCatalogue || step == Step::FetchArchive || step == Step::StampDate ||
+        (step == Step::Unpack && run.archiveChanged) ||
+        (step == Step::Commit && (run.archiveChanged || !run.newCatalogue.isEmpty())))
+        report(step, 0, -1, true);
     switch (step) {
     case Step::FetchCatalogue:
         return fetchCatalogue(run, error);
