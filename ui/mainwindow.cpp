@@ -685,6 +685,7 @@ void MainWindow::updateList()
     }
     // Application-modal while the update runs: the other windows take no input,
     // and its Cancel reaches the update through the event loops of its steps.
+    const bool hadKeys = isActiveWindow();
     UpdateProgressDialog progress(this);
     m_updateProgress = &progress;
     connect(&progress, &UpdateProgressDialog::cancelRequested, this, [this] { m_update->cancel(); });
@@ -692,6 +693,9 @@ void MainWindow::updateList()
     m_update->run(m_current);
     m_updateProgress = nullptr;
     progress.hide();
+    // The keys go back to this window when it had them (the dialog took them).
+    if (hadKeys && isVisible() && (!QApplication::activeWindow() || QApplication::activeWindow() == &progress))
+        activateWindow();
     // A close asked for while the update ran (the tray's "Close", an end signal).
     if (std::exchange(m_closeAfterUpdate, false))
         close();
