@@ -420,9 +420,6 @@ private:
             const timespec times[2] = {{0, UTIME_NOW}, {entry.mtime, 0}};
             futimens(out.get(), times);
         }
-        // The commit waits for every staged byte to be on disk: start writing
-        // this file's out now, while the next ones unpack.
-        sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
         if (!out.close())
             return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
         return {};

@@ -17,8 +17,8 @@
 // Everything lives in a work folder inside the folder (kWorkFolderName), which
 // no archive may name: the staged files mirror the paths they go to, and the
 // files they replace wait under the same paths in a backup tree. A commit first
-// lists its moves in a journal, written whole or not at all, after the staged
-// files are on disk; then it moves them. A staged folder that the folder lacks
+// lists its moves in a journal, written whole or not at all once every staged
+// file is complete; then it moves them. A staged folder that the folder lacks
 // moves whole. Should a move fail, the moves made so far are undone. recover()
 // finishes a commit whose journal exists (every staged file was complete by
 // then), or undoes it when a move cannot be made, and removes a work folder
