@@ -1,4 +1,5 @@
 #include "core/favourites.h"
+#include "core/listcheck.h"
 #include "core/listserver.h"
 #include "core/options.h"
 #include "core/programfolder.h"
@@ -7,24 +8,32 @@
 #include "platform/downloads.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "platform/singleinstance.h"
 #include "platform/sitescheme.h"
 #include "platform/tray.h"
 #include "platform/webengineview.h"
 #include "ui/mainwindow.h"
+#include "update/commandlineupdate.h"
+#include "update/listupdate.h"
 #include "update/networkfetcher.h"
 #include "update/routingfetcher.h"
 #include "update/sitefolderfetcher.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTextStream>
 #include <QWebEngineProfile>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -92,62 +101,158 @@ QString listServerFileValue(const QString &programFolder, const QString &key)
     return file.value(key).toString().trimmed();
 }
 
+// Only the window needs a display: --update, --check, --help and --version run
+// without one.
+bool wantsWindow(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"--update", "--check", "-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+            const size_t length = std::strlen(option);
+            if (std::strncmp(argv[i], option, length) == 0 && (argv[i][length] == '\0' || argv[i][length] == '='))
+                return false;
+        }
+    }
+    return true;
+}
+
+int fail(const QString &text)
+{
+    std::fprintf(stderr, "kestrelmoor-modlist: %s\n", qPrintable(text));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    registerSiteScheme();
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kestrelmoor-modlist"));
-    QApplication::setOrganizationName(QStringLiteral("kestrelmoor"));
-    QApplication::setApplicationVersion(QStringLiteral(KML_VERSION));
-    // Ties the windows to the installed desktop entry (its name and icon).
-    QGuiApplication::setDesktopFileName(QStringLiteral(KML_DESKTOP_ID));
+    const bool window = wantsWindow(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (window) {
+        registerSiteScheme();
+        QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        app = std::make_unique<QApplication>(argc, argv);
+        // Ties the windows to the installed desktop entry (its name and icon).
+        QGuiApplication::setDesktopFileName(QStringLiteral(KML_DESKTOP_ID));
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("kestrelmoor-modlist"));
+    QCoreApplication::setOrganizationName(QStringLiteral("kestrelmoor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KML_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Kestrelmoor Mod List: a browser for the mods of Quake 2."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption updateOption(
+        QStringLiteral("update"),
+        QStringLiteral("Runs the list update without a window; exit status 0 updated or already up to date, 1 failed."));
+    const QCommandLineOption checkOption(QStringLiteral("check"),
+                                         QStringLiteral("Reads a mod list file as the program does and prints its nodes."),
+                                         QStringLiteral("FILE"));
+    const QCommandLineOption folderOption(QStringLiteral("folder"), QStringLiteral("The program folder."),
+                                          QStringLiteral("DIR"));
+    const QCommandLineOption serverOption(QStringLiteral("list-server"), QStringLiteral("The list server."),
+                                          QStringLiteral("URL"));
+    parser.addOptions({updateOption, checkOption, folderOption, serverOption});
+    parser.process(*app);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
+
+    if (parser.isSet(checkOption)) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return checkModList(parser.value(checkOption), out, err);
+    }
+
+    ProgramFolder folder;
+    if (parser.isSet(folderOption)) {
+        const QFileInfo given(parser.value(folderOption));
+        if (!given.isDir())
+            return fail(QStringLiteral("no such folder: %1").arg(parser.value(folderOption)));
+        folder.path = given.absoluteFilePath();
+    } else {
+        folder = programFolder();
+    }
+
+    SingleInstance instance(folder.path);
+    const SingleInstance::Lock lock = instance.lock();
+    if (lock == SingleInstance::Lock::HeldByOther) {
+        if (!window)
+            return fail(QStringLiteral("the program is running with the folder %1; its \"Update list\" button updates "
+                                       "the list, or try again when it has ended")
+                            .arg(folder.path));
+        if (instance.askToShow())
+            return 0;
+        QtMessages().show(nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
+                          QStringLiteral("The list in %1 is being updated. Start the program again when the update has "
+                                         "ended.")
+                              .arg(folder.path),
+                          QMessageBox::Ok);
+        return 1;
+    }
+    if (lock == SingleInstance::Lock::Unavailable)
+        std::fprintf(stderr, "kestrelmoor-modlist: no lock can be taken in %s; another start could share it\n",
+                     qPrintable(folder.path));
+    // Alone in the folder: what an update that was cut off left can go now.
+    const QString recovered = ListUpdate::recoverInterrupted(folder.path);
+    if (!recovered.isEmpty())
+        std::fprintf(stderr, "kestrelmoor-modlist: %s\n", qPrintable(recovered));
+
+    // Settings now live in a folder named as the data folder is; an earlier
+    // version's settings are taken over once.
+    adoptEarlierSettings(earlierUserSettingsPath(), userSettingsPath());
+    QSettingsStore settings;
+    QString listServer = ListServer::choose(
+        settings.value(Options::kApplication, Options::kSection, Options::kListServer, QString()),
+        listServerFileValue(folder.path, QStringLiteral("ListServer")), QStringLiteral(KML_LIST_SERVER));
+    if (parser.isSet(serverOption)) {
+        listServer = ListServer::normalised(parser.value(serverOption));
+        if (!ListServer::isWebServer(listServer) && !ListServer::isBuiltIn(listServer))
+            return fail(QStringLiteral("not a list server address: %1").arg(parser.value(serverOption)));
+    }
+    // "Update list" fetches from the built-in list's folder or from the web, by
+    // address; the web view reads the built-in list's pages from the same folder.
+    NetworkFetcher webFetcher;
+    SiteFolderFetcher siteFetcher(siteFolder());
+    RoutingFetcher fetcher(siteFetcher, webFetcher);
+    if (!window)
+        return updateFromCommandLine(folder.path, listServer, settings, fetcher, stdout, stderr);
+
     // The main window ends the program itself; a hidden main window must not.
     QApplication::setQuitOnLastWindowClosed(false);
     // Pages follow the desktop's light or dark scheme; the engine reads this
     // when it starts, so it goes before the first profile and web view.
     reportColorSchemeToWebPages(QApplication::palette());
 
-    // Settings now live in a folder named as the data folder is; an earlier
-    // version's settings are taken over once.
-    adoptEarlierSettings(earlierUserSettingsPath(), userSettingsPath());
-    QSettingsStore settings;
     QtMessages messages;
     WebEngineViewFactory webViews;
     DesktopShell shell;
     SystemTray tray;
     Favourites favourites;
-    // "Update list" fetches from the built-in list's folder or from the web, by
-    // address; the web view reads the built-in list's pages from the same folder.
-    NetworkFetcher webFetcher;
-    SiteFolderFetcher siteFetcher(siteFolder());
-    RoutingFetcher fetcher(siteFetcher, webFetcher);
-    serveSiteScheme(QWebEngineProfile::defaultProfile(), siteFolder(), &app);
-    const ProgramFolder folder = programFolder();
+    serveSiteScheme(QWebEngineProfile::defaultProfile(), siteFolder(), app.get());
     if (!folder.error.isEmpty()) {
         messages.show(nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
                       QStringLiteral("The data folder %1 could not be prepared (%2). The program starts with what it has.")
                           .arg(folder.path, folder.error),
                       QMessageBox::Ok);
     }
-    const QString listServer = ListServer::choose(
-        settings.value(Options::kApplication, Options::kSection, Options::kListServer, QString()),
-        listServerFileValue(folder.path, QStringLiteral("ListServer")), QStringLiteral(KML_LIST_SERVER));
     const QString siteInFile = listServerFileValue(folder.path, QStringLiteral("SiteAddress"));
     const QString site = ListServer::isWebServer(siteInFile) ? siteInFile : QStringLiteral(KML_SITE_ADDRESS);
     MainContext context{folder.path, listServer, site,
                         &settings, &messages, &webViews, &shell, &tray, &favourites, &fetcher};
 
     Downloads downloads(QWebEngineProfile::defaultProfile(), shell, &Downloads::askWhereToSave);
-    MainWindow window(context);
-    window.start();
+    MainWindow mainWindow(context);
+    // A later start of the program shows this window instead of a second one.
+    QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &MainWindow::showMainWindow);
+    instance.listen();
+    mainWindow.start();
     // Installed once start-up is done: until then the favourites on disk are
     // the table, and a signal during start-up simply ends the program.
-    closeOnEndSignals(window);
+    closeOnEndSignals(mainWindow);
     // The session manager may end the program without a close: save when asked.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager &) { window.saveFavourites(); });
-    return app.exec();
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &mainWindow,
+                     [&mainWindow](QSessionManager &) { mainWindow.saveFavourites(); });
+    return app->exec();
 }

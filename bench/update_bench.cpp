@@ -1,6 +1,9 @@
-// Times the list update's download and extraction against `curl -o` followed by
-// `unzip -o` on the same archive from the same local server, in the same run,
-// and reports the peak memory of each.
+// Times "Update list" (ListUpdate: the catalogue, the archive, unpacking and
+// putting the files in place) against `curl -o` followed by `unzip -o` on the
+// same archive from the same local server, in the same run, and reports the
+// peak memory of each. Then the update of a list that has not changed (two
+// conditional requests, both answered 304) against one `curl -z` request of
+// the archive.
 //
 // Usage: update_bench [runs] [entries] [megabytes]
 //   runs       timed runs of each side, alternating which goes first (default 5)
@@ -8,7 +11,8 @@
 //   megabytes  approximate size of the archive (default 50)
 // Needs python3 (the server), curl and unzip on PATH.
 
-#include "update/archiveextractor.h"
+#include "core/settingsstore.h"
+#include "update/listupdate.h"
 #include "update/networkfetcher.h"
 
 #include <QCoreApplication>
@@ -87,6 +91,12 @@ qint64 buildArchive(const QString &path, int entries, int megabytes)
         if (zip_file_add(archive, name.constData(), source, 0) < 0)
             qFatal("cannot add %s", name.constData());
     }
+    // The list file, as every list's archive brings it.
+    static const QByteArray listFile = "[ValidHeader]\r\nMods\r\n---\r\nMods?Page 0?http://127.0.0.1/page0.htm\r\n";
+    if (zip_file_add(archive, "q2modlist.dat",
+                     zip_source_buffer(archive, listFile.constData(), zip_uint64_t(listFile.size()), 0), 0) < 0)
+        qFatal("cannot add the list file");
+    total += listFile.size();
     if (zip_close(archive) != 0)
         qFatal("cannot write %s", qPrintable(path));
     return total;
@@ -113,10 +123,10 @@ bool waitForServer(quint16 port)
 
 // Runs a tool and waits for it. With GNU time at hand, the tool's own peak
 // resident size is kept in toolPeakKb (the largest seen so far).
-bool runTool(const QString &program, const QStringList &arguments, long &toolPeakKb)
+bool runTool(const QString &program, const QStringList &arguments, long &toolPeakKb, bool measure = true)
 {
     static const QString gnuTime = QStringLiteral("/usr/bin/time");
-    const bool measured = QFile::exists(gnuTime);
+    const bool measured = measure && QFile::exists(gnuTime);
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
     if (measured)
@@ -133,22 +143,29 @@ bool runTool(const QString &program, const QStringList &arguments, long &toolPea
     return ok;
 }
 
+// The files below a folder, but for the program's own.
+QStringList listFiles(const QString &folder)
+{
+    static const QStringList own{QStringLiteral("mods.dat"), QStringLiteral(".kml-validators"),
+                                 QStringLiteral("tempor.zip")};
+    QStringList names;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    const QDir base(folder);
+    while (it.hasNext()) {
+        const QString name = base.relativeFilePath(it.next());
+        if (!own.contains(name))
+            names << name;
+    }
+    names.sort();
+    return names;
+}
+
 // Whether two folders hold the same files with the same bytes, read one file at
 // a time so that the check does not count in the memory figures.
 bool sameFiles(const QString &left, const QString &right)
 {
-    QStringList names;
-    QDirIterator it(left, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    const QDir base(left);
-    while (it.hasNext())
-        names << base.relativeFilePath(it.next());
-    int rightCount = 0;
-    QDirIterator other(right, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (other.hasNext()) {
-        other.next();
-        ++rightCount;
-    }
-    if (names.size() != rightCount)
+    const QStringList names = listFiles(left);
+    if (names.isEmpty() || names != listFiles(right))
         return false;
     for (const QString &name : std::as_const(names)) {
         QFile a(left + QLatin1Char('/') + name);
@@ -166,7 +183,7 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-QString list(const std::vector<double> &values)
+QString joined(const std::vector<double> &values)
 {
     QStringList parts;
     for (const double v : values)
@@ -188,12 +205,26 @@ int main(int argc, char *argv[])
     if (!work.isValid())
         qFatal("no temporary folder");
     const QString served = work.filePath(QStringLiteral("served"));
-    QDir().mkpath(served);
-    const QString archivePath = served + QStringLiteral("/q2modlist.zip");
+    const QString listFolder = served + QStringLiteral("/kestrelmoor/modlist");
+    QDir().mkpath(listFolder);
+    const QString archivePath = listFolder + QStringLiteral("/q2modlist.zip");
     const qint64 unpacked = buildArchive(archivePath, entries, megabytes);
     const qint64 packed = QFileInfo(archivePath).size();
 
     const quint16 port = freePort();
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    const QString url = base + QStringLiteral("/kestrelmoor/modlist/q2modlist.zip");
+    const ModListEntry list{QStringLiteral("Quake2"), QStringLiteral("q2modlist.dat"), url, QStringLiteral("q2modlist"),
+                            QStringLiteral("welcome.htm")};
+    {
+        QFile catalogue(listFolder + QStringLiteral("/mods.dat"));
+        if (!catalogue.open(QIODevice::WriteOnly) ||
+            catalogue.write("[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n" + url.toUtf8() +
+                            "\r\nq2modlist\r\nwelcome.htm\r\n") < 0)
+            qFatal("cannot write the catalogue");
+    }
+    // Python's server answers If-Modified-Since; its dates have whole seconds.
+    QThread::sleep(1);
     QProcess server;
     server.setProcessChannelMode(QProcess::MergedChannels);
     server.setStandardOutputFile(QProcess::nullDevice());
@@ -202,20 +233,19 @@ int main(int argc, char *argv[])
                                              QStringLiteral("--directory"), served});
     if (!server.waitForStarted(10000) || !waitForServer(port))
         qFatal("the local server did not start");
-    const QString url = QStringLiteral("http://127.0.0.1:%1/q2modlist.zip").arg(port);
 
     NetworkFetcher fetcher;
-    const ArchiveExtractor extractor;
+    MemorySettingsStore settings;
     malloc_trim(0);
     const bool peakReset = resetPeak();
     const long idleKb = procStatusKb("VmRSS");
 
     std::vector<double> ours;
     std::vector<double> theirs;
-    std::vector<double> ourFetch;
-    std::vector<double> theirFetch;
     bool same = true;
     long toolPeakKb = -1;
+    const QString ourKept = work.filePath(QStringLiteral("ours"));
+    const QString theirKept = work.filePath(QStringLiteral("theirs"));
     for (int run = 0; run < runs; ++run) {
         const QString ourFolder = work.filePath(QStringLiteral("ours%1").arg(run));
         const QString theirFolder = work.filePath(QStringLiteral("theirs%1").arg(run));
@@ -226,33 +256,57 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             timer.start();
             if (oursNow) {
-                const QString zip = ourFolder + QStringLiteral("/tempor.zip");
-                const FetchResult fetched = fetcher.fetch({QUrl(url), zip, qint64(1) << 30});
-                if (!fetched.ok())
-                    qFatal("fetch failed: %s", qPrintable(fetched.errorText));
-                ourFetch.push_back(double(timer.nsecsElapsed()) / 1e9);
-                const ExtractionResult extracted = extractor.extract(zip, ourFolder);
-                if (!extracted.ok())
-                    qFatal("extraction failed: %s", qPrintable(extracted.message));
-                QFile::remove(zip);
+                ListUpdate update(ourFolder, base, settings, fetcher, {});
+                if (update.run(list).end != ListUpdate::Outcome::End::Updated)
+                    qFatal("the update failed: %s", qPrintable(update.lastError()));
                 ours.push_back(double(timer.nsecsElapsed()) / 1e9);
             } else {
                 const QString zip = theirFolder + QStringLiteral("/tempor.zip");
                 if (!runTool(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), zip, url}, toolPeakKb))
                     qFatal("curl failed");
-                theirFetch.push_back(double(timer.nsecsElapsed()) / 1e9);
                 if (!runTool(QStringLiteral("unzip"), {QStringLiteral("-o"), QStringLiteral("-q"), zip, QStringLiteral("-d"), theirFolder}, toolPeakKb))
                     qFatal("unzip failed");
-                QFile::remove(zip);
                 theirs.push_back(double(timer.nsecsElapsed()) / 1e9);
             }
         }
         if (run == 0)
             same = sameFiles(ourFolder, theirFolder);
-        QDir(ourFolder).removeRecursively();
-        QDir(theirFolder).removeRecursively();
+        if (run + 1 == runs) {
+            QDir().rename(ourFolder, ourKept);
+            QDir().rename(theirFolder, theirKept);
+        } else {
+            QDir(ourFolder).removeRecursively();
+            QDir(theirFolder).removeRecursively();
+        }
     }
     const long peakKb = procStatusKb("VmHWM");
+
+    // Nothing new on the server: our whole update against curl's one request.
+    const int quickRuns = 20;
+    std::vector<double> ourUnchanged;
+    std::vector<double> curlUnchanged;
+    bool allUnchanged = true;
+    const QString theirZip = theirKept + QStringLiteral("/tempor.zip");
+    for (int run = 0; run < quickRuns; ++run) {
+        for (int side = 0; side < 2; ++side) {
+            QElapsedTimer timer;
+            timer.start();
+            if ((side == 0) == (run % 2 == 0)) {
+                ListUpdate update(ourKept, base, settings, fetcher, {});
+                const ListUpdate::Outcome outcome = update.run(list);
+                if (outcome.end != ListUpdate::Outcome::End::Updated)
+                    qFatal("the update failed: %s", qPrintable(update.lastError()));
+                allUnchanged = allUnchanged && outcome.unchanged;
+                ourUnchanged.push_back(double(timer.nsecsElapsed()) / 1e9);
+            } else {
+                long unused = -1;
+                if (!runTool(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-z"), theirZip,
+                                                      QStringLiteral("-o"), theirZip, url}, unused, false))
+                    qFatal("curl -z failed");
+                curlUnchanged.push_back(double(timer.nsecsElapsed()) / 1e9);
+            }
+        }
+    }
     server.terminate();
     server.waitForFinished(5000);
 
@@ -261,9 +315,10 @@ int main(int argc, char *argv[])
     std::printf("archive: %d entries, %.1f MB packed, %.1f MB unpacked; %d runs each\n", entries,
                 double(packed) / 1e6, double(unpacked) / 1e6, runs);
     std::printf("same files from both: %s\n", same ? "yes" : "NO");
-    std::printf("ours  (NetworkFetcher + ArchiveExtractor): median %.3f s  [%s]\n", ourMedian, qPrintable(list(ours)));
-    std::printf("curl -o + unzip -o:                        median %.3f s  [%s]\n", theirMedian, qPrintable(list(theirs)));
-    std::printf("  of which the download: ours median %.3f s, curl %.3f s\n", median(ourFetch), median(theirFetch));
+    std::printf("ours  (ListUpdate: catalogue, archive, unpack, commit): median %.3f s  [%s]\n", ourMedian,
+                qPrintable(joined(ours)));
+    std::printf("curl -o + unzip -o:                                    median %.3f s  [%s]\n", theirMedian,
+                qPrintable(joined(theirs)));
     std::printf("ratio ours / curl+unzip: %.2f (target <= 1.20)\n", ourMedian / theirMedian);
     const QString tools = toolPeakKb >= 0 ? QStringLiteral("%1 MB").arg(double(toolPeakKb) / 1024, 0, 'f', 1)
                                           : QStringLiteral("not measured (no /usr/bin/time)");
@@ -274,5 +329,10 @@ int main(int argc, char *argv[])
     else
         std::printf("memory: ours peaks %.1f MB in all (the peak could not be reset); curl and unzip peak %s\n",
                     double(peakKb) / 1024, qPrintable(tools));
-    return same ? 0 : 1;
+    const double ourQuick = median(ourUnchanged);
+    const double curlQuick = median(curlUnchanged);
+    std::printf("unchanged list, %d runs each: ours (two requests, both 304%s) median %.4f s; curl -z median %.4f s\n",
+                quickRuns, allUnchanged ? "" : "; NOT ALL UNCHANGED", ourQuick, curlQuick);
+    std::printf("ratio ours / curl -z: %.2f (target <= 1.50)\n", ourQuick / curlQuick);
+    return same && allUnchanged ? 0 : 1;
 }

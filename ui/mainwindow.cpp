@@ -19,6 +19,7 @@
 #include "platform/webview.h"
 #include "modtreeview.h"
 #include "remotecontrol.h"
+#include "updateprogressdialog.h"
 #include "update/listupdate.h"
 
 #include <QAction>
@@ -600,6 +601,14 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // An update under way is cancelled first; the window closes once it has
+    // ended, with the old list or the whole new one in place.
+    if (m_updateProgress) {
+        m_closeAfterUpdate = true;
+        m_update->cancel();
+        event->ignore();
+        return;
+    }
     if (!saveBeforeQuit()) {
         event->ignore();
         return;
@@ -736,31 +745,55 @@ void MainWindow::configureFavourites()
 
 void MainWindow::updateList()
 {
+    if (m_updateProgress)
+        return;
     if (!m_update) {
-        ListUpdateHooks hooks{
-            [this](bool enabled) { m_updateButton->setEnabled(enabled); },
-            [this](bool busy) {
-                if (busy)
-                    setCursor(Qt::WaitCursor);
-                else
-                    unsetCursor();
-            },
-            [this](const QString &title, const QString &text) {
-                return m_ctx.messages->show(this, QMessageBox::NoIcon, title, text,
-                                            QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
-            },
-            [this](const QString &text) {
-                m_updatedLabel->setText(text);
-                fitListLabels();
-            },
-            [this] { rebuildTree(listPath()); },
-            [this](const QString &title, const QString &text) {
-                m_ctx.messages->show(this, QMessageBox::Information, title, text, QMessageBox::Ok);
-            }};
+        ListUpdateHooks hooks;
+        hooks.setButtonEnabled = [this](bool enabled) { m_updateButton->setEnabled(enabled); };
+        hooks.setBusy = [this](bool busy) {
+            if (busy)
+                setCursor(Qt::WaitCursor);
+            else
+                unsetCursor();
+        };
+        hooks.askRetry = [this](const QString &title, const QString &text, const QString &details) {
+            QWidget *parent = m_updateProgress ? static_cast<QWidget *>(m_updateProgress) : this;
+            return m_ctx.messages->show(parent, QMessageBox::Warning, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                        details) == QMessageBox::Ok;
+        };
+        hooks.setUpdatedLabel = [this](const QString &text) {
+            m_updatedLabel->setText(text);
+            fitListLabels();
+        };
+        hooks.rebuildTree = [this] { rebuildTree(listPath()); };
+        hooks.inform = [this](const QString &title, const QString &text) {
+            if (m_updateProgress)
+                m_updateProgress->hide();
+            m_ctx.messages->show(this, QMessageBox::Information, title, text, QMessageBox::Ok);
+        };
+        hooks.progress = [this](UpdateStep step, qint64 done, qint64 total) {
+            if (m_updateProgress)
+                m_updateProgress->showProgress(step, done, total);
+        };
         m_update = std::make_unique<ListUpdate>(m_ctx.programFolder, m_ctx.listServer, *m_ctx.settings,
                                                 *m_ctx.fetcher, std::move(hooks));
     }
+    // Application-modal while the update runs: the other windows take no input,
+    // and its Cancel reaches the update through the event loops of its steps.
+    const bool hadKeys = isActiveWindow();
+    UpdateProgressDialog progress(this);
+    m_updateProgress = &progress;
+    connect(&progress, &UpdateProgressDialog::cancelRequested, this, [this] { m_update->cancel(); });
+    progress.show();
     m_update->run(m_current);
+    m_updateProgress = nullptr;
+    progress.hide();
+    // The keys go back to this window when it had them (the dialog took them).
+    if (hadKeys && isVisible() && (!QApplication::activeWindow() || QApplication::activeWindow() == &progress))
+        activateWindow();
+    // A close asked for while the update ran (the tray's "Close", an end signal).
+    if (std::exchange(m_closeAfterUpdate, false))
+        close();
 }
 
 void MainWindow::openFavourite(const QString &url)

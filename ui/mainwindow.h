@@ -31,6 +31,7 @@ class RemoteControl;
 class SettingsStore;
 class Shell;
 class Tray;
+class UpdateProgressDialog;
 class WebView;
 class WebViewFactory;
 
@@ -173,4 +174,7 @@ private:
     QPointer<AboutDialog> m_aboutDialog;
     QPointer<RemoteControl> m_remoteControl;
     std::unique_ptr<ListUpdate> m_update;
+    // Shown while an update runs, and only then.
+    QPointer<UpdateProgressDialog> m_updateProgress;
+    bool m_closeAfterUpdate = false;
 };

@@ -1,18 +1,19 @@
 #include "archiveextractor.h"
 
 #include "entryname.h"
+#include "foldertransaction.h"
+#include "safefolders.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStorageInfo>
+#include <QtEndian>
 
 #include <zip.h>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,10 +28,12 @@ namespace {
 
 using Status = ExtractionResult::Status;
 
-constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr size_t kReadBufferBytes = 256 * 1024;
-constexpr time_t kStaleStagingSeconds = 3600;
-constexpr char kStagingPrefix[] = ".kml-unpack-";
+// The program's own names in the folder (its update's work folder, for one)
+// begin so; no archive may bring one.
+constexpr char kOwnPrefix[] = ".kml-";
+// How often a long unpacking reports, so that its caller can let events run.
+constexpr qint64 kProgressIntervalMs = 50;
 
 ExtractionResult failure(Status status, const QString &message)
 {
@@ -80,34 +83,6 @@ bool matchesAny(const QList<QRegularExpression> &expressions, QByteArrayView nam
                        [&](const QRegularExpression &expression) { return expression.match(decoded).hasMatch(); });
 }
 
-class Fd
-{
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    // Closes and reports what close() said: a delayed write error shows here.
-    bool close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
 struct ZipDiscard
 {
     void operator()(zip_t *archive) const { zip_discard(archive); }
@@ -119,140 +94,6 @@ struct ZipFileClose
     void operator()(zip_file_t *file) const { zip_fclose(file); }
 };
 using ZipFile = std::unique_ptr<zip_file_t, ZipFileClose>;
-
-// Removes a file or a whole folder below parentFd; links are removed, never followed.
-bool removeTree(int parentFd, const char *name)
-{
-    const int fd = openat(parentFd, name, kDirFlags);
-    if (fd < 0) {
-        if (errno == ENOTDIR || errno == ELOOP)
-            return unlinkat(parentFd, name, 0) == 0;
-        return errno == ENOENT;
-    }
-    DIR *dir = fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
-    bool ok = true;
-    while (const dirent *entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-            continue;
-        struct stat st;
-        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            ok = false;
-            continue;
-        }
-        if (S_ISDIR(st.st_mode))
-            ok = removeTree(dirfd(dir), entry->d_name) && ok;
-        else
-            ok = unlinkat(dirfd(dir), entry->d_name, 0) == 0 && ok;
-    }
-    closedir(dir);
-    return unlinkat(parentFd, name, AT_REMOVEDIR) == 0 && ok;
-}
-
-// Staging folders that a crashed run left behind; young ones may belong to a
-// run of another instance of the program that is still going on.
-void removeStaleStaging(int destFd)
-{
-    const int fd = openat(destFd, ".", kDirFlags);
-    if (fd < 0)
-        return;
-    DIR *dir = fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return;
-    }
-    const time_t now = std::time(nullptr);
-    std::vector<QByteArray> stale;
-    while (const dirent *entry = readdir(dir)) {
-        if (std::strncmp(entry->d_name, kStagingPrefix, sizeof kStagingPrefix - 1) != 0)
-            continue;
-        struct stat st;
-        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
-            now - st.st_mtime > kStaleStagingSeconds)
-            stale.emplace_back(entry->d_name);
-    }
-    closedir(dir);
-    for (const QByteArray &name : stale)
-        removeTree(destFd, name.constData());
-}
-
-// Folders below one root, each part opened without following links and kept
-// open for the files that follow. Folders that it makes are remembered so that a
-// failed run can take them away again.
-class FolderWalker
-{
-public:
-    explicit FolderWalker(int rootFd) : m_root(rootFd) {}
-    ~FolderWalker()
-    {
-        for (const int fd : std::as_const(m_fds))
-            ::close(fd);
-    }
-    FolderWalker(const FolderWalker &) = delete;
-    FolderWalker &operator=(const FolderWalker &) = delete;
-
-    // The folder named by the first `count` parts, made when missing and `create`
-    // is set; -1 with errno set when it cannot be had (ELOOP or ENOTDIR: a link or
-    // a file stands where a folder belongs). failedAt names the part that failed.
-    int open(const QByteArrayList &parts, qsizetype count, bool create, QByteArray *failedAt = nullptr)
-    {
-        int fd = m_root;
-        QByteArray path;
-        for (qsizetype i = 0; i < count; ++i) {
-            if (i > 0)
-                path += '/';
-            path += parts.at(i);
-            if (const auto it = m_fds.constFind(path); it != m_fds.cend()) {
-                fd = *it;
-                continue;
-            }
-            int next = openat(fd, parts.at(i).constData(), kDirFlags);
-            if (next < 0 && errno == ENOENT && create) {
-                const bool made = mkdirat(fd, parts.at(i).constData(), 0777) == 0;
-                if (made)
-                    m_created.push_back(path);
-                if (made || errno == EEXIST)
-                    next = openat(fd, parts.at(i).constData(), kDirFlags);
-            }
-            if (next < 0) {
-                const int error = errno;
-                if (failedAt)
-                    *failedAt = path;
-                errno = error;
-                return -1;
-            }
-            m_fds.insert(path, next);
-            fd = next;
-        }
-        return fd;
-    }
-
-    // Removes the folders this walker made, newest first, where they are empty.
-    void removeCreated()
-    {
-        for (auto it = m_created.crbegin(); it != m_created.crend(); ++it) {
-            const QByteArray &path = *it;
-            const qsizetype slash = path.lastIndexOf('/');
-            const QByteArray parent = slash < 0 ? QByteArray() : path.left(slash);
-            const int parentFd = parent.isEmpty() ? m_root : m_fds.value(parent, -1);
-            if (const auto own = m_fds.find(path); own != m_fds.end()) {
-                ::close(*own);
-                m_fds.erase(own);
-            }
-            if (parentFd >= 0)
-                unlinkat(parentFd, path.mid(slash + 1).constData(), AT_REMOVEDIR);
-        }
-        m_created.clear();
-    }
-
-private:
-    int m_root;
-    QHash<QByteArray, int> m_fds;
-    std::vector<QByteArray> m_created;
-};
 
 struct PlannedEntry
 {
@@ -268,17 +109,85 @@ struct PlannedEntry
     qsizetype folderParts() const { return directory ? parts.size() : parts.size() - 1; }
 };
 
-bool writeAll(int fd, const char *data, size_t size)
+// An entry as the central directory records it. libzip hands names out as C
+// strings, cut at the first NUL byte: "page.htm\0.exe" would be written as
+// "page.htm" where the archive's own tools show another name.
+struct RawEntry
 {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
+    QByteArray name;
+    quint32 crc = 0;
+    quint32 compressedSize = 0;  // 0xFFFFFFFF: the real size is in a Zip64 field
+};
+
+bool readAt(int fd, quint64 offset, qint64 size, QByteArray &out)
+{
+    out.resize(qsizetype(size));
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = pread(fd, out.data() + done, size_t(size - done), off_t(offset + quint64(done)));
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
                 continue;
             return false;
         }
-        data += n;
-        size -= size_t(n);
+        done += n;
+    }
+    return true;
+}
+
+quint16 le16(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint16>(b.constData() + at); }
+quint32 le32(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); }
+quint64 le64(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint64>(b.constData() + at); }
+
+// Reads the central directory from the end-of-directory records (Zip64 ones
+// included). False when it cannot be found or read whole.
+bool readCentralDirectory(int fd, quint64 archiveSize, std::vector<RawEntry> &entries)
+{
+    constexpr qint64 kEndRecord = 22;
+    const qint64 tailSize = qint64(std::min<quint64>(archiveSize, kEndRecord + 0xFFFF));
+    QByteArray tail;
+    if (tailSize < kEndRecord || !readAt(fd, archiveSize - quint64(tailSize), tailSize, tail))
+        return false;
+    qsizetype end = -1;
+    for (qsizetype at = tail.size() - kEndRecord; at >= 0; --at) {
+        if (le32(tail, at) == 0x06054b50 && at + kEndRecord + le16(tail, at + 20) <= tail.size()) {
+            end = at;
+            break;
+        }
+    }
+    if (end < 0)
+        return false;
+    quint64 count = le16(tail, end + 10);
+    quint64 size = le32(tail, end + 12);
+    quint64 offset = le32(tail, end + 16);
+    if (count == 0xFFFF || size == 0xFFFFFFFF || offset == 0xFFFFFFFF) {
+        const quint64 endAt = archiveSize - quint64(tailSize) + quint64(end);
+        QByteArray locator;
+        QByteArray record;
+        if (endAt < 20 || !readAt(fd, endAt - 20, 20, locator) || le32(locator, 0) != 0x07064b50)
+            return false;
+        const quint64 recordAt = le64(locator, 8);
+        if (recordAt > archiveSize - 56 || !readAt(fd, recordAt, 56, record) || le32(record, 0) != 0x06064b50)
+            return false;
+        count = le64(record, 32);
+        size = le64(record, 40);
+        offset = le64(record, 48);
+    }
+    QByteArray directory;
+    if (offset > archiveSize || size > archiveSize - offset || count > size / 46 ||
+        !readAt(fd, offset, qint64(size), directory))
+        return false;
+    entries.reserve(size_t(count));
+    qsizetype at = 0;
+    for (quint64 i = 0; i < count; ++i) {
+        if (at + 46 > directory.size() || le32(directory, at) != 0x02014b50)
+            return false;
+        const qsizetype nameLength = le16(directory, at + 28);
+        const qsizetype next = at + 46 + nameLength + le16(directory, at + 30) + le16(directory, at + 32);
+        if (next > directory.size())
+            return false;
+        entries.push_back({directory.mid(at + 46, nameLength), le32(directory, at + 16), le32(directory, at + 20)});
+        at = next;
     }
     return true;
 }
@@ -291,11 +200,11 @@ public:
     {
     }
 
-    ExtractionResult run(const QString &zipPath, const QString &destination)
+    ExtractionResult run(const QString &zipPath, const QString &staging, const ArchiveExtractor::Progress &progress)
     {
         ExtractionResult result = open(zipPath);
         if (result.ok())
-            result = extract(destination);
+            result = unpack(staging, progress);
         return result;
     }
 
@@ -312,6 +221,7 @@ private:
             return failure(Status::NotAnArchive, QStringLiteral("%1 is no file").arg(zipPath));
         }
         m_archiveSize = quint64(st.st_size);
+        m_fd = fd;
         FILE *file = fdopen(fd, "rb");
         if (!file) {
             ::close(fd);
@@ -348,6 +258,10 @@ private:
             return failure(Status::Refused, QStringLiteral("%1 has %2 entries, more than %3")
                                                 .arg(zipPath).arg(count).arg(m_limits.maxEntries));
         m_count = zip_uint64_t(count);
+        // The names with their true length; the same directory as libzip's,
+        // or the archive is not what it seems.
+        if (!readCentralDirectory(m_fd, m_archiveSize, m_raw) || m_raw.size() != m_count)
+            return failure(Status::Damaged, QStringLiteral("%1: the central directory cannot be read").arg(zipPath));
         return {};
     }
 
@@ -355,9 +269,18 @@ private:
     {
         zip_stat_init(&st);
         constexpr zip_uint64_t kNeeded = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
-                                         ZIP_STAT_ENCRYPTION_METHOD;
+                                         ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_CRC;
         if (zip_stat_index(m_archive.get(), index, 0, &st) != 0 || (st.valid & kNeeded) != kNeeded || !st.name)
             return failure(Status::Damaged, QStringLiteral("entry %1 cannot be read").arg(index));
+        const RawEntry &raw = m_raw[index];
+        if (raw.crc != st.crc || (raw.compressedSize != 0xFFFFFFFF && raw.compressedSize != st.comp_size))
+            return failure(Status::Damaged, QStringLiteral("entry %1 differs between two readings of the directory")
+                                                .arg(index));
+        for (const char c : raw.name) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                return failure(Status::Refused, QStringLiteral("%1: control character in name")
+                                                    .arg(QString::fromLatin1(raw.name.toPercentEncoding("/"))));
+        }
         return {};
     }
 
@@ -378,7 +301,7 @@ private:
             const EntryName checked = checkEntryName(name);
             if (!checked.ok)
                 return failure(Status::Refused, QStringLiteral("%1: %2").arg(text(name), checked.reason));
-            if (checked.parts.first().startsWith(kStagingPrefix) ||
+            if (checked.parts.first().startsWith(kOwnPrefix) ||
                 matchesAny(m_protectedNames, checked.parts.first()))
                 return failure(Status::Refused, QStringLiteral("%1: reserved name").arg(text(name)));
 
@@ -436,7 +359,6 @@ private:
             paths.insert(entry.path, entry.directory);
             m_plan.push_back(std::move(entry));
         }
-        m_folderCount = folders.size();
 
         // Entries that share their data are the tell of an archive built to unpack
         // to far more than it holds: their compressed sizes add up past its end.
@@ -453,56 +375,10 @@ private:
         return {};
     }
 
-    // The walkers keep every folder they visit open until the run ends (a rollback
-    // needs them), two handles a folder: make sure the process may hold that many,
-    // raising its soft limit where the hard limit allows.
-    ExtractionResult ensureFolderHandles()
+    ExtractionResult unpackOne(const PlannedEntry &entry, FolderCursor &staging, std::vector<char> &buffer,
+                               const std::function<bool()> &goOn)
     {
-        const rlim_t needed = rlim_t(m_folderCount) * 2 + 256;
-        struct rlimit limit;
-        if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
-            return {};
-        limit.rlim_cur = (limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= needed) ? needed : limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= needed)
-            return {};
-        return failure(Status::Refused, QStringLiteral("%1 folders: more than this system lets the program open")
-                                            .arg(m_folderCount));
-    }
-
-    // Looks at what the destination holds where each entry goes; nothing is
-    // created here.
-    ExtractionResult checkDestination(FolderWalker &dest)
-    {
-        for (const PlannedEntry &entry : m_plan) {
-            QByteArray failedAt;
-            const int parentFd = dest.open(entry.parts, entry.folderParts(), false, &failedAt);
-            if (parentFd < 0) {
-                const int error = errno;
-                if (error == ENOENT)
-                    continue;  // the folder is new, and so is everything below it
-                if (error == ELOOP || error == ENOTDIR)
-                    return failure(Status::Conflict,
-                                   QStringLiteral("%1 is a link or a file, not a folder").arg(text(failedAt)));
-                return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(failedAt), errnoText(error)));
-            }
-            if (entry.directory)
-                continue;
-            struct stat st;
-            if (fstatat(parentFd, entry.parts.last().constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (errno == ENOENT)
-                    continue;
-                return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
-            }
-            if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-                return failure(Status::Conflict, QStringLiteral("%1 exists and is no file").arg(text(entry.path)));
-        }
-        return {};
-    }
-
-    ExtractionResult unpackOne(const PlannedEntry &entry, FolderWalker &staging, std::vector<char> &buffer)
-    {
-        const int parentFd = staging.open(entry.parts, entry.parts.size() - 1, true);
+        const int parentFd = staging.open(parentOf(entry.path), true);
         if (parentFd < 0)
             return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
         Fd out(openat(parentFd, entry.parts.last().constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
@@ -531,6 +407,8 @@ private:
                                                     .arg(text(entry.path)).arg(entry.size));
             if (!writeAll(out.get(), buffer.data(), size_t(n)))
                 return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
+            if (!goOn())
+                return failure(Status::Cancelled, QStringLiteral("cancelled"));
         }
         if (total != entry.size)
             return failure(Status::Damaged, QStringLiteral("%1: %2 bytes where %3 were declared")
@@ -547,134 +425,84 @@ private:
         return {};
     }
 
-    struct Moved
-    {
-        int folderFd;
-        QByteArray name;
-        QByteArray backup;  // where the replaced file waits in the staging folder, if one was replaced
-    };
-
-    // Puts the unpacked files in place. On failure everything moved so far is
-    // taken back and the replaced files return.
-    ExtractionResult moveIntoPlace(FolderWalker &dest, FolderWalker &staging, int stagingFd, int &written)
-    {
-        std::vector<Moved> moved;
-        auto rollBack = [&](const ExtractionResult &why) {
-            for (auto it = moved.crbegin(); it != moved.crend(); ++it) {
-                if (it->backup.isEmpty())
-                    unlinkat(it->folderFd, it->name.constData(), 0);
-                else
-                    renameat(stagingFd, it->backup.constData(), it->folderFd, it->name.constData());
-            }
-            dest.removeCreated();
-            written = 0;
-            return why;
-        };
-        int backups = 0;
-        for (const PlannedEntry &entry : m_plan) {
-            QByteArray failedAt;
-            const int folderFd = dest.open(entry.parts, entry.folderParts(), true, &failedAt);
-            if (folderFd < 0) {
-                const int error = errno;
-                const Status status = (error == ELOOP || error == ENOTDIR) ? Status::Conflict : Status::WriteFailed;
-                return rollBack(failure(status, QStringLiteral("%1: %2").arg(text(failedAt), errnoText(error))));
-            }
-            if (entry.directory)
-                continue;
-            const int stagedFd = staging.open(entry.parts, entry.folderParts(), false);
-            if (stagedFd < 0)
-                return rollBack(failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno))));
-            const QByteArray &name = entry.parts.last();
-            Moved move{folderFd, name, {}};
-            struct stat st;
-            if (fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                if (S_ISDIR(st.st_mode))
-                    return rollBack(failure(Status::Conflict, QStringLiteral("%1 is a folder").arg(text(entry.path))));
-                // A second name for the old file keeps it whole until the run has
-                // succeeded; a file system without hard links gets it moved instead.
-                move.backup = "replaced-" + QByteArray::number(backups++);
-                if (linkat(folderFd, name.constData(), stagingFd, move.backup.constData(), 0) != 0 &&
-                    renameat(folderFd, name.constData(), stagingFd, move.backup.constData()) != 0)
-                    return rollBack(failure(Status::WriteFailed,
-                                            QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno))));
-            }
-            if (renameat(stagedFd, name.constData(), folderFd, name.constData()) != 0) {
-                const int error = errno;
-                if (!move.backup.isEmpty())
-                    renameat(stagingFd, move.backup.constData(), folderFd, name.constData());
-                return rollBack(failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(error))));
-            }
-            moved.push_back(std::move(move));
-            ++written;
-        }
-        return {};
-    }
-
-    ExtractionResult extract(const QString &destination)
+    ExtractionResult unpack(const QString &staging, const ArchiveExtractor::Progress &progress)
     {
         if (ExtractionResult planned = plan(); !planned.ok())
             return planned;
-        if (ExtractionResult enough = ensureFolderHandles(); !enough.ok())
-            return enough;
-
-        Fd destFd(::open(QFile::encodeName(destination).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!destFd.valid())
-            return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(destination, errnoText(errno)));
-        removeStaleStaging(destFd.get());
-
-        FolderWalker dest(destFd.get());
-        if (ExtractionResult checked = checkDestination(dest); !checked.ok())
-            return checked;
-        const QStorageInfo storage(destination);
+        const Fd stagingFd(::open(QFile::encodeName(staging).constData(), kFolderOpenFlags));
+        if (!stagingFd.valid())
+            return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(staging, errnoText(errno)));
+        // Every file is written before the replaced ones go, so all of it must fit.
+        const QStorageInfo storage(staging);
         if (storage.isValid() && storage.bytesAvailable() >= 0 && quint64(storage.bytesAvailable()) < m_declaredSize)
             return failure(Status::WriteFailed, QStringLiteral("%1 bytes to write, %2 free in %3")
-                                                    .arg(m_declaredSize).arg(storage.bytesAvailable()).arg(destination));
+                                                    .arg(m_declaredSize).arg(storage.bytesAvailable()).arg(staging));
 
-        QByteArray stagingPath = QFile::encodeName(destination) + '/' + kStagingPrefix + "XXXXXX";
-        if (!mkdtemp(stagingPath.data()))
-            return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(destination, errnoText(errno)));
-        const QByteArray stagingName = stagingPath.mid(stagingPath.lastIndexOf('/') + 1);
-        ExtractionResult result;
-        {
-            Fd stagingFd(openat(destFd.get(), stagingName.constData(), kDirFlags));
-            if (!stagingFd.valid()) {
-                result = failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(stagingPath), errnoText(errno)));
-            } else {
-                FolderWalker staging(stagingFd.get());
-                std::vector<char> buffer(kReadBufferBytes);
-                for (const PlannedEntry &entry : m_plan) {
-                    if (entry.directory)
-                        continue;
-                    result = unpackOne(entry, staging, buffer);
-                    if (!result.ok())
-                        break;
-                }
-                if (result.ok()) {
-                    int written = 0;
-                    result = moveIntoPlace(dest, staging, stagingFd.get(), written);
-                    result.filesWritten = written;
-                }
+        int files = 0;
+        for (const PlannedEntry &entry : m_plan)
+            files += entry.directory ? 0 : 1;
+        int done = 0;
+        // Heard at the first chance, then now and then.
+        QElapsedTimer sinceReport;
+        const auto goOn = [&] {
+            if (!progress || (sinceReport.isValid() && sinceReport.elapsed() < kProgressIntervalMs))
+                return true;
+            sinceReport.start();
+            return progress(done, files);
+        };
+        FolderCursor cursor(stagingFd.get());
+        std::vector<char> buffer(kReadBufferBytes);
+        for (const PlannedEntry &entry : m_plan) {
+            if (entry.directory) {
+                if (cursor.open(entry.path, true) < 0)
+                    return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
+                continue;
             }
+            if (ExtractionResult one = unpackOne(entry, cursor, buffer, goOn); !one.ok())
+                return one;
+            ++done;
+            if (!goOn())
+                return failure(Status::Cancelled, QStringLiteral("cancelled"));
         }
-        removeTree(destFd.get(), stagingName.constData());
+        ExtractionResult result;
+        result.filesWritten = done;
         return result;
     }
 
     const ExtractionLimits &m_limits;
     QList<QRegularExpression> m_protectedNames;
     ZipArchive m_archive;
+    int m_fd = -1;  // the archive file, owned by m_archive
     quint64 m_archiveSize = 0;
     zip_uint64_t m_count = 0;
     // Every file is written before the replaced ones go, so all of it must fit.
     quint64 m_declaredSize = 0;
     std::vector<PlannedEntry> m_plan;
-    qsizetype m_folderCount = 0;
+    std::vector<RawEntry> m_raw;
 };
 
 } // namespace
 
-ExtractionResult ArchiveExtractor::extract(const QString &zipPath, const QString &destination) const
+ExtractionResult ArchiveExtractor::unpack(const QString &zipPath, const QString &staging, const Progress &progress) const
 {
     ExtractionRun run(m_limits, m_protectedNames);
-    return run.run(zipPath, destination);
+    return run.run(zipPath, staging, progress);
+}
+
+ExtractionResult ArchiveExtractor::extract(const QString &zipPath, const QString &destination) const
+{
+    FolderTransaction transaction(destination);
+    QString error;
+    if (!transaction.begin(&error))
+        return failure(Status::WriteFailed, error);
+    ExtractionResult result = unpack(zipPath, transaction.stagingPath());
+    if (!result.ok())
+        return result;
+    const FolderTransaction::Result committed = transaction.commit();
+    if (!committed.ok()) {
+        const Status status = committed.status == FolderTransaction::Result::Status::Conflict ? Status::Conflict
+                                                                                            : Status::WriteFailed;
+        return failure(status, committed.message);
+    }
+    return result;
 }

@@ -5,11 +5,17 @@
 #include "httpfetcher.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class FolderTransaction;
 class SettingsStore;
+
+// The steps of "Update list", in the order they run.
+enum class UpdateStep { FetchCatalogue, FetchArchive, Unpack, Commit, StampDate, ShowDate, RebuildTree };
 
 // What the update needs of the window that runs it. A hook left empty does
 // nothing; an empty askRetry answers Cancel.
@@ -17,42 +23,51 @@ struct ListUpdateHooks
 {
     std::function<void(bool enabled)> setButtonEnabled;  // the "Update list" button
     std::function<void(bool busy)> setBusy;              // the busy pointer
-    // A modal question with the buttons OK and Cancel and no icon: true for OK.
-    std::function<bool(const QString &title, const QString &text)> askRetry;
+    // A modal question with the buttons OK and Cancel and a warning icon: true
+    // for OK. `details` says what failed (address, HTTP status, reason).
+    std::function<bool(const QString &title, const QString &text, const QString &details)> askRetry;
     std::function<void(const QString &text)> setUpdatedLabel;  // "updated: " and the date
     std::function<void()> rebuildTree;                        // reloads the tree from the list file
     // A modal notice with an information icon and an OK button.
     std::function<void(const QString &title, const QString &text)> inform;
+    // The step under way and how far it is: bytes while fetching, files while
+    // unpacking and putting them in place; total -1 when not known. Heard at the
+    // start of each step and now and then while it runs.
+    std::function<void(UpdateStep step, qint64 done, qint64 total)> progress;
 };
 
-// "Update list": fetches the current list's page archive and the list catalogue
-// from the list server, unpacks the archive into the program folder, stamps the
-// list's update date, shows it and rebuilds the tree.
+// "Update list": brings the current list up to date from the list server as
+// one transaction. It fetches the list catalogue mods.dat, takes the list's
+// archive address from it, fetches the archive into tempor.zip, checks and
+// unpacks it into a staging folder, and then puts the list's files and the
+// catalogue in place together (see FolderTransaction): either the whole new
+// list is there afterwards, or the old one, byte for byte, also when the
+// process is killed meanwhile. It then stamps the list's update date, shows it,
+// rebuilds the tree and tells of success. The new catalogue takes effect at the
+// next start.
 //
-// The steps run in the order of Step, and a failed step asks once whether to
-// retry it. The archive streams to tempor.zip in the program folder. The
-// catalogue replaces mods.dat only when it is whole and reads as a catalogue; it
-// takes effect at the next start. tempor.zip is deleted after the extraction,
-// also a failed one, so retrying the extraction fetches the archive anew and
-// goes on from there. The date is stamped under the list's settings name and
-// read back for the label; the tree is rebuilt, and a notice tells of success.
+// Both fetches are conditional: they name the copy that the last successful
+// update put in place (its entity tag and date, kept in the program folder with
+// the files), as long as that copy is still there unchanged. When the server
+// answers that the archive is unchanged, nothing is unpacked and the update ends
+// as usual: an unchanged list costs two small requests.
 //
-// A fetch fails on no answer, an answer other than 200, a body cut short, too
-// many redirects, a redirect from https to http or a stall; a file that cannot
-// be written fails its step, and an archive that does not unpack whole fails
-// the extraction. Files are replaced atomically, so Cancel at any step leaves
-// every file either old or new, never half-written.
+// A failed step asks once whether to retry it; a retry of the unpacking or of
+// putting files in place fetches the archive anew. cancel() ends the update
+// during a fetch or the unpacking, with the old list in place and no question.
+// Nothing is left behind: no tempor.zip, no staging folder, no backup.
 class ListUpdate final
 {
 public:
-    enum class Step { FetchArchive, FetchCatalogue, Extract, StampDate, ShowDate, RebuildTree };
+    using Step = UpdateStep;
 
     struct Outcome
     {
         enum class End { Updated, Cancelled, AlreadyRunning };
         End end = End::Updated;
-        Step cancelledAt = Step::FetchArchive;  // the step that failed last, for Cancelled
-        int failures = 0;                       // failed steps, retried or not
+        Step cancelledAt = Step::FetchCatalogue;  // the step under way when it ended Cancelled
+        int failures = 0;                         // failed steps, retried or not
+        bool unchanged = false;                   // Updated, and the server had nothing new
     };
 
     // Largest archive and catalogue accepted from the server.
@@ -61,23 +76,38 @@ public:
 
     ListUpdate(QString programFolder, QString listServer, SettingsStore &settings, HttpFetcher &fetcher,
                ListUpdateHooks hooks);
+    ~ListUpdate();
 
     // Updates the list `current`, a copy of the chosen catalogue row taken at the
     // click, so that nothing the window does meanwhile changes what is updated.
     // A call while an update runs returns AlreadyRunning at once.
     Outcome run(ModListEntry current);
+    // Ends the update under way as soon as it can. Once files are being put in
+    // place it runs on to its end. Safe to call from a slot that runs while a
+    // step waits; does nothing when no update runs.
+    void cancel();
 
-    // What went wrong at the last failed step, for a person.
+    // What went wrong at the last failed step, for a person: several lines.
     const QString &lastError() const { return m_lastError; }
     // The date source for the stamp; the system date unless a test sets one.
     void setToday(std::function<QDate()> today) { m_today = std::move(today); }
 
+    // Deals with what an update of an ended process left in the program folder:
+    // finishes a commit that was cut off (or undoes it) and removes the rest.
+    // Returns what it did, for a person; empty when there was nothing to do.
+    static QString recoverInterrupted(const QString &programFolder);
+
 private:
+    struct Run;
+
     QString archivePath() const;
-    QString cataloguePath() const;
     QString catalogueUrl() const;
-    bool perform(Step step, const ModListEntry &current, QString &error);
-    bool fetchCatalogue(QString &error);
+    bool perform(Step step, Run &run, QString &error);
+    bool fetchCatalogue(Run &run, QString &error);
+    bool fetchArchive(Run &run, QString &error);
+    bool unpack(Run &run, QString &error);
+    bool commit(Run &run, QString &error);
+    void report(Step step, qint64 done, qint64 total, bool always = false);
 
     QString m_programFolder;
     QString m_listServer;
@@ -87,5 +117,9 @@ private:
     ArchiveExtractor m_extractor;
     std::function<QDate()> m_today;
     QString m_lastError;
+    QElapsedTimer m_sinceReport;
+    qint64 m_reportedTotal = -1;
     bool m_running = false;
+    bool m_cancelled = false;
+    bool m_committing = false;
 };

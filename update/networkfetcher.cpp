@@ -1,12 +1,16 @@
 #include "networkfetcher.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
 #include <QScopeGuard>
+#include <QTimer>
 
+#include <algorithm>
+#include <deque>
 #include <memory>
 
 namespace {
@@ -19,9 +23,10 @@ constexpr qint64 kChunkBytes = 64 * 1024;
 class Transfer
 {
 public:
-    Transfer(const FetchRequest &request, FetchResult &result, std::chrono::milliseconds stallTimeout)
-        : m_request(request), m_result(result), m_stallTimeout(stallTimeout)
+    Transfer(const FetchRequest &request, FetchResult &result, const NetworkFetcher::Settings &settings)
+        : m_request(request), m_result(result), m_settings(settings)
     {
+        m_clock.start();
     }
 
     void read(QNetworkReply *reply)
@@ -38,12 +43,13 @@ public:
             }
             return;
         }
-        if (!begin(reply))
+        if (!begin(reply) || m_notModified)
             return;
+        const qint64 before = m_result.bytesReceived;
         for (;;) {
             const qint64 n = reply->read(chunk, sizeof chunk);
             if (n <= 0)
-                return;
+                break;
             if (m_result.bytesReceived + n > m_request.maxBytes) {
                 fail(reply, Status::TooLarge, QStringLiteral("the answer is longer than %1 bytes").arg(m_request.maxBytes));
                 return;
@@ -58,6 +64,30 @@ public:
             }
             m_result.bytesReceived += n;
         }
+        if (m_request.progress && m_result.bytesReceived != before)
+            m_request.progress(m_result.bytesReceived, m_expected);
+    }
+
+    // Called now and then while the transfer runs: ends it when the bytes of the
+    // last rate window fall short of the least average rate.
+    void checkRate(QNetworkReply *reply)
+    {
+        if (m_failed || reply->isFinished())
+            return;
+        const qint64 now = m_clock.elapsed();
+        m_samples.push_back({now, m_result.bytesReceived + m_drained});
+        const qint64 window = m_settings.rateWindow.count();
+        while (m_samples.size() > 1 && m_samples[1].first <= now - window)
+            m_samples.pop_front();
+        const auto &[since, bytesThen] = m_samples.front();
+        if (now < window || since > now - window)
+            return;
+        const qint64 got = m_result.bytesReceived + m_drained - bytesThen;
+        const qint64 least = m_settings.minBytesPerSecond * (now - since) / 1000;
+        if (got < least)
+            fail(reply, Status::TooSlow,
+                 QStringLiteral("%1 bytes in the last %2 s, less than %3 bytes a second")
+                     .arg(got).arg(double(now - since) / 1000, 0, 'f', 1).arg(m_settings.minBytesPerSecond));
     }
 
     void cancel(QNetworkReply *reply) { fail(reply, Status::Cancelled, QStringLiteral("cancelled")); }
@@ -73,8 +103,12 @@ public:
             else
                 judgeError(reply, error);
         }
-        if (!m_failed)
-            complete();
+        if (!m_failed) {
+            if (m_notModified)
+                m_result.status = Status::NotModified;
+            else
+                complete();
+        }
         if (m_failed) {
             if (m_file)
                 m_file->cancelWriting();
@@ -93,6 +127,15 @@ private:
         m_started = true;
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         m_result.httpStatus = status.isValid() ? status.toInt() : 0;
+        if (m_result.httpStatus == 200 || m_result.httpStatus == 304) {
+            m_result.etag = reply->rawHeader("ETag");
+            m_result.lastModified = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
+        }
+        // Unchanged: an answer only to a request that named the copy it has.
+        if (m_result.httpStatus == 304 && (!m_request.ifNoneMatch.isEmpty() || m_request.ifModifiedSince.isValid())) {
+            m_notModified = true;
+            return true;
+        }
         if (m_result.httpStatus != 200) {
             const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
             fail(reply, Status::HttpError,
@@ -138,7 +181,7 @@ private:
         if (error == QNetworkReply::OperationCanceledError) {
             // Not our abort (that sets m_failed first): the transfer timeout.
             m_status = Status::TimedOut;
-            m_text = QStringLiteral("no data from the server for %1 ms").arg(m_stallTimeout.count());
+            m_text = QStringLiteral("no data from the server for %1 ms").arg(m_settings.stallTimeout.count());
         } else if (m_started && error == QNetworkReply::RemoteHostClosedError) {
             m_status = Status::Incomplete;
             m_text = QStringLiteral("the connection closed after %1 bytes of %2")
@@ -189,10 +232,13 @@ private:
 
     const FetchRequest &m_request;
     FetchResult &m_result;
-    std::chrono::milliseconds m_stallTimeout;
+    const NetworkFetcher::Settings &m_settings;
     std::unique_ptr<QSaveFile> m_file;
+    QElapsedTimer m_clock;
+    std::deque<std::pair<qint64, qint64>> m_samples{{0, 0}};  // (ms since the start, bytes by then)
     qint64 m_expected = -1;
     bool m_started = false;
+    bool m_notModified = false;
     bool m_failed = false;
     bool m_draining = false;
     qint64 m_drained = 0;
@@ -235,17 +281,29 @@ FetchResult NetworkFetcher::fetch(const FetchRequest &request)
     http.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     // Bytes exactly as the server keeps them, and a Content-Length that counts them.
     http.setRawHeader("Accept-Encoding", "identity");
+    if (!request.ifNoneMatch.isEmpty())
+        http.setRawHeader("If-None-Match", request.ifNoneMatch);
+    if (request.ifModifiedSince.isValid())
+        http.setHeader(QNetworkRequest::IfModifiedSinceHeader, request.ifModifiedSince);
 
-    Transfer transfer(request, result, m_settings.stallTimeout);
+    Transfer transfer(request, result, m_settings);
     std::unique_ptr<QNetworkReply> reply(m_manager->get(http));
     reply->setReadBufferSize(m_settings.readBufferBytes);
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] { transfer.read(reply.get()); });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer rateCheck;
+    rateCheck.setInterval(std::max<qint64>(m_settings.rateWindow.count() / 6, 1));
+    QObject::connect(&rateCheck, &QTimer::timeout, &loop, [&] { transfer.checkRate(reply.get()); });
+    rateCheck.start();
     m_cancel = [&] { transfer.cancel(reply.get()); };
     const auto forgetCancel = qScopeGuard([this] { m_cancel = nullptr; });
     if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
+    // Something ended every event loop (the program is quitting): a body that
+    // may be half there counts for nothing.
+    if (!reply->isFinished())
+        transfer.cancel(reply.get());
     reply->disconnect(&loop);
     transfer.finish(reply.get());
     return result;

@@ -6,10 +6,14 @@
 #include <QList>
 #include <QSaveFile>
 
+#include <functional>
+#include <utility>
+
 // Answers fetches from queues set by the test, per address: each fetch takes
 // the next answer, the last one is given again and again. A successful answer
 // to a fetch with a file writes the file as a real fetch would; a failed one
-// leaves it alone.
+// leaves it alone. whileFetching runs inside each fetch, where a progress
+// dialog's Cancel would: cancel() there makes the fetch end Cancelled.
 class FakeFetcher final : public HttpFetcher
 {
 public:
@@ -23,6 +27,7 @@ public:
 
     void answer(const QString &url, QList<Answer> answers) { m_answers.insert(url, std::move(answers)); }
     QStringList order;  // addresses in the order they were fetched
+    std::function<void(const QString &url)> whileFetching;
 
     FetchResult fetch(const FetchRequest &request) override
     {
@@ -31,6 +36,17 @@ public:
         QList<Answer> &queue = m_answers[url];
         const Answer answer = queue.isEmpty() ? Answer::failed() : (queue.size() > 1 ? queue.takeFirst() : queue.first());
         FetchResult result;
+        m_fetching = true;
+        if (request.progress)
+            request.progress(0, answer.body.size());
+        if (whileFetching)
+            whileFetching(url);
+        m_fetching = false;
+        if (std::exchange(m_cancelled, false)) {
+            result.status = FetchResult::Status::Cancelled;
+            result.errorText = QStringLiteral("cancelled");
+            return result;
+        }
         if (!answer.ok) {
             result.status = FetchResult::Status::NetworkError;
             result.errorText = QStringLiteral("no answer");
@@ -53,9 +69,10 @@ public:
         return result;
     }
 
-    // The fake answers at once: there is never a fetch under way to cancel.
-    void cancel() override {}
+    void cancel() override { m_cancelled = m_fetching; }
 
 private:
     QHash<QString, QList<Answer>> m_answers;
+    bool m_fetching = false;
+    bool m_cancelled = false;
 };

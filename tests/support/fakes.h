@@ -23,12 +23,13 @@ public:
         QString title;
         QString text;
         QMessageBox::StandardButtons buttons;
+        QString details = {};
     };
 
     QMessageBox::StandardButton show(QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text,
-                                     QMessageBox::StandardButtons buttons) override
+                                     QMessageBox::StandardButtons buttons, const QString &details = {}) override
     {
-        shown.append(Shown{icon, title, text, buttons});
+        shown.append(Shown{icon, title, text, buttons, details});
         if (whileShown)
             whileShown(shown.last());
         if (!answers.isEmpty())

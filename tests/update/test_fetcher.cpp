@@ -16,18 +16,21 @@ using Answer = TestHttpServer::Answer;
 
 static void PrintTo(Status status, std::ostream *os)
 {
-    static const char *const names[] = {"Ok",         "BadAddress", "NetworkError", "HttpError", "TimedOut",
-                                        "Incomplete", "TooLarge",   "WriteFailed",  "Busy"};
+    static const char *const names[] = {"Ok",       "NotModified", "BadAddress", "NetworkError",
+                                        "HttpError", "TimedOut",   "TooSlow",    "Incomplete",
+                                        "TooLarge",  "WriteFailed", "Busy",      "Cancelled"};
     *os << names[int(status)];
 }
 
 namespace {
 
-// Short enough for the tests; the program waits 30 s.
+// Short enough for the tests; the program waits 30 s for both.
 NetworkFetcher::Settings testSettings()
 {
     NetworkFetcher::Settings settings;
     settings.stallTimeout = std::chrono::milliseconds(1000);
+    settings.rateWindow = std::chrono::milliseconds(1500);
+    settings.minBytesPerSecond = 2000;
     return settings;
 }
 
@@ -64,6 +67,9 @@ struct FetchRow
     int httpStatus = 200;
     qint64 maxBytes = qint64(1) << 30;
     QByteArray body = kBody;  // what arrives from a successful fetch
+    QByteArray ifNoneMatch = {};
+    QDateTime ifModifiedSince = {};
+    QByteArray etag = {};     // the validator the result carries
 };
 
 void PrintTo(const FetchRow &row, std::ostream *os)
@@ -115,18 +121,26 @@ TEST_P(Fetch, ToFileAndToMemory)
         server.route("/file", row.answers);
         secure.route("/file", row.answers);
         folder.write(QStringLiteral("tempor.zip"), "old bytes of an earlier archive");
-        const FetchRequest request{url, toFile ? folder.file(QStringLiteral("tempor.zip")) : QString(), row.maxBytes};
+        qint64 progressed = 0;
+        const FetchRequest request{url, toFile ? folder.file(QStringLiteral("tempor.zip")) : QString(), row.maxBytes,
+                                   row.ifNoneMatch, row.ifModifiedSince,
+                                   [&](qint64 received, qint64) { progressed = received; }};
 
         const FetchResult result = fetcher.fetch(request);
 
         EXPECT_EQ(result.status, row.expected) << result.errorText.toStdString();
         EXPECT_EQ(result.httpStatus, row.httpStatus);
+        EXPECT_EQ(result.etag, row.etag);
         const QByteArray onDisk = folder.read(QStringLiteral("tempor.zip"));
         if (row.expected == Status::Ok) {
             EXPECT_TRUE(result.errorText.isEmpty());
             EXPECT_EQ(result.bytesReceived, row.body.size());
+            EXPECT_EQ(progressed, row.body.size());
             EXPECT_TRUE((toFile ? onDisk : result.body) == row.body);
             EXPECT_EQ(result.savedTo, request.saveTo);
+        } else if (row.expected == Status::NotModified) {
+            EXPECT_TRUE(result.body.isEmpty());
+            EXPECT_TRUE(result.savedTo.isEmpty());
         } else {
             EXPECT_FALSE(result.errorText.isEmpty());
             EXPECT_TRUE(result.body.isEmpty());
@@ -162,6 +176,16 @@ INSTANTIATE_TEST_SUITE_P(
                  .expected = Status::HttpError, .httpStatus = 500},
         FetchRow{.label = "body cut short", .answers = {Answer::truncated(kBody, 5000)}, .expected = Status::Incomplete},
         FetchRow{.label = "stalls in the body", .answers = {Answer::stall(kBody, 5000)}, .expected = Status::TimedOut},
+        // A byte every 20 ms never stalls, and would take over half an hour.
+        FetchRow{.label = "drips", .answers = {Answer::drip(kBody)}, .expected = Status::TooSlow},
+        FetchRow{.label = "unchanged since the entity tag", .answers = {Answer::tagged(kBody, "\"v1\"")},
+                 .expected = Status::NotModified, .httpStatus = 304, .ifNoneMatch = "\"v1\"", .etag = "\"v1\""},
+        FetchRow{.label = "unchanged since the date",
+                 .answers = {Answer::tagged(kBody, {}, "Sat, 01 Jan 2000 10:00:00 GMT")},
+                 .expected = Status::NotModified, .httpStatus = 304,
+                 .ifModifiedSince = QDateTime(QDate(2000, 1, 1), QTime(10, 0), Qt::UTC)},
+        FetchRow{.label = "changed since the entity tag", .answers = {Answer::tagged(kBody, "\"v2\"")},
+                 .ifNoneMatch = "\"v1\"", .etag = "\"v2\""},
         FetchRow{.label = "never answers", .answers = {Answer::silent()}, .expected = Status::TimedOut, .httpStatus = 0},
         FetchRow{.label = "redirect loop", .target = QStringLiteral("/loop"), .expected = Status::NetworkError,
                  .httpStatus = 302},
@@ -179,27 +203,28 @@ INSTANTIATE_TEST_SUITE_P(
         FetchRow{.label = "not an address", .target = QStringLiteral("mods.dat"), .expected = Status::BadAddress,
                  .httpStatus = 0}));
 
-TEST(FetchReentry, AFetchStartedWhileOneRunsIsTurnedAway)
+// A timer fires inside the fetch's event loop, as a tray click or a progress
+// dialog's Cancel would.
+TEST(FetchReentry, AFetchStartedWhileOneRunsIsTurnedAwayAndCancelEndsIt)
 {
     TestHttpServer server;
-    server.route("/slow", {Answer::silent()});
+    server.route("/slow", {Answer::stall(kBody, 5000)});
     server.route("/file", {Answer::ok("quick")});
     NetworkFetcher fetcher(testSettings());
+    TempFolder folder;
+    folder.write(QStringLiteral("tempor.zip"), "old");
     FetchResult inner;
-    bool timerRan = false;
-    // A timer fires inside the fetch's event loop, as a tray click or a remote
-    // control pick would.
     QTimer::singleShot(50, [&] {
-        timerRan = true;
         inner = fetcher.fetch({QUrl(server.url("/file")), QString(), 1 << 20});
+        fetcher.cancel();
     });
 
-    const FetchResult outer = fetcher.fetch({QUrl(server.url("/slow")), QString(), 1 << 20});
+    const FetchResult outer = fetcher.fetch({QUrl(server.url("/slow")), folder.file(QStringLiteral("tempor.zip"))});
 
-    EXPECT_TRUE(timerRan) << "timers run while a fetch waits";
     EXPECT_EQ(inner.status, Status::Busy);
     EXPECT_EQ(server.hits("/file"), 0);
-    EXPECT_EQ(outer.status, Status::TimedOut);
+    EXPECT_EQ(outer.status, Status::Cancelled);
+    EXPECT_EQ(snapshot(folder.path()), (FolderSnapshot{{QStringLiteral("tempor.zip"), "old"}}));
     EXPECT_TRUE(fetcher.fetch({QUrl(server.url("/file")), QString(), 1 << 20}).ok()) << "usable again afterwards";
 }
 

@@ -23,12 +23,21 @@ const QString kAsk = u"ask Connection Error|Error encounter while transferring d
                      u"Press 'Ok' to retry or 'Cancel' to exit."_s;
 const QString kSuccess = u"inform Mod List|Mod List updated successfully."_s;
 
+const QString kServer = u"http://listserver.test"_s;
+const QString kArchiveUrl = kServer + u"/kestrelmoor/modlist/q2modlist.zip"_s;
+const QString kCatalogueUrl = kServer + u"/kestrelmoor/modlist/mods.dat"_s;
+
 const QByteArray kOldCatalogue = crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "old archive address",
                                             "q2modlist", "welcome.htm", "Quake3", "q3modlist.dat",
                                             "old archive address", "q3modlist", "welcome.htm"});
-const QByteArray kNewCatalogue = crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "new", "q2modlist", "start.htm"});
 const QByteArray kNewList = crlfLines({"[ValidHeader]", "Deathmatch", "Arena pack", "http://pages.test/arena.htm"});
 const QByteArray kLeftover("left by a broken run");
+
+// The new catalogue names the Quake 2 archive at `archiveUrl`.
+QByteArray newCatalogue(const QString &archiveUrl = kArchiveUrl)
+{
+    return "[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n" + archiveUrl.toUtf8() + "\r\nq2modlist\r\nstart.htm\r\n";
+}
 
 QByteArray goodArchive()
 {
@@ -46,15 +55,21 @@ void prepareProgramFolder(const TempFolder &program)
     program.write(u"tempor.zip"_s, kLeftover);
 }
 
-// The same folder after a successful update: the new catalogue and the
-// archive's files beside the old page, and no tempor.zip.
-const FolderSnapshot kUpdatedFolder{{u"mods.dat"_s, kNewCatalogue},
-                                    {u"q2modlist.dat"_s, kNewList},
-                                    {u"mods"_s, "<folder>"},
-                                    {u"mods/old.htm"_s, "old page"},
-                                    {u"mods/arena.htm"_s, "<html>arena</html>"},
-                                    {u"mods/dm"_s, "<folder>"},
-                                    {u"mods/dm/rail.htm"_s, "<html>rail</html>"}};
+// The same folder before and after a successful update, without tempor.zip.
+const FolderSnapshot kOldFolder{{u"mods.dat"_s, kOldCatalogue},
+                                {u"q2modlist.dat"_s, "old list"},
+                                {u"mods"_s, "<folder>"},
+                                {u"mods/old.htm"_s, "old page"}};
+FolderSnapshot updatedFolder(const QString &archiveUrl = kArchiveUrl)
+{
+    return {{u"mods.dat"_s, newCatalogue(archiveUrl)},
+            {u"q2modlist.dat"_s, kNewList},
+            {u"mods"_s, "<folder>"},
+            {u"mods/old.htm"_s, "old page"},
+            {u"mods/arena.htm"_s, "<html>arena</html>"},
+            {u"mods/dm"_s, "<folder>"},
+            {u"mods/dm/rail.htm"_s, "<html>rail</html>"}};
+}
 
 ModListEntry quake2(const QString &server)
 {
@@ -62,17 +77,15 @@ ModListEntry quake2(const QString &server)
                         u"q2modlist"_s, u"welcome.htm"_s};
 }
 
-const QString kServer = u"http://listserver.test"_s;
-const QString kArchiveUrl = kServer + u"/kestrelmoor/modlist/q2modlist.zip"_s;
-const QString kCatalogueUrl = kServer + u"/kestrelmoor/modlist/mods.dat"_s;
-
 // Records what the update does to the window, and answers its questions from
 // a queue (Cancel when the queue is empty).
 struct WindowRecorder
 {
     QStringList events;
+    QStringList details;  // of each question
     QList<bool> retryAnswers;
     std::function<void()> whileBusy;
+    std::function<void(Step, qint64 total)> onProgress;
 
     ListUpdateHooks hooks()
     {
@@ -83,13 +96,18 @@ struct WindowRecorder
             if (busy && whileBusy)
                 whileBusy();
         };
-        h.askRetry = [this](const QString &title, const QString &text) {
+        h.askRetry = [this](const QString &title, const QString &text, const QString &why) {
             events << u"ask "_s + title + u'|' + text;
+            details << why;
             return !retryAnswers.isEmpty() && retryAnswers.takeFirst();
         };
         h.setUpdatedLabel = [this](const QString &text) { events << u"label "_s + text; };
         h.rebuildTree = [this] { events << u"tree"_s; };
         h.inform = [this](const QString &title, const QString &text) { events << u"inform "_s + title + u'|' + text; };
+        h.progress = [this](Step step, qint64, qint64 total) {
+            if (onProgress)
+                onProgress(step, total);
+        };
         return h;
     }
 };
@@ -109,6 +127,16 @@ protected:
     {
         ListUpdate update(program.path(), server, settings, through, window.hooks());
         update.setToday([] { return kToday; });
+        // Within a step (its start is heard with no total).
+        window.onProgress = [&](Step step, qint64 total) {
+            if (cancelAt == step && total >= 0)
+                update.cancel();
+        };
+        fetcher.whileFetching = [&](const QString &url) {
+            if ((cancelAt == Step::FetchCatalogue && url == kCatalogueUrl) ||
+                (cancelAt == Step::FetchArchive && url == kArchiveUrl))
+                update.cancel();
+        };
         const ListUpdate::Outcome outcome = update.run(quake2(server));
         lastError = update.lastError();
         return outcome;
@@ -124,63 +152,106 @@ protected:
     FakeFetcher fetcher;
     WindowRecorder window;
     QString lastError;
+    std::optional<Step> cancelAt;  // where the progress dialog's Cancel is pressed
 };
 
-// The whole road once over real HTTP, against a server in this process. The
-// fetcher's faults have their own table in test_fetcher.cpp.
-TEST_F(Procedure, OverHttpUpdatesFilesDateLabelAndTreeInOrder)
+// The whole road over real HTTP, against a server in this process: a first
+// update, one with nothing new (two requests answered 304), an archive that
+// is refused, and one whose list file went missing in between.
+TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
 {
     TestHttpServer server;
-    server.route("/kestrelmoor/modlist/q2modlist.zip", {TestHttpServer::Answer::ok(goodArchive())});
-    server.route("/kestrelmoor/modlist/mods.dat", {TestHttpServer::Answer::ok(kNewCatalogue)});
+    const QByteArray archivePath = "/kestrelmoor/modlist/q2modlist.zip";
+    const QByteArray cataloguePath = "/kestrelmoor/modlist/mods.dat";
+    const QString archiveUrl = server.url(archivePath);
+    server.route(archivePath, {TestHttpServer::Answer::tagged(goodArchive(), "\"a1\"")});
+    server.route(cataloguePath, {TestHttpServer::Answer::tagged(newCatalogue(archiveUrl), {}, "Sun, 04 Jul 1999 10:00:00 GMT")});
     NetworkFetcher::Settings quick;
     quick.stallTimeout = std::chrono::milliseconds(1000);
     NetworkFetcher network(quick);
+    const auto files = [&] {
+        FolderSnapshot now = snapshot(program.path());
+        now.remove(u".kml-validators"_s);
+        return now;
+    };
 
-    const ListUpdate::Outcome outcome = runUpdate(network, server.base());
-
+    ListUpdate::Outcome outcome = runUpdate(network, server.base());
     EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
-    EXPECT_EQ(outcome.failures, 0);
+    EXPECT_FALSE(outcome.unchanged);
     EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s,
                                           u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, kSuccess}));
-    EXPECT_EQ(snapshot(program.path()), kUpdatedFolder) << "a longer old catalogue leaves no tail";
+    EXPECT_EQ(files(), updatedFolder(archiveUrl)) << "a longer old catalogue leaves no tail, tempor.zip is gone";
     EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s);
     EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s) << "only the current list's date changes";
+
+    settings.setValue(u"q2modlist"_s, Options::kSection, Options::kUpdate, u"01-01-1999"_s);
+    outcome = runUpdate(network, server.base());
+    EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
+    EXPECT_TRUE(outcome.unchanged);
+    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
+    EXPECT_EQ(server.lastHeader(cataloguePath, "If-Modified-Since"), "Sun, 04 Jul 1999 10:00:00 GMT");
+    EXPECT_EQ(files(), updatedFolder(archiveUrl));
+    EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s) << "an unchanged list is stamped as updated";
+    EXPECT_EQ(window.events.count(kSuccess), 2);
+
+    // Refused: its tag must not be the one sent next time.
+    server.route(archivePath, {TestHttpServer::Answer::tagged("<html>Not Found</html>", "\"a2\"")});
+    EXPECT_EQ(runUpdate(network, server.base()).end, End::Cancelled);
+    server.route(archivePath, {TestHttpServer::Answer::tagged(goodArchive(), "\"a3\"")});
+    EXPECT_EQ(runUpdate(network, server.base()).end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
+
+    program.write(u"q2modlist.dat"_s, "edited by hand");
+    EXPECT_EQ(runUpdate(network, server.base()).end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "") << "the copy in place is not the one fetched";
+    EXPECT_EQ(files(), updatedFolder(archiveUrl));
 }
 
 TEST_F(Procedure, RetryAfterAFailedFetchRepeatsThatFetchOnly)
 {
+    fetcher.answer(kCatalogueUrl, {Answer::failed(), Answer::failed(), Answer::good(newCatalogue())});
     fetcher.answer(kArchiveUrl, {Answer::failed(), Answer::good(goodArchive())});
-    fetcher.answer(kCatalogueUrl, {Answer::failed(), Answer::failed(), Answer::good(kNewCatalogue)});
     window.retryAnswers = {true, true, true};
 
     const ListUpdate::Outcome outcome = runUpdate(fetcher);
 
     EXPECT_EQ(outcome.end, End::Updated);
     EXPECT_EQ(outcome.failures, 3);
-    EXPECT_EQ(fetcher.order, (QStringList{kArchiveUrl, kArchiveUrl, kCatalogueUrl, kCatalogueUrl, kCatalogueUrl}));
+    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kCatalogueUrl, kCatalogueUrl, kArchiveUrl, kArchiveUrl}));
     // The pointer stays normal after the first failure.
     EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, kAsk, kAsk, kAsk,
                                           u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, kSuccess}));
-    EXPECT_EQ(snapshot(program.path()), kUpdatedFolder);
+    EXPECT_EQ(snapshot(program.path()), updatedFolder());
 }
 
-TEST_F(Procedure, RetryAfterAFailedExtractionFetchesTheArchiveAgain)
+TEST_F(Procedure, RetryAfterAFailedUnpackingFetchesTheArchiveAgain)
 {
+    fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue())});
     fetcher.answer(kArchiveUrl, {Answer::good("<html>busy, try later</html>"), Answer::good(goodArchive())});
-    fetcher.answer(kCatalogueUrl, {Answer::good(kNewCatalogue)});
     window.retryAnswers = {true};
 
     EXPECT_EQ(runUpdate(fetcher).end, End::Updated);
-    EXPECT_EQ(fetcher.order, (QStringList{kArchiveUrl, kCatalogueUrl, kArchiveUrl, kCatalogueUrl}));
+    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kArchiveUrl, kArchiveUrl}));
     EXPECT_EQ(window.events.count(kAsk), 1);
-    EXPECT_EQ(snapshot(program.path()), kUpdatedFolder);
+    EXPECT_EQ(snapshot(program.path()), updatedFolder());
+}
+
+// The old catalogue's address is gone; the new catalogue names the archive's new place.
+TEST_F(Procedure, TheArchiveIsFetchedFromWhereTheNewCatalogueSaysItIs)
+{
+    const QString moved = kServer + u"/elsewhere/q2modlist.zip"_s;
+    fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue(moved))});
+    fetcher.answer(moved, {Answer::good(goodArchive())});
+
+    EXPECT_EQ(runUpdate(fetcher).end, End::Updated);
+    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, moved}));
+    EXPECT_EQ(snapshot(program.path()), updatedFolder(moved));
 }
 
 TEST_F(Procedure, ASecondRunWhileOneIsGoingOnIsTurnedAway)
 {
+    fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue())});
     fetcher.answer(kArchiveUrl, {Answer::good(goodArchive())});
-    fetcher.answer(kCatalogueUrl, {Answer::good(kNewCatalogue)});
     ListUpdate update(program.path(), kServer, settings, fetcher, window.hooks());
     ListUpdate::Outcome inner;
     window.whileBusy = [&] { inner = update.run(quake2(kServer)); };
@@ -191,18 +262,19 @@ TEST_F(Procedure, ASecondRunWhileOneIsGoingOnIsTurnedAway)
     EXPECT_EQ(update.run(quake2(kServer)).end, End::Updated) << "the update runs again once it has ended";
 }
 
-// Cancel at each step that can fail: which files are old, which new, and
-// nothing past the failed step happens.
+// Cancel, at the question after a failed step or in the progress dialog while
+// a step runs: the folder is wholly old (or, past putting the files in place,
+// wholly new) and nothing is left behind.
 struct CancelRow
 {
     const char *label;
-    QList<Answer> archive;
     QList<Answer> catalogue;
-    bool settingsWritable;
-    Step failedStep;
-    QByteArray temporZip;  // empty: no tempor.zip
-    bool newCatalogue;
-    bool newList;
+    QList<Answer> archive;
+    Step endsAt;
+    std::optional<Step> cancelAt = {};  // the progress dialog's Cancel; else the question's
+    const char *detail = "";            // in the question's details
+    bool settingsWritable = true;
+    End end = End::Cancelled;
 };
 
 void PrintTo(const CancelRow &row, std::ostream *os)
@@ -214,42 +286,54 @@ class CancelAt : public Procedure, public ::testing::WithParamInterface<CancelRo
 {
 };
 
-TEST_P(CancelAt, LeavesTheFilesOfTheStepsBeforeAndNothingElse)
+TEST_P(CancelAt, LeavesTheOldListOrTheWholeNewOne)
 {
     const CancelRow &row = GetParam();
-    fetcher.answer(kArchiveUrl, row.archive);
     fetcher.answer(kCatalogueUrl, row.catalogue);
+    fetcher.answer(kArchiveUrl, row.archive);
     settings.setWritable(row.settingsWritable);
+    cancelAt = row.cancelAt;
 
     const ListUpdate::Outcome outcome = runUpdate(fetcher);
 
-    EXPECT_EQ(outcome.end, End::Cancelled);
-    EXPECT_EQ(int(outcome.cancelledAt), int(row.failedStep));
-    EXPECT_FALSE(lastError.isEmpty());
-    EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, kAsk, u"button on"_s}))
-        << "no label, no tree, no success message";
-    EXPECT_EQ(program.exists(u"tempor.zip"_s), !row.temporZip.isEmpty());
-    EXPECT_EQ(program.read(u"tempor.zip"_s), row.temporZip);
-    EXPECT_EQ(program.read(u"mods.dat"_s), row.newCatalogue ? kNewCatalogue : kOldCatalogue);
-    EXPECT_EQ(program.read(u"q2modlist.dat"_s), row.newList ? kNewList : QByteArray("old list"));
-    EXPECT_EQ(program.read(u"mods/old.htm"_s), QByteArray("old page"));
+    EXPECT_EQ(outcome.end, row.end) << lastError.toStdString();
+    const bool newFiles = row.end == End::Updated || row.endsAt == Step::StampDate;
+    EXPECT_EQ(snapshot(program.path()), newFiles ? updatedFolder() : kOldFolder) << "no tempor.zip, no staging";
+    if (row.end == End::Updated)
+        return;
+    EXPECT_EQ(int(outcome.cancelledAt), int(row.endsAt));
     EXPECT_EQ(stamp(u"q2modlist"_s), u"never"_s);
     EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s);
+    if (row.cancelAt) {
+        EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, u"button on"_s}))
+            << "no question, no label, no tree, no success message";
+    } else {
+        EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, kAsk, u"button on"_s}));
+        EXPECT_TRUE(window.details.value(0).contains(QString::fromUtf8(row.detail))) << window.details.value(0).toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, CancelAt,
     ::testing::Values(
-        CancelRow{"archive fetch", {Answer::failed()}, {Answer::good(kNewCatalogue)}, true, Step::FetchArchive,
-                  kLeftover, false, false},
-        CancelRow{"catalogue fetch", {Answer::good(goodArchive())}, {Answer::failed()}, true, Step::FetchCatalogue,
-                  goodArchive(), false, false},
-        CancelRow{"catalogue is an error page", {Answer::good(goodArchive())},
-                  {Answer::good("<html>Service Unavailable</html>")}, true, Step::FetchCatalogue, goodArchive(), false,
-                  false},
-        CancelRow{"archive is an error page", {Answer::good("<html>Not Found</html>")}, {Answer::good(kNewCatalogue)},
-                  true, Step::Extract, {}, true, false},
-        CancelRow{"date cannot be saved", {Answer::good(goodArchive())}, {Answer::good(kNewCatalogue)}, false,
-                  Step::StampDate, {}, true, true}));
+        CancelRow{"catalogue fetch fails", {Answer::failed()}, {Answer::good(goodArchive())}, Step::FetchCatalogue, {},
+                  "Address: http://listserver.test/kestrelmoor/modlist/mods.dat"},
+        CancelRow{"catalogue is an error page", {Answer::good("<html>Service Unavailable</html>")},
+                  {Answer::good(goodArchive())}, Step::FetchCatalogue, {}, "no list catalogue"},
+        CancelRow{"archive fetch fails", {Answer::good(newCatalogue())}, {Answer::failed()}, Step::FetchArchive, {},
+                  "Address: http://listserver.test/kestrelmoor/modlist/q2modlist.zip"},
+        // The new catalogue waits for the archive: it never stands beside the old list.
+        CancelRow{"archive is an error page", {Answer::good(newCatalogue())}, {Answer::good("<html>Not Found</html>")},
+                  Step::Unpack, {}, "no zip archive"},
+        CancelRow{"date cannot be saved", {Answer::good(newCatalogue())}, {Answer::good(goodArchive())},
+                  Step::StampDate, {}, "settings", false},
+        CancelRow{"Cancel while the catalogue is fetched", {Answer::good(newCatalogue())}, {Answer::good(goodArchive())},
+                  Step::FetchCatalogue, Step::FetchCatalogue},
+        CancelRow{"Cancel while the archive is fetched", {Answer::good(newCatalogue())}, {Answer::good(goodArchive())},
+                  Step::FetchArchive, Step::FetchArchive},
+        CancelRow{"Cancel while the archive is unpacked", {Answer::good(newCatalogue())}, {Answer::good(goodArchive())},
+                  Step::Unpack, Step::Unpack},
+        CancelRow{"Cancel once the files go in place comes too late", {Answer::good(newCatalogue())},
+                  {Answer::good(goodArchive())}, Step::Commit, Step::Commit, "", true, End::Updated}));
 
 } // namespace

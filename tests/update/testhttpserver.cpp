@@ -1,13 +1,19 @@
 #include "testhttpserver.h"
 
+#include <QPointer>
 #include <QSslServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
 QByteArray head(int status, qsizetype length, const QByteArray &extra = {})
 {
-    const char *reason = status == 200 ? "OK" : status == 302 ? "Found" : status == 404 ? "Not Found" : "Error";
+    const char *reason = status == 200   ? "OK"
+                         : status == 302 ? "Found"
+                         : status == 304 ? "Not Modified"
+                         : status == 404 ? "Not Found"
+                                         : "Error";
     QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason + "\r\n";
     out += "Content-Type: application/octet-stream\r\nConnection: close\r\n";
     if (length >= 0)
@@ -45,6 +51,16 @@ QString TestHttpServer::base() const
 {
     const bool tls = qobject_cast<QSslServer *>(m_server.get());
     return QStringLiteral("%1://127.0.0.1:%2").arg(tls ? "https" : "http").arg(m_server->serverPort());
+}
+
+QByteArray TestHttpServer::lastHeader(const QByteArray &path, const QByteArray &name) const
+{
+    for (const QByteArray &line : m_lastRequest.value(path).split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(colon + 1).trimmed();
+    }
+    return {};
 }
 
 void TestHttpServer::route(const QByteArray &path, QList<Answer> answers)
@@ -88,15 +104,36 @@ void TestHttpServer::serve(QTcpSocket *socket)
     const QList<QByteArray> firstLine = request.left(request.indexOf("\r\n")).split(' ');
     const QByteArray path = firstLine.size() >= 2 ? firstLine.at(1) : QByteArray("/");
     m_hits[path] += 1;
+    m_lastRequest.insert(path, request);
 
     QList<Answer> &queue = m_routes[path];
     const Answer answer = queue.isEmpty() ? Answer::error(404, "no such page")
                                           : (queue.size() > 1 ? queue.takeFirst() : queue.first());
+    QByteArray validators;
+    if (!answer.etag.isEmpty())
+        validators += "ETag: " + answer.etag + "\r\n";
+    if (!answer.lastModified.isEmpty())
+        validators += "Last-Modified: " + answer.lastModified + "\r\n";
+    const bool unchanged = (!answer.etag.isEmpty() && lastHeader(path, "If-None-Match") == answer.etag) ||
+                           (!answer.lastModified.isEmpty() && lastHeader(path, "If-Modified-Since") == answer.lastModified);
     switch (answer.kind) {
     case Answer::Kind::Full:
-        socket->write(head(answer.status, answer.body.size()) + answer.body);
+        if (unchanged)
+            socket->write(head(304, -1, validators));
+        else
+            socket->write(head(answer.status, answer.body.size(), validators) + answer.body);
         socket->disconnectFromHost();
         break;
+    case Answer::Kind::Drip: {
+        socket->write(head(answer.status, answer.body.size()));
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket, body = answer.body, sent = qsizetype(0)]() mutable {
+            if (sent < body.size())
+                socket->write(body.mid(sent++, 1));
+        });
+        timer->start(20);
+        break;
+    }
     case Answer::Kind::Truncated:
         socket->write(head(answer.status, answer.body.size()) + answer.body.left(answer.sent));
         socket->disconnectFromHost();

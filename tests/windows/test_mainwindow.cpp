@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
@@ -386,19 +387,55 @@ TEST_F(MainWindowTest, UpdateListUpdatesTheCurrentListAndAsksAgainAfterAFailedFe
     messages.answers = {QMessageBox::Ok}; // retry once
 
     button->click();
-    EXPECT_EQ(fetcher.order.value(0), archive);
+    EXPECT_EQ(fetcher.order.mid(0, 2), (QStringList{kServer + "/kestrelmoor/modlist/mods.dat"_L1, archive}));
     EXPECT_EQ(asked, (QStringList{u"Connection Error (off)"_s, u"Mod List (on)"_s})) << "the button is off while it runs";
     EXPECT_EQ(messages.shown.value(0).buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(messages.shown.value(0).icon, QMessageBox::Warning);
+    EXPECT_TRUE(messages.shown.value(0).details.contains("Address: "_L1 + archive)) << "the reason, folded away";
     EXPECT_EQ(control<QLabel>("updatedLabel")->text(), "updated: "_L1 + dateStamp(QDate::currentDate()));
     EXPECT_EQ(shown(tree()), u"Fresh[New mod]"_s);
 
-    // Cancel at the question leaves the list as it was.
+    // Cancel at the question leaves the list as it was. The keys are back in
+    // the window once the progress dialog has gone.
     fetcher.answer(archive, {FakeFetcher::Answer::failed()});
     asked.clear();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_U, Qt::ControlModifier);
     EXPECT_EQ(asked, QStringList{u"Connection Error (off)"_s});
     EXPECT_EQ(shown(tree()), u"Fresh[New mod]"_s);
     EXPECT_TRUE(button->isEnabled());
+}
+
+// The update runs behind an application-modal progress dialog, whose Cancel
+// ends it with the old list in place and no question.
+TEST_F(MainWindowTest, CancelInTheUpdateProgressDialogKeepsTheOldList)
+{
+    MainWindow &w = start();
+    const QString archive = kServer + "/kestrelmoor/modlist/q2modlist.zip"_L1;
+    ZipEntry list;
+    list.name = "q2modlist.dat", list.data = crlfLines({"[ValidHeader]", "Fresh", "---", "Fresh?New mod?http://n/1"});
+    fetcher.answer(kServer + "/kestrelmoor/modlist/mods.dat"_L1, {FakeFetcher::Answer::good(twoListCatalogue(kServer))});
+    fetcher.answer(archive, {FakeFetcher::Answer::good(buildZip({list}))});
+    const QString before = shown(tree());
+    const QByteArray listBefore = dir.read(u"q2modlist.dat"_s);
+    QStringList seen;
+    fetcher.whileFetching = [&](const QString &url) {
+        auto *dialog = w.findChild<QDialog *>(u"updateProgressDialog"_s);
+        seen << (dialog && dialog->isVisible() && dialog->windowModality() == Qt::ApplicationModal ? u"modal"_s : u"-"_s);
+        if (url == archive && dialog)
+            QTest::mouseClick(dialog->findChild<QPushButton *>(u"cancelUpdateButton"_s), Qt::LeftButton);
+    };
+
+    control<QToolButton>("updateButton")->click();
+
+    EXPECT_EQ(seen, (QStringList{u"modal"_s, u"modal"_s}));
+    EXPECT_TRUE(messages.shown.isEmpty()) << "no question, no success message";
+    EXPECT_EQ(shown(tree()), before);
+    EXPECT_EQ(dir.read(u"q2modlist.dat"_s), listBefore);
+    EXPECT_FALSE(dir.exists(u"tempor.zip"_s));
+    EXPECT_FALSE(dir.exists(u".kml-update"_s));
+    EXPECT_TRUE(control<QToolButton>("updateButton")->isEnabled());
+    EXPECT_FALSE(w.findChild<QDialog *>(u"updateProgressDialog"_s)) << "the dialog is gone";
 }
 
 TEST_F(MainWindowTest, TreeSelectionTakesTheNewColoursWhenTheDesktopSwitchesScheme)

@@ -1,0 +1,101 @@
+#include "commandlineupdate.h"
+
+#include "core/catalogue.h"
+#include "listupdate.h"
+
+#include <QLocale>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const char kProgram[] = "kestrelmoor-modlist";
+
+// The signal handler only writes a byte; the update's event loops read it.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+QString stepText(UpdateStep step)
+{
+    switch (step) {
+    case UpdateStep::FetchCatalogue:
+        return QStringLiteral("fetching the list catalogue");
+    case UpdateStep::FetchArchive:
+        return QStringLiteral("downloading the list archive");
+    case UpdateStep::Unpack:
+        return QStringLiteral("unpacking");
+    case UpdateStep::Commit:
+        return QStringLiteral("putting the new list in place");
+    default:
+        return QStringLiteral("finishing");
+    }
+}
+
+} // namespace
+
+int updateFromCommandLine(const QString &programFolder, const QString &listServer, SettingsStore &settings,
+                          HttpFetcher &fetcher, std::FILE *out, std::FILE *err)
+{
+    const QString recovered = ListUpdate::recoverInterrupted(programFolder);
+    if (!recovered.isEmpty())
+        std::fprintf(err, "%s: %s\n", kProgram, qPrintable(recovered));
+    const ModListEntry list =
+        loadCatalogue(programFolder + QStringLiteral("/mods.dat"), defaultCatalogueRow(listServer)).rows.first();
+
+    const bool terminal = isatty(fileno(err));
+    bool lineOpen = false;
+    ListUpdateHooks hooks;
+    if (terminal) {
+        hooks.progress = [&](UpdateStep step, qint64 done, qint64 total) {
+            const QLocale locale = QLocale::c();
+            QString amount;
+            if (step == UpdateStep::FetchCatalogue || step == UpdateStep::FetchArchive) {
+                if (done > 0)
+                    amount = total >= 0 ? QStringLiteral(" %1 of %2").arg(locale.formattedDataSize(done),
+                                                                          locale.formattedDataSize(total))
+                                        : QStringLiteral(" %1").arg(locale.formattedDataSize(done));
+            } else if (total >= 0 && step <= UpdateStep::Commit) {
+                amount = QStringLiteral(" %1 of %2").arg(done).arg(total);
+            }
+            std::fprintf(err, "\r\033[K%s: %s...%s", kProgram, qPrintable(stepText(step)), qPrintable(amount));
+            std::fflush(err);
+            lineOpen = true;
+        };
+    }
+    ListUpdate update(programFolder, listServer, settings, fetcher, hooks);
+
+    std::unique_ptr<QSocketNotifier> endSignals;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        endSignals = std::make_unique<QSocketNotifier>(qintptr(g_signalPipe[0]), QSocketNotifier::Read);
+        QObject::connect(endSignals.get(), &QSocketNotifier::activated, [&update] {
+            char byte;
+            [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+            update.cancel();
+        });
+        struct sigaction action = {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+            ::sigaction(signal, &action, nullptr);
+    }
+
+    const ListUpdate::Outcome outcome = update.run(list);
+    if (lineOpen)
+        std::fprintf(err, "\r\033[K");
+    if (outcome.end == ListUpdate::Outcome::End::Updated) {
+        std::fprintf(out, "%s\n", outcome.unchanged ? "Mod List is up to date." : "Mod List updated successfully.");
+        return 0;
+    }
+    std::fprintf(err, "%s: the update failed; the list is as it was.\n%s\n", kProgram, qPrintable(update.lastError()));
+    return 1;
+}
