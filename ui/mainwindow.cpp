@@ -582,14 +582,16 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
                 m_filterField->clear();
             return true;
         }
-        if (event->type() == QEvent::KeyPress && (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (event->type() == QEvent::KeyPress
+            && (key == Qt::Key_Down || keyEvent->matches(QKeySequence::InsertParagraphSeparator))) {
             enterTreeFromFilter();
             return true;
         }
     }
     if (watched == m_treeView && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_treeView->currentIndex().isValid()) {
+        // Return or Enter, on the keypad too.
+        const bool enter = static_cast<QKeyEvent *>(event)->matches(QKeySequence::InsertParagraphSeparator);
+        if (enter && m_treeView->currentIndex().isValid()) {
             openNode(m_treeView->currentIndex());
             return true;
         }

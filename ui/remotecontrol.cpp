@@ -56,8 +56,8 @@ protected:
 
     void keyPressEvent(QKeyEvent *event) override
     {
-        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // Return or Enter, on the keypad too.
+        if (event->matches(QKeySequence::InsertParagraphSeparator)) {
             animateClick();
             return;
         }
@@ -93,9 +93,8 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override
     {
-        const int key = event->key();
-        const bool pickKey = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
-        if (pickKey && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentRow() >= 0) {
+        const bool space = event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier;
+        if ((space || event->matches(QKeySequence::InsertParagraphSeparator)) && currentRow() >= 0) {
             if (picked)
                 picked(currentRow());
             event->accept();

@@ -8,7 +8,7 @@ namespace {
 QByteArray record(int i)
 {
     const QByteArray n = QByteArray::number(i);
-    return "List" + n + "\r\nlist" + n + ".dat\r\nhttp://x/" + n + ".zip\r\nset" + n + "\r\nstart" + n + ".htm\r\n";
+    return "Game" + n + "\r\nlist" + n + ".dat\r\nhttp://x/" + n + ".zip\r\nset" + n + "\r\nstart" + n + ".htm\r\n";
 }
 
 } // namespace
@@ -26,10 +26,10 @@ TEST(Catalogue, ReadsWholeRecordsUpToElevenOrFallsBackToTheBuiltInRow)
         int rows;         // 0: the built-in row alone
         const char *lastName;
     } rows[] = {
-        {"two records", "[ValidHeader]\r\n" + record(1) + record(2), 2, "List2"},
-        {"a cut-off third record", "[ValidHeader]\r\n" + record(1) + record(2) + "Half\r\nhalf.dat\r\n", 2, "List2"},
-        {"a blank line at the end", "[ValidHeader]\r\n" + record(1) + "\r\n", 1, "List1"},
-        {"rows past the eleventh", fourteen, kMaxCatalogueRows, "List11"},
+        {"two records", "[ValidHeader]\r\n" + record(1) + record(2), 2, "Game2"},
+        {"a cut-off third record", "[ValidHeader]\r\n" + record(1) + record(2) + "Half\r\nhalf.dat\r\n", 2, "Game2"},
+        {"a blank line at the end", "[ValidHeader]\r\n" + record(1) + "\r\n", 1, "Game1"},
+        {"rows past the eleventh", fourteen, kMaxCatalogueRows, "Game11"},
         {"LF lines, Windows-1252", "[ValidHeader]\nQuake \xe4\nq2.dat\nhttp://x/q.zip\nq2\nwelcome.htm\n", 1, "Quake \u00e4"},
         {"no file", "-", 0, ""},
         {"empty file", "", 0, ""},
@@ -53,5 +53,5 @@ TEST(Catalogue, ReadsWholeRecordsUpToElevenOrFallsBackToTheBuiltInRow)
         EXPECT_EQ(load.rows.last().listName, QString::fromUtf8(row.lastName)) << row.name;
     }
     const CatalogueLoad two = parseCatalogue("[ValidHeader]\r\n" + record(1) + record(2), builtIn);
-    EXPECT_EQ(two.rows.value(1), (ModListEntry{"List2", "list2.dat", "http://x/2.zip", "set2", "start2.htm"}));
+    EXPECT_EQ(two.rows.value(1), (ModListEntry{"Game2", "list2.dat", "http://x/2.zip", "set2", "start2.htm"}));
 }

@@ -22,12 +22,12 @@ dpkg-deb -x "$deb" "$scratch/root"
 id=org.kestrelmoor.modlist
 appstreamcli validate --no-net --pedantic "$scratch/root/usr/share/metainfo/$id.metainfo.xml"
 
-# SingleMainWindow is a key of the Desktop Entry specification 1.5; a
-# validator that implements 1.4 (Debian 12's) takes it for an unknown key.
+# SingleMainWindow came with version 1.5 of the Desktop Entry standard; a
+# validator that knows 1.4 (Debian 12's) takes it for an unknown key.
 desktop="$scratch/root/usr/share/applications/$id.desktop"
 if desktop-file-validate "$desktop" >"$scratch/desktop.log" 2>&1; then
     :
-elif desktop-file-validate --help | grep -q 'specification 1\.4' &&
+elif desktop-file-validate --help | grep -q -E 'ation 1\.4\b' &&
      ! grep -v 'contains key "SingleMainWindow"' "$scratch/desktop.log" | grep -q .; then
     echo "desktop-file-validate (Desktop Entry 1.4): $(cat "$scratch/desktop.log")"
 else
