@@ -51,6 +51,8 @@ TEST(ModList, SectionsAndRecordCutting)
     const struct { const char *name; QByteArray file; QStringList nodes; } rows[] = {
         {"no --- line: folders only", crlfLines({"[ValidHeader]", "A", "B", "A?x?u"}), {"A|A||", "B|B||", "A?x?u|A?x?u||"}},
         {"ends right after ---", crlfLines({"[ValidHeader]", "A", "---"}), {"A|A||"}},
+        {"url keeps its own question marks, to the file's last byte", "[ValidHeader]\nA\n---\nA?Q?http://h/p?id=1&x=?2",
+         {"A|A||", "Q|a1|http://h/p?id=1&x=?2|A"}},
         {"lines with fewer than two ? are skipped but counted", crlfLines({"[ValidHeader]", "A", "---", "", "A?only name", "A?ok?u"}),
          {"A|A||", "ok|a3|u|A"}},
         {"empty fields are kept", crlfLines({"[ValidHeader]", "", "---", "??", "?n?"}), {"|||", "|a1||", "n|a2||"}},
