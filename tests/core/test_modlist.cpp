@@ -1,11 +1,12 @@
+#include "core/listcheck.h"
 #include "core/modlistloader.h"
-#include "core/modtreefilter.h"
 #include "core/modtreemodel.h"
 #include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QTextStream>
 
 using namespace Qt::StringLiterals;
 
@@ -24,10 +25,10 @@ Loaded load(const QByteArray &list, const QByteArray &master = "-")
     TempFolder dir;
     for (const auto &[name, bytes] : {std::pair{"q2modlist.dat", list}, {"defmodlist.dat", master}}) {
         if (bytes != "-")
-            dir.write(QString::fromLatin1(name), bytes);
+            dir.write(name, bytes);
     }
     Loaded out;
-    out.result = loadModList(dir.file(QStringLiteral("q2modlist.dat")), dir.path(), out.tree, [&out] { ++out.warnings; });
+    out.result = loadModList(dir.file("q2modlist.dat"), dir.path(), out.tree, [&out] { ++out.warnings; });
     return out;
 }
 
@@ -37,42 +38,27 @@ QStringList describe(const ModTree &tree)
     QStringList out;
     for (int n = 0; n < tree.count(); ++n) {
         const int p = tree.parent(n);
-        out.append(tree.text(n) + u'|' + tree.key(n) + u'|' + tree.url(n) + u'|' + (p == ModTree::kNoNode ? QString() : tree.text(p)));
+        out.append(tree.text(n) + u'|' + tree.key(n) + u'|' + tree.url(n) + u'|' + (p >= 0 ? tree.text(p) : QString()));
     }
     return out;
 }
 
 } // namespace
 
+// More of the sections' rules are in the --check test below.
 TEST(ModList, SectionsAndRecordCutting)
 {
-    const struct
-    {
-        const char *name;
-        QByteArray file;
-        QStringList nodes;
-    } rows[] = {
-        {"folders, then links in file order",
-         crlfLines({"[ValidHeader]", "Total conversions", "Deathmatch", "---", "Deathmatch?Arena pack?U1", "Total conversions?Big mod?U2"}),
-         {"Total conversions|Total conversions||", "Deathmatch|Deathmatch||", "Arena pack|a1|U1|Deathmatch",
-          "Big mod|a2|U2|Total conversions"}},
+    const struct { const char *name; QByteArray file; QStringList nodes; } rows[] = {
         {"no --- line: folders only", crlfLines({"[ValidHeader]", "A", "B", "A?x?u"}), {"A|A||", "B|B||", "A?x?u|A?x?u||"}},
         {"ends right after ---", crlfLines({"[ValidHeader]", "A", "---"}), {"A|A||"}},
-        {"url keeps its own question marks", crlfLines({"[ValidHeader]", "A", "---", "A?Q?http://h/p?id=1&x=?2"}),
+        {"url keeps its own question marks, to the file's last byte", "[ValidHeader]\nA\n---\nA?Q?http://h/p?id=1&x=?2",
          {"A|A||", "Q|a1|http://h/p?id=1&x=?2|A"}},
-        {"keys count lines that add nothing", crlfLines({"[ValidHeader]", "A", "---", "A?one?u1", "Nowhere?two?u2", "A?three?u3"}),
-         {"A|A||", "one|a1|u1|A", "three|a3|u3|A"}},
-        {"a repeated folder adds nothing", crlfLines({"[ValidHeader]", "A", "B", "A", "---", "A?x?u"}), {"A|A||", "B|B||", "x|a1|u|A"}},
         {"lines with fewer than two ? are skipped but counted", crlfLines({"[ValidHeader]", "A", "---", "", "A?only name", "A?ok?u"}),
          {"A|A||", "ok|a3|u|A"}},
         {"empty fields are kept", crlfLines({"[ValidHeader]", "", "---", "??", "?n?"}), {"|||", "|a1||", "n|a2||"}},
         {"folder lines are taken untrimmed", crlfLines({"[ValidHeader]", " A ", "---", "A?x?u", " A ?y?v"}), {" A | A ||", "y|a2|v| A "}},
-        {"a folder named like a link key takes that key", crlfLines({"[ValidHeader]", "a2", "---", "a2?x?u", "a2?y?v", "a2?z?w"}),
-         {"a2|a2||", "x|a1|u|a2", "z|a3|w|a2"}},
         {"a second --- is a link line", crlfLines({"[ValidHeader]", "A", "---", "---", "A?x?u"}), {"A|A||", "x|a2|u|A"}},
-        {"lone LF and no final line end", "[ValidHeader]\nA\n---\nA?x?u\nA?y?v", {"A|A||", "x|a1|u|A", "y|a2|v|A"}},
         {"a lone CR ends a link line", "[ValidHeader]\r\nA\r\n\r\n---\r\nA?x\r?y?z\r\nA?b?c", {"A|A||", "|||", "y|a2|z|", "b|a3|c|A"}},
-        {"a line end right after the second ?", "[ValidHeader]\nA\n---\nA?x?\nA??", {"A|A||", "x|a1||A", "|a2||A"}},
         {"a byte order mark is part of the text", "[ValidHeader]\nCTF\n\xef\xbb\xbf" "CTF\n---\n\xef\xbb\xbf" "CTF?x?u\nCTF?y?v",
          {"CTF|CTF||", u"\uFEFFCTF|\uFEFFCTF||"_s, u"x|a1|u|\uFEFFCTF"_s, "y|a2|v|CTF"}},
         {"Windows-1252 link under a UTF-8 folder", "[ValidHeader]\r\nCaf\xc3\xa9\r\n---\r\nCaf\xe9?M\xf6\x64?u\r\n",
@@ -115,13 +101,7 @@ TEST(ModList, MasterListStandsInForAMissingOrBadList)
     const QByteArray master = crlfLines({"[ValidHeader]", "Master", "---", "Master?m?mu"});
     const QByteArray bad = "not a list";
     using Source = ModListLoad::Source;
-    const struct
-    {
-        const char *name;
-        QByteArray list, master;
-        int warnings;
-        Source source;
-    } rows[] = {
+    const struct { const char *name; QByteArray list, master; int warnings; Source source; } rows[] = {
         {"list missing", "-", master, 0, Source::MasterList},
         {"header in another case", crlfLines({"[validheader]", "X"}), master, 1, Source::MasterList},
         {"empty list", "", master, 1, Source::MasterList},
@@ -135,87 +115,80 @@ TEST(ModList, MasterListStandsInForAMissingOrBadList)
         const Loaded l = load(row.list, row.master);
         EXPECT_EQ(l.warnings, row.warnings) << row.name;
         EXPECT_EQ(l.result.source, row.source) << row.name;
-        const QStringList master{QStringLiteral("Master|Master||"), QStringLiteral("m|a1|mu|Master")};
-        EXPECT_EQ(describe(l.tree), row.source == Source::Nothing ? QStringList() : master) << row.name;
+        const QStringList nodes = row.source == Source::Nothing ? QStringList() : QStringList{"Master|Master||", "m|a1|mu|Master"};
+        EXPECT_EQ(describe(l.tree), nodes) << row.name;
     }
 }
 
-// Links added past the reserved room, and a tree moved into the model.
-TEST(ModTree, ChildListsFollowEveryAdditionAndAMove)
+// A tree built by hand refuses what a parser never asks for, and moves into the model whole.
+TEST(ModTree, RefusesAKeyInUseAndMovesIntoTheModelWhole)
 {
     ModTree tree;
-    tree.reset(QByteArray("AB?x?y?z"));
-    const ModTree::Span a{0, 1}, b{1, 1}, x{3, 1}, y{5, 1}, z{7, 1};
-    ASSERT_TRUE(tree.addFolder(a) && tree.addFolder(b) && !tree.addFolder(a));
-    tree.reserveLinks(1);
-    for (quint32 counter = 1; counter < 40; ++counter)
-        ASSERT_TRUE(tree.addLink(counter % 3 ? b : a, counter, x, counter % 2 ? y : z));
-    EXPECT_FALSE(tree.addLink(a, 2, x, y)) << "a counter in use";
-    EXPECT_FALSE(tree.addLink(x, 100, x, y)) << "no such folder";
-    EXPECT_EQ(std::pair(tree.childCount(0), tree.childCount(1)), std::pair(13, 26));
-    EXPECT_EQ(std::tuple(tree.child(0, 1), tree.row(tree.child(1, 25)), tree.url(2)), std::tuple(7, 25, u"y"_s));
+    tree.reset(QByteArray("AB?x?y"));
+    const ModTree::Span a{0, 1}, b{1, 1}, x{3, 1}, y{5, 1};
+    ASSERT_TRUE(tree.addFolder(a) && tree.addFolder(b) && tree.addLink(b, 1, x, y) && tree.addLink(a, 2, y, x));
+    EXPECT_FALSE(tree.addLink(a, 1, x, y)) << "a counter in use";
+    EXPECT_FALSE(tree.addLink(x, 3, x, y)) << "no such folder";
 
     const QStringList nodes = describe(tree);
     ModTreeModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.setTree(std::move(tree));
     EXPECT_EQ(tree.count(), 0) << "the moved-from tree is empty";
     EXPECT_EQ(describe(model.tree()), nodes);
-    EXPECT_EQ(model.index(25, 0, model.index(1, 0)).data(ModTreeModel::UrlRole).toString(), u"z"_s);
+    EXPECT_EQ(model.index(0, 0, model.index(1, 0)).data(ModTreeModel::UrlRole).toString(), u"y"_s);
 }
 
 // 100,000 links from disk, where the loader takes its large-file path, in 100
-// folders with neighbouring links in different folders and one name in 20
-// non-ASCII: the tree holds every link under its folder in file order, and the
-// filter shows exactly the links that a plain text comparison finds.
-TEST(ModList, AHundredThousandLinksLoadAndFilterLikeTextComparison)
+// folders with neighbouring links in different folders: the tree holds every
+// link under its folder in file order.
+TEST(ModList, AHundredThousandLinksLoadUnderTheirFoldersInFileOrder)
 {
     constexpr int kLinks = 100000, kFolders = 100;
     QByteArray list = "[ValidHeader]\r\n";
     for (int f = 0; f < kFolders; ++f)
         list += "Folder " + QByteArray::number(f) + "\r\n";
     list += "---\r\n";
-    const char *const words[] = {"Arena", "Rocket", "CTF", "Lithium", "Railgun", "Chaos", "Zaero"};
     for (int i = 0; i < kLinks; ++i) {
-        list += "Folder " + QByteArray::number(i % kFolders) + '?' + words[i % 7];
-        list += (i % 40 == 3) ? " \xC3\x84rger " : (i % 40 == 9 ? " \xE4rger " : " mod ");
-        list += QByteArray::number(i) + "?http://x/" + QByteArray::number(i) + "\r\n";
+        const QByteArray n = QByteArray::number(i);
+        list += "Folder " + QByteArray::number(i % kFolders) + "?Rocket mod " + n + "?http://x/" + n + "\r\n";
     }
-    Loaded l = load(list);
-    ASSERT_EQ(l.result.source, ModListLoad::Source::Requested);
-    EXPECT_EQ(l.result.linesSkipped, 0);
-    ASSERT_EQ(l.tree.linkCount(), kLinks);
-    for (int f = 0; f < kFolders; ++f) {
-        ASSERT_EQ(l.tree.childCount(f), kLinks / kFolders);
-        for (int row = 0; row < kLinks / kFolders; ++row) {
-            const int node = l.tree.child(f, row);
-            ASSERT_EQ(node, kFolders + row * kFolders + f) << f << ' ' << row;
-            ASSERT_EQ(l.tree.parent(node), f);
-            ASSERT_EQ(l.tree.row(node), row);
-        }
+    const Loaded l = load(list);
+    ASSERT_EQ(std::tuple(l.result.source, l.result.linesSkipped, l.tree.linkCount()),
+              std::tuple(ModListLoad::Source::Requested, 0, kLinks));
+    for (int node = kFolders; node < l.tree.count(); ++node) {
+        const int folder = (node - kFolders) % kFolders, row = (node - kFolders) / kFolders;
+        ASSERT_TRUE(l.tree.parent(node) == folder && l.tree.row(node) == row && l.tree.child(folder, row) == node) << node;
     }
-    EXPECT_EQ(l.tree.key(l.tree.count() - 1), QStringLiteral("a100000"));
-    EXPECT_EQ(l.tree.url(l.tree.count() - 1), QStringLiteral("http://x/99999"));
+    EXPECT_EQ(describe(l.tree).last(), u"Rocket mod 99999|a100000|http://x/99999|Folder 99"_s);
+}
 
-    ModTreeModel model;
-    model.setTree(std::move(l.tree));
-    ModTreeFilter filter;
-    filter.setSourceModel(&model);
-    for (const QString &text : {u"a"_s, u"RAIL"_s, u"\u00E4RGER"_s, u"mod 99999"_s, u"no such mod"_s}) {
-        filter.setFilterText(text);
-        std::vector<int> expected, got;
-        for (int node = model.tree().folderCount(); node < model.tree().count(); ++node) {
-            if (model.tree().text(node).contains(text, Qt::CaseInsensitive))
-                expected.push_back(node);
-        }
-        for (int f = 0; f < filter.rowCount(); ++f) {
-            const QModelIndex folder = filter.index(f, 0);
-            ASSERT_GT(filter.rowCount(folder), 0) << "a folder without a match is hidden";
-            for (int l = 0; l < filter.rowCount(folder); ++l)
-                got.push_back(filter.nodeOf(filter.index(l, 0, folder)));
-        }
-        std::sort(got.begin(), got.end());
-        EXPECT_EQ(got, expected) << text.toStdString();
-        EXPECT_EQ(filter.shownLinkCount(), int(expected.size()));
+// "--check FILE": every node, and every line that made none with its reason.
+TEST(ModList, CheckPrintsTheNodesAndTheLinesThatMadeNone)
+{
+    const struct { const char *name; QByteArray file; QString out, err; int status; } rows[] = {
+        // "F" in err stands for the file's path
+        {"every kind of line",
+         crlfLines({"[ValidHeader]", "Maps", "Weapons", "Maps", "a3", "---", "Maps?Big Arena?http://m/1", "Nowhere?Lost?http://l/1",
+                    "no separators", "Weapons?Rail?http://w/1?x=1", "Maps?Caf\xc3\xa9?http://m/2"}),
+         u"Maps\tMaps\t-\t\nWeapons\tWeapons\t-\t\na3\ta3\t-\t\na1\tBig Arena\tMaps\thttp://m/1\n"
+         u"a4\tRail\tWeapons\thttp://w/1?x=1\na5\tCaf\u00e9\tMaps\thttp://m/2\n"_s,
+         u"F:4: the folder \"Maps\" is there already\nF:8: no folder named \"Nowhere\"\n"
+         u"F:9: no folder, name and address: a link reads folder?name?address\n"_s,
+         0},
+        {"a link whose key is a folder's name", crlfLines({"[ValidHeader]", "a1", "---", "a1?Self?http://s/1"}), u"a1\ta1\t-\t\n"_s,
+         u"F:4: its key a1 is a folder's name\n"_s, 0},
+        {"no header", crlfLines({"[validheader]", "Maps"}), {}, u"F:1: the first line is not [ValidHeader]\n"_s, 1},
+    };
+    for (const auto &row : rows) {
+        TempFolder dir;
+        dir.write("list.dat", row.file);
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        EXPECT_EQ(checkModList(dir.file("list.dat"), outStream, errStream), row.status) << row.name;
+        outStream.flush();
+        errStream.flush();
+        EXPECT_EQ(out, row.out) << row.name;
+        EXPECT_EQ(err, QString(row.err).replace("F:", dir.file("list.dat") + u':')) << row.name;
     }
 }

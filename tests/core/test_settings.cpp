@@ -1,8 +1,11 @@
 #include "core/options.h"
+#include "core/programfolder.h"
 #include "core/settingsstore.h"
 #include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -10,79 +13,127 @@ namespace {
 void checkStoreContract(SettingsStore &store)
 {
     const QString app = Options::kApplication, sec = Options::kSection;
-    auto get = [&](const QString &a, const QString &s, const QString &k) { return store.value(a, s, k, QStringLiteral("-")); };
-    EXPECT_EQ(get(app, sec, QStringLiteral("RCOnly")), QStringLiteral("-")) << "an absent entry reads as the default";
-    ASSERT_TRUE(store.setValue(app, sec, QStringLiteral("RCOnly"), QStringLiteral("1")));
-    EXPECT_EQ(get(QStringLiteral("dorodor"), QStringLiteral("OPTIONS"), QStringLiteral("rconly")), QStringLiteral("1"))
-        << "names are compared without regard to case";
-    ASSERT_TRUE(store.setValue(app, sec, QStringLiteral("rconly"), QStringLiteral("0")));
-    EXPECT_EQ(get(app, sec, QStringLiteral("RCOnly")), QStringLiteral("0")) << "one entry, whatever the case";
+    auto get = [&](const QString &a, const QString &s, const QString &k) { return store.value(a, s, k, u"-"_s); };
+    EXPECT_EQ(get(app, sec, "RCOnly"), u"-"_s) << "an absent entry reads as the default";
+    ASSERT_TRUE(store.setValue(app, sec, "RCOnly", "1"));
+    EXPECT_EQ(get("dorodor", "OPTIONS", "rconly"), u"1"_s) << "names are compared without regard to case";
+    ASSERT_TRUE(store.setValue(app, sec, "rconly", "0"));
+    EXPECT_EQ(get(app, sec, "RCOnly"), u"0"_s) << "one entry, whatever the case";
 
     // Two lists keep two dates.
-    ASSERT_TRUE(store.setValue(QStringLiteral("q2modlist"), sec, Options::kUpdate, dateStamp(QDate(1999, 7, 4))));
-    EXPECT_EQ(updateDate(store, QStringLiteral("Q2MODLIST"), QDate(2020, 1, 1)), QStringLiteral("07-04-1999"));
-    EXPECT_EQ(updateDate(store, QStringLiteral("never"), QDate(2020, 2, 3)), QStringLiteral("02-03-2020"));
+    ASSERT_TRUE(store.setValue("q2modlist", sec, Options::kUpdate, dateStamp(QDate(1999, 7, 4))));
+    EXPECT_EQ(updateDate(store, "Q2MODLIST", QDate(2020, 1, 1)), u"07-04-1999"_s);
+    EXPECT_EQ(updateDate(store, "never", QDate(2020, 2, 3)), u"02-03-2020"_s);
 
     // Names with separators stay names; values come back as written.
-    ASSERT_TRUE(store.setValue(QStringLiteral("a/b"), sec, QStringLiteral("k"), QStringLiteral("slash")));
-    EXPECT_EQ(get(QStringLiteral("a"), QStringLiteral("b/") + sec, QStringLiteral("k")), QStringLiteral("-"));
-    ASSERT_TRUE(store.setValue(QString(), QString(), QString(), QStringLiteral("empty names")));
-    EXPECT_EQ(get(QString(), QString(), QString()), QStringLiteral("empty names"));
-    const QString odd = QString::fromUtf8(" a, b = \xc3\xa4 ;#\\ ");
-    ASSERT_TRUE(store.setValue(app, sec, QStringLiteral("odd"), odd));
-    EXPECT_EQ(get(app, sec, QStringLiteral("odd")), odd);
+    ASSERT_TRUE(store.setValue("a/b", sec, "k", "slash"));
+    EXPECT_EQ(get("a", u"b/"_s + sec, "k"), u"-"_s);
+    ASSERT_TRUE(store.setValue({}, {}, {}, "empty names"));
+    EXPECT_EQ(get({}, {}, {}), u"empty names"_s);
+    const QString odd = u" a, b = \u00e4 ;#\\ "_s;
+    ASSERT_TRUE(store.setValue(app, sec, "odd", odd));
+    EXPECT_EQ(get(app, sec, "odd"), odd);
 }
 
 } // namespace
 
-TEST(SettingsStore, MemoryStoreContract)
+// The INI store keeps no cache: another store on the same file (another run)
+// reads what this one wrote, and the other way round. A damaged file reads as
+// the defaults; a store that cannot be written says so.
+TEST(SettingsStore, BothStoresKeepTheContractAndTheIniStoreKeepsNoCache)
 {
-    MemorySettingsStore store;
-    checkStoreContract(store);
-}
-
-TEST(SettingsStore, IniStoreContractWithoutACacheAndAcrossRuns)
-{
+    MemorySettingsStore memory;
+    checkStoreContract(memory);
     TempFolder dir;
-    const QString path = dir.file(QStringLiteral("conf/modlist.ini"));
-    QSettingsStore store(path);
+    QSettingsStore store(dir.file("conf/modlist.ini")), other(dir.file("conf/modlist.ini"));
     checkStoreContract(store);
-    QSettingsStore other(path); // another run, or another store on the same file
-    EXPECT_EQ(other.value(QStringLiteral("q2modlist"), Options::kSection, QStringLiteral("UPDATE"), {}), QStringLiteral("07-04-1999"));
-    ASSERT_TRUE(other.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, QStringLiteral("1")));
-    EXPECT_EQ(store.value(Options::kApplication, Options::kSection, Options::kDefBrw, {}), QStringLiteral("1"));
-}
+    EXPECT_EQ(other.value("q2modlist", Options::kSection, "UPDATE", {}), u"07-04-1999"_s);
+    ASSERT_TRUE(other.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, "1"));
+    EXPECT_EQ(store.value(Options::kApplication, Options::kSection, Options::kDefBrw, {}), u"1"_s);
 
-TEST(SettingsStore, DamagedOrUnwritableStoreFallsBackToDefaults)
-{
-    TempFolder dir;
-    dir.write(QStringLiteral("garbage.ini"), QByteArray("\xff\xfe[[[\0\0=\n=\n[", 13) + QByteArray(10000, '\x01'));
-    QSettingsStore garbage(dir.file(QStringLiteral("garbage.ini")));
-    EXPECT_EQ(garbage.value(Options::kApplication, Options::kSection, Options::kShowFav, QStringLiteral("0")), QStringLiteral("0"));
-
-    dir.write(QStringLiteral("blocker"), "x"); // the store's folder is a file
-    QSettingsStore blocked(dir.file(QStringLiteral("blocker/modlist.ini")));
-    EXPECT_FALSE(blocked.setValue(Options::kApplication, Options::kSection, Options::kShowFav, QStringLiteral("1")));
-    EXPECT_EQ(blocked.value(Options::kApplication, Options::kSection, Options::kShowFav, QStringLiteral("0")), QStringLiteral("0"));
+    dir.write("garbage.ini", QByteArray("\xff\xfe[[[\0\0=\n=\n[", 13) + QByteArray(10000, '\x01'));
+    dir.write("blocker", "x"); // the store's folder is a file
+    QSettingsStore garbage(dir.file("garbage.ini")), blocked(dir.file("blocker/modlist.ini"));
+    EXPECT_FALSE(blocked.setValue(Options::kApplication, Options::kSection, Options::kShowFav, "1"));
+    for (const SettingsStore *damaged : {&garbage, &blocked})
+        EXPECT_EQ(damaged->value(Options::kApplication, Options::kSection, Options::kShowFav, "0"), u"0"_s);
 }
 
 // How every window reads an option: start-up switches are on at the number 1,
 // the remote control's browser choice at any number but 0.
 TEST(Options, SwitchesReadTheTextAsANumber)
 {
-    const struct
-    {
-        const char *stored; // nullptr: absent
-        bool on, nonZero;
-    } rows[] = {
+    const struct { const char *stored; bool on, nonZero; } rows[] = { // stored nullptr: absent
         {nullptr, false, false}, {"0", false, false}, {"1", true, true},     {"2", false, true},   {" 1 ", true, true},
         {"1.0", true, true},     {"yes", false, false}, {"", false, false}, {"nan", false, false}, {"1e300", false, true},
     };
     for (const auto &row : rows) {
         MemorySettingsStore store;
         if (row.stored)
-            store.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, QString::fromLatin1(row.stored));
-        EXPECT_EQ(Options::isOn(store, Options::kDefBrw), row.on) << (row.stored ? row.stored : "(absent)");
-        EXPECT_EQ(Options::isNonZero(store, Options::kDefBrw), row.nonZero) << (row.stored ? row.stored : "(absent)");
+            store.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, row.stored);
+        EXPECT_EQ(std::pair(Options::isOn(store, Options::kDefBrw), Options::isNonZero(store, Options::kDefBrw)),
+                  std::pair(row.on, row.nonZero)) << (row.stored ? row.stored : "(absent)");
     }
+}
+
+TEST(SettingsFolder, EarlierSettingsAreTakenOverOnceAndNeverOverwrite)
+{
+    const struct { const char *name; QByteArray earlier, current, after; } rows[] = {
+        // empty: no such file; after: the current file afterwards
+        {"no earlier settings", {}, {}, {}},
+        {"earlier only", "[ndorodor]\nx=1\n", {}, "[ndorodor]\nx=1\n"},
+        {"both", "earlier", "current", "current"},
+    };
+    for (const auto &row : rows) {
+        TempFolder home;
+        const QString earlier = home.file("kestrelmoor/modlist.ini"), current = home.file("kestrelmoor-modlist/modlist.ini");
+        if (!row.earlier.isEmpty())
+            home.write("kestrelmoor/modlist.ini", row.earlier);
+        if (!row.current.isEmpty())
+            home.write("kestrelmoor-modlist/modlist.ini", row.current);
+        EXPECT_TRUE(adoptEarlierSettings(earlier, current)) << row.name;
+        EXPECT_EQ(home.read("kestrelmoor-modlist/modlist.ini"), row.after) << row.name;
+        EXPECT_EQ(QFile::exists(current), !row.after.isEmpty()) << row.name;
+        EXPECT_EQ(home.read("kestrelmoor/modlist.ini"), row.earlier) << row.name << ": the earlier file stays";
+        // Once taken over, a later change of the earlier file is not read again.
+        home.write("kestrelmoor/modlist.ini", "changed later");
+        EXPECT_TRUE(adoptEarlierSettings(earlier, current));
+        EXPECT_EQ(home.read("kestrelmoor-modlist/modlist.ini"), row.after.isEmpty() ? "changed later" : row.after) << row.name;
+    }
+    TempFolder home;
+    home.write("kestrelmoor/modlist.ini", "earlier");
+    home.write("blocked", "a file where the folder should be");
+    EXPECT_FALSE(adoptEarlierSettings(home.file("kestrelmoor/modlist.ini"), home.file("blocked/modlist.ini")));
+}
+
+// The executable's folder when the user can write there (the probe leaving
+// nothing behind); otherwise a folder of the user's own, seeded once from the
+// installed data: a later start and a newer install never overwrite the user's
+// files, and a deleted one comes back.
+TEST(ProgramFolder, AWritableExecutableFolderOrAUsersFolderSeededOnce)
+{
+    TempFolder exe, installed, user;
+    exe.write("file", "x");
+    EXPECT_FALSE(isWritableFolder(exe.file("missing")) || isWritableFolder(exe.file("file")));
+    const ProgramFolder writable = chooseProgramFolder(exe.path(), isWritableFolder(exe.path()), user.file("data"), exe.path());
+    EXPECT_TRUE(writable.path == exe.path() && !writable.perUser);
+    EXPECT_FALSE(user.exists("data")) << "nothing is made for the user";
+    EXPECT_EQ(QDir(exe.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"file"});
+
+    installed.write("defmodlist.dat", "master");
+    installed.write("mods.dat", "catalogue");
+    installed.write("pages/welcome.htm", "page");
+    ProgramFolder first = chooseProgramFolder(exe.path(), false, user.file("data"), installed.path());
+    EXPECT_TRUE(first.perUser && first.path == user.file("data"));
+    first.seeded.sort();
+    EXPECT_EQ(first.seeded, (QStringList{"defmodlist.dat", "mods.dat", "pages/welcome.htm"}));
+    EXPECT_EQ(user.read("data/pages/welcome.htm"), "page");
+
+    user.write("data/mods.dat", "updated by the user");
+    QFile::remove(user.file("data/defmodlist.dat"));
+    installed.write("mods.dat", "newer install");
+    const ProgramFolder second = chooseProgramFolder(exe.path(), false, user.file("data"), installed.path());
+    EXPECT_TRUE(second.seeded == QStringList{"defmodlist.dat"} && second.error.isEmpty());
+    EXPECT_EQ(user.read("data/mods.dat"), "updated by the user");
+    EXPECT_FALSE(user.exists("data/defmodlist.dat.seeding")) << "nothing half-copied";
 }

@@ -11,41 +11,28 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
+// Loads `bytes` as favs.dat into the table; returns what the table writes.
+QByteArray loadAndWrite(Favourites &table, const QByteArray &bytes)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+    static QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("favs.dat")));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
         std::abort();
-}
-
-QByteArray written(const Favourites &table)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QString error;
-    if (!table.writeTo(buffer, &error))
+    table.load(file.fileName());
+    QBuffer written;
+    written.open(QIODevice::WriteOnly);
+    if (table.count() > Favourites::kCapacity || !table.writeTo(written, nullptr))
         std::abort();
-    return buffer.data();
+    return written.data();
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("favs.dat"));
-    writeFile(path, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-
-    Favourites table;
-    table.load(path);
-    if (table.count() < 0 || table.count() > Favourites::kCapacity)
-        std::abort();
-    const QByteArray first = written(table);
-
-    writeFile(path, first);
-    Favourites again;
-    again.load(path);
-    if (again.count() != table.count() || written(again) != first)
+    Favourites table, again;
+    const QByteArray first = loadAndWrite(table, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    if (loadAndWrite(again, first) != first || again.count() != table.count())
         std::abort();
     return 0;
 }

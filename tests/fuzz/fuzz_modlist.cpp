@@ -9,20 +9,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     ModTree tree;
     parseModList(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)), tree);
-
     int links = 0;
     for (int node = 0; node < tree.count(); ++node) {
         const int parent = tree.parent(node);
-        if (tree.isLink(node) != (parent != ModTree::kNoNode))
+        const bool isLink = parent != ModTree::kNoNode;
+        if (tree.isLink(node) != isLink || (isLink && tree.child(parent, tree.row(node)) != node))
             std::abort();
         (void)tree.text(node);
         (void)tree.key(node);
         (void)tree.url(node);
-        if (parent != ModTree::kNoNode) {
-            ++links;
-            if (tree.child(parent, tree.row(node)) != node)
-                std::abort();
-        }
+        links += isLink;
     }
     if (links != tree.linkCount())
         std::abort();
