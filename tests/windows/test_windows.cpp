@@ -511,6 +511,8 @@ TEST_F(FindDialogTest, StepsThroughMatchingLinkNamesWithoutWrappingInTheTreeAsIt
     // The empty text steps through the links in the order they were read.
     load({"[ValidHeader]", "B", "A", "---", "A?a1?u", "B?b1?u", "A?a2?u"});
     EXPECT_EQ(QStringList({next(""), next(""), next(""), next("")}), (QStringList{u"a1"_s, u"b1"_s, u"a2"_s, QString()}));
+    press("returnButton");
+    EXPECT_TRUE(closed());
 }
 
 namespace {
