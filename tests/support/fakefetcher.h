@@ -35,38 +35,30 @@ public:
         order.append(url);
         QList<Answer> &queue = m_answers[url];
         const Answer answer = queue.isEmpty() ? Answer::failed() : (queue.size() > 1 ? queue.takeFirst() : queue.first());
-        FetchResult result;
         m_fetching = true;
         if (request.progress)
             request.progress(0, answer.body.size());
         if (whileFetching)
             whileFetching(url);
         m_fetching = false;
-        if (std::exchange(m_cancelled, false)) {
-            result.status = FetchResult::Status::Cancelled;
-            result.errorText = QStringLiteral("cancelled");
+        FetchResult result;
+        auto ended = [&result](FetchResult::Status status, const QString &errorText) {
+            result.status = status;
+            result.errorText = errorText;
             return result;
-        }
-        if (!answer.ok) {
-            result.status = FetchResult::Status::NetworkError;
-            result.errorText = QStringLiteral("no answer");
-            return result;
-        }
+        };
+        if (std::exchange(m_cancelled, false))
+            return ended(FetchResult::Status::Cancelled, QStringLiteral("cancelled"));
+        if (!answer.ok)
+            return ended(FetchResult::Status::NetworkError, QStringLiteral("no answer"));
         result.httpStatus = 200;
         result.bytesReceived = answer.body.size();
-        if (request.saveTo.isEmpty()) {
-            result.body = answer.body;
-        } else {
-            QSaveFile file(request.saveTo);
-            if (!file.open(QIODevice::WriteOnly) || file.write(answer.body) != answer.body.size() || !file.commit()) {
-                result.status = FetchResult::Status::WriteFailed;
-                result.errorText = file.errorString();
-                return result;
-            }
-            result.savedTo = request.saveTo;
-        }
-        result.status = FetchResult::Status::Ok;
-        return result;
+        result.body = request.saveTo.isEmpty() ? answer.body : QByteArray();
+        QSaveFile file(request.saveTo);
+        if (!request.saveTo.isEmpty() && (!file.open(QIODevice::WriteOnly) || file.write(answer.body) != answer.body.size() || !file.commit()))
+            return ended(FetchResult::Status::WriteFailed, file.errorString());
+        result.savedTo = request.saveTo;
+        return ended(FetchResult::Status::Ok, {});
     }
 
     void cancel() override { m_cancelled = m_fetching; }

@@ -20,10 +20,9 @@ public:
     struct Shown
     {
         QMessageBox::Icon icon;
-        QString title;
-        QString text;
+        QString title, text;
         QMessageBox::StandardButtons buttons;
-        QString details = {};
+        QString details;
     };
 
     QMessageBox::StandardButton show(QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text,
@@ -34,10 +33,8 @@ public:
             whileShown(shown.last());
         if (!answers.isEmpty())
             return answers.takeFirst();
-        int first = 0;
-        while (first < 31 && !buttons.testFlag(QMessageBox::StandardButton(1u << first)))
-            ++first;
-        return buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::StandardButton(1u << first);
+        const int flags = buttons.toInt();
+        return buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::StandardButton(flags & -flags);
     }
 
     QList<Shown> shown;
@@ -63,8 +60,7 @@ public:
     void install(const QIcon &, const QString &, QMenu *) override { installed = true; }
     void remove() override { installed = false; }
     void click() { Q_EMIT restoreRequested(); }
-    bool available = true;
-    bool installed = false;
+    bool available = true, installed = false;
 };
 
 // A web view that loads nothing: it records what it was asked to do and keeps a
@@ -77,9 +73,7 @@ public:
     void navigate(const QString &url) override
     {
         navigations.append(url);
-        m_history.resize(m_index + 1);
-        m_history.append(url);
-        ++m_index;
+        m_history = m_history.mid(0, ++m_index) << url;
     }
     bool goBack() override { return canGoBack() ? (--m_index, true) : false; }
     bool goForward() override { return canGoForward() ? (++m_index, true) : false; }

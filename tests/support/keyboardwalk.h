@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTest>
 
@@ -12,11 +14,9 @@
 // object name (the web view's inner surface counts as "webView").
 inline QString controlName(const QWidget *widget)
 {
-    for (const QWidget *w = widget; w; w = w->parentWidget()) {
-        if (!w->objectName().isEmpty())
-            return w->objectName();
-    }
-    return QString();
+    while (widget && widget->objectName().isEmpty())
+        widget = widget->parentWidget();
+    return widget ? widget->objectName() : QString();
 }
 
 inline QString focusedControl() { return controlName(QApplication::focusWidget()); }
@@ -32,10 +32,9 @@ inline bool isTabStop(const QWidget *window, const QWidget *w)
 inline QStringList tabChain(QWidget *window, const QString &first)
 {
     QStringList stops;
-    for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+    for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
         if (isTabStop(window, w))
             stops.append(controlName(w));
-    }
     const qsizetype at = stops.indexOf(first);
     return at > 0 ? stops.mid(at) + stops.mid(0, at) : stops;
 }
@@ -43,10 +42,8 @@ inline QStringList tabChain(QWidget *window, const QString &first)
 // Where the focus goes with `count` presses of Tab (or Shift+Tab) from `first`.
 inline QStringList tabbedThrough(QWidget *window, const QString &first, int count, bool backwards = false)
 {
-    QWidget *start = window->findChild<QWidget *>(first);
-    if (!start)
-        return {QStringLiteral("no control ") + first};
-    start->setFocus(Qt::TabFocusReason);
+    if (QWidget *start = window->findChild<QWidget *>(first))
+        start->setFocus(Qt::TabFocusReason);
     QStringList visited{focusedControl()};
     for (int i = 0; i < count; ++i) {
         QWidget *at = QApplication::focusWidget();
@@ -68,10 +65,24 @@ inline QStringList unnamedControls(QWidget *window)
             continue;
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
         const QString name = iface ? iface->text(QAccessible::Name).trimmed() : QString();
-        if (name.isEmpty())
-            unnamed.append(controlName(w));
-        else if (button && button->text().isEmpty() && name != button->toolTip())
-            unnamed.append(controlName(w) + QStringLiteral(" (named \"") + name + QStringLiteral("\", not by its tooltip)"));
+        if (name.isEmpty() || (button && button->text().isEmpty() && name != button->toolTip()))
+            unnamed.append(controlName(w) + (name.isEmpty() ? QString() : QStringLiteral(" named ") + name));
     }
     return unnamed;
+}
+
+// The access keys (the letter after a single "&" in a caption) that two visible
+// buttons, or labels of a field, of the window share: one of them would never be pressed.
+inline QStringList sharedAccessKeys(QWidget *window)
+{
+    QStringList seen, shared;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const auto *button = qobject_cast<QAbstractButton *>(w);
+        const auto *label = qobject_cast<QLabel *>(w);
+        const QString caption = button ? button->text() : (label && label->buddy() ? label->text() : QString());
+        const QString key = QRegularExpression(QStringLiteral("(?<!&)&([^&])")).match(caption).captured(1).toLower();
+        if (!key.isEmpty() && w->isVisibleTo(window))
+            (seen.contains(key) ? shared : seen).append(key);
+    }
+    return shared;
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QTest>
 #include <QTreeView>
 
@@ -36,22 +37,20 @@ protected:
         dir.write(QStringLiteral("defmodlist.dat"), crlfLines({"[ValidHeader]", "Master", "---", "Master?Master mod?http://m/0"}));
         dir.write(QStringLiteral("q2modlist.dat"),
                   crlfLines({"[ValidHeader]", "Weapons", "Maps", "Empty", "---", "Weapons?Arena One?http://w/1",
-                             "Maps?Big Arena?http://m/1", "Weapons?Railgun Caf\xC3\xA9?http://w/2",
-                             "Maps?Q2DM1 remake?http://m/2"}));
+                             "Maps?Big Arena?http://m/1", "Weapons?Railgun Caf\xC3\xA9?http://w/2", "Maps?Q2DM1 remake?http://m/2"}));
         dir.write(QStringLiteral("q3modlist.dat"), crlfLines({"[ValidHeader]", "Arenas", "Other", "---",
                                                               "Arenas?Arena of Q3?http://q3/1", "Other?Defrag?http://q3/2"}));
         dir.write(QStringLiteral("mods.dat"), twoListCatalogue(kServer));
     }
 
-    // Makes and starts the window as the program does, and lets the start-up options run.
+    // Makes and starts the window as the program does, and lets the start-up
+    // options run: they follow once the window is exposed.
     MainWindow &start(WebViewFactory &webViews, const QString &listServer = kServer)
     {
         window = std::make_unique<MainWindow>(MainContext{dir.path(), listServer, kSite, &settings, &messages, &webViews,
                                                           &shell, &tray, &favourites, &fetcher});
         window->start();
-        // The start-up options follow once the window is exposed.
-        if (!window->isMinimized())
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        EXPECT_TRUE(window->isMinimized() || QTest::qWaitForWindowExposed(window.get()));
         QCoreApplication::processEvents();
         if (!window->isMinimized()) {
             window->activateWindow();
@@ -66,18 +65,15 @@ protected:
         settings.setValue(Options::kApplication, Options::kSection, key, QString::fromLatin1(value));
     }
     FakeWebView &web() const { return *views.views.first(); }
-    template<typename T = QWidget> T *control(const char *name) const
-    {
-        return window->findChild<T *>(QString::fromLatin1(name));
-    }
+    template<typename T = QWidget> T *control(const char *name) const { return window->findChild<T *>(QString::fromLatin1(name)); }
+    void click(const char *button) const { control<QAbstractButton>(button)->click(); }
     QTreeView *tree() const { return window->treeView(); }
 
     // The row of the tree view that shows the link named `text`.
     QModelIndex linkRow(const QString &text) const
     {
         const QAbstractItemModel *m = tree()->model();
-        const QModelIndexList found = m->match(m->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.value(0);
+        return m->match(m->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly | Qt::MatchRecursive).value(0);
     }
     void clickRow(const QModelIndex &index) const
     {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QProcess>
-#include <QStringList>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -17,9 +17,8 @@ public:
         probe.listen(QHostAddress::LocalHost, 0);
         m_port = probe.serverPort();
         probe.close();
-        m_process.start(QStringLiteral("python3"), {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                                                    QString::number(m_port), QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                                                    QStringLiteral("--directory"), root});
+        const QString arguments = QStringLiteral("-u -m http.server %1 --bind 127.0.0.1 --directory").arg(m_port);
+        m_process.start(QStringLiteral("python3"), arguments.split(u' ') << root);
         m_process.waitForStarted(5000);
         for (int i = 0; i < 100; ++i) { // ready once it accepts a connection
             QTcpSocket socket;
@@ -42,11 +41,8 @@ public:
     {
         m_log += QString::fromUtf8(m_process.readAllStandardError());
         QStringList paths;
-        for (const QString &line : m_log.split(u'\n')) {
-            const qsizetype get = line.indexOf(QStringLiteral("\"GET "));
-            if (get >= 0)
-                paths.append(line.mid(get + 5, line.indexOf(u' ', get + 5) - get - 5));
-        }
+        for (const QRegularExpressionMatch &get : QRegularExpression(QStringLiteral("\"GET (\\S+) ")).globalMatch(m_log))
+            paths.append(get.captured(1));
         return paths;
     }
 

@@ -25,56 +25,43 @@ protected:
     MainWindow &startOn(const QByteArray &welcome)
     {
         site.write(u"kestrelmoor/modlist/welcome.htm"_s, welcome);
-        dir.write(u"q2modlist.dat"_s,
-                  "[ValidHeader]\r\nDeathmatch\r\n---\r\nDeathmatch?Arena pack?" + modlist.toUtf8() + "mods/a.htm\r\n");
+        dir.write(u"q2modlist.dat"_s, "[ValidHeader]\r\nDeathmatch\r\n---\r\nDeathmatch?Arena pack?" + modlist.toUtf8() + "mods/a.htm\r\n");
         dir.write(u"mods.dat"_s, twoListCatalogue(server.base()));
-        MainWindow &w = start(webEngineViews, server.base());
-        address = control<QLineEdit>("addressField");
-        progress = control<QProgressBar>("loadProgress");
-        return w;
+        return start(webEngineViews, server.base());
     }
     // Waits until the page at `url` has loaded and shows in the address field.
     void waitForPage(const QString &url)
     {
         WAIT_EQ(window->webView()->locationUrl(), url, kWait);
-        WAIT_TRUE(!progress->isVisible(), kWait);
-        WAIT_EQ(address->text(), url, kWait);
+        WAIT_TRUE(!control("loadProgress")->isVisible(), kWait);
+        WAIT_EQ(control<QLineEdit>("addressField")->text(), url, kWait);
     }
 
     TempFolder site;
     PageServer server{site.path()};
     const QString modlist = server.base() + u"/kestrelmoor/modlist/"_s;
     WebEngineViewFactory webEngineViews;
-    QLineEdit *address = nullptr;
-    QProgressBar *progress = nullptr;
 };
 
+// The start page is fetched once; a link in the tree, Back and Forward load
+// their pages; a link that asks for a new window opens in the same view; an
+// address that cannot be loaded shows the engine's error page and keeps the address.
 TEST_F(MainWindowOnWebEngineTest, StartPageLinksHistoryNewWindowLinksAndTheAddressField)
 {
     site.write(u"kestrelmoor/modlist/mods/a.htm"_s, "<html><title>Arena</title><body>Arena</body></html>");
-    // A page whose only link, over the whole page, asks for a new window.
-    site.write(u"kestrelmoor/modlist/mods/blank.htm"_s,
-               "<html><body style='margin:0'><a href='a.htm?new' target='_blank' "
-               "style='display:block;width:100vw;height:100vh'>open</a></body></html>");
+    site.write(u"kestrelmoor/modlist/mods/blank.htm"_s, "<html><body style='margin:0'><a href='a.htm?new' target='_blank' "
+                                                        "style='display:block;width:100vw;height:100vh'>open</a></body></html>");
     MainWindow &w = startOn("<html><title>Welcome</title><body>Start</body></html>");
-    const QString home = modlist + u"welcome.htm"_s;
-    const QString arena = modlist + u"mods/a.htm"_s;
+    const QString home = modlist + u"welcome.htm"_s, arena = modlist + u"mods/a.htm"_s;
     waitForPage(home);
     EXPECT_EQ(server.requests().count(u"/kestrelmoor/modlist/welcome.htm"_s), 1);
-
     clickRow(linkRow(u"Arena pack"_s));
     waitForPage(arena);
-    control<QAbstractButton>("backButton")->click();
+    click("backButton");
     waitForPage(home);
-    control<QAbstractButton>("forwardButton")->click();
-    waitForPage(arena);
-    control<QAbstractButton>("homeButton")->click();
-    waitForPage(home);
-    address->setText(arena);
-    QTest::keyClick(address, Qt::Key_Return);
+    click("forwardButton");
     waitForPage(arena);
 
-    // A link that wants a new window opens in the same view.
     w.openAddress(modlist + u"mods/blank.htm"_s);
     waitForPage(modlist + u"mods/blank.htm"_s);
     QWidget *surface = w.webView()->focusProxy() ? w.webView()->focusProxy()->focusProxy() : nullptr;
@@ -83,10 +70,10 @@ TEST_F(MainWindowOnWebEngineTest, StartPageLinksHistoryNewWindowLinksAndTheAddre
     QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
     waitForPage(arena + u"?new"_s);
 
-    // An address that cannot be loaded shows the engine's error page; the field keeps the address.
+    auto *address = control<QLineEdit>("addressField");
     address->setText(u"http://127.0.0.1:1/nothing-here"_s);
     QTest::keyClick(address, Qt::Key_Return);
-    WAIT_TRUE(!progress->isVisible() && address->text().contains(u"nothing-here"_s), kWait);
+    WAIT_TRUE(!control("loadProgress")->isVisible() && address->text().contains(u"nothing-here"_s), kWait);
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
@@ -98,9 +85,7 @@ TEST_F(MainWindowOnWebEngineTest, TabReachesThePageInItsPlaceAndLeavesItForTheNe
     MainWindow &w = startOn("<html><body><p>Start</p><a href='#one'>one</a> <a href='#two'>two</a></body></html>");
     waitForPage(modlist + u"welcome.htm"_s);
     const QStringList around = {u"modTree"_s, u"webView"_s, u"listChooser"_s};
-    (void)QTest::qWaitFor([&] { return tabChain(&w, around[0]).mid(0, 3) == around; }, kWait);
-    EXPECT_EQ(tabChain(&w, around[0]).mid(0, 3), around);
-
+    WAIT_EQ(tabChain(&w, around[0]).mid(0, 3), around, kWait);
     EXPECT_EQ(focusedControl(), around[0]);
     // Where the focus settles after each key: two Tabs in the page (its two links), one out.
     for (const auto &[backwards, reaches] : {std::pair{false, "webView"}, {false, "webView"}, {false, "listChooser"},
@@ -111,7 +96,9 @@ TEST_F(MainWindowOnWebEngineTest, TabReachesThePageInItsPlaceAndLeavesItForTheNe
     }
 }
 
-TEST(Downloads, SavedBytesEqualTheServedOnesAndTheFolderCanBeShown)
+// The bytes saved are the bytes served, and the folder can be shown. Where
+// ~/Downloads does not exist, the save dialog opens at home, not in the working folder.
+TEST(Downloads, SavedBytesEqualTheServedOnesInTheDownloadFolderElseAtHome)
 {
     TempFolder site, saveTo;
     QByteArray bytes(3 * 1024 * 1024 + 17, Qt::Uninitialized);
@@ -128,21 +115,14 @@ TEST(Downloads, SavedBytesEqualTheServedOnesAndTheFolderCanBeShown)
     QSignalSpy ended(&downloads, &Downloads::downloadEnded);
     WebEngineView view;
     view.navigate(server.base() + u"/files/mod.zip"_s);
-
     WAIT_EQ(ended.size(), 1, 30000);
     EXPECT_TRUE(ended.first().at(1).toBool());
     EXPECT_TRUE(suggested.endsWith(u"/mod.zip"_s)) << suggested.toStdString();
     EXPECT_EQ(saveTo.read(u"chosen.zip"_s), bytes);
     EXPECT_EQ(downloads.findChild<QLabel *>(u"amount"_s)->text(), QLocale().formattedDataSize(bytes.size()));
-    auto *show = downloads.findChild<QPushButton *>(u"showInFolder"_s);
-    ASSERT_NE(show, nullptr);
-    show->click();
+    downloads.findChild<QPushButton *>(u"showInFolder"_s)->click();
     EXPECT_EQ(shell.folders, QStringList{QFileInfo(saveTo.path()).absoluteFilePath()});
-}
 
-// Where ~/Downloads does not exist the dialog would open in the working folder.
-TEST(Downloads, TheSaveDialogOpensInTheDownloadFolderElseAtHome)
-{
     TempFolder home;
     const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("HOME", QFile::encodeName(home.path()));
@@ -171,12 +151,10 @@ TEST(Downloads, CancelLeavesNoPartialFile)
     });
     TempFolder saveTo;
     FakeShell shell;
-    Downloads downloads(QWebEngineProfile::defaultProfile(), shell,
-                        [&](QWidget *, const QString &) { return saveTo.file(u"big.zip"_s); });
+    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, [&](QWidget *, const QString &) { return saveTo.file(u"big.zip"_s); });
     QSignalSpy ended(&downloads, &Downloads::downloadEnded);
     WebEngineView view;
     view.navigate(u"http://127.0.0.1:%1/big.zip"_s.arg(stall.serverPort()));
-
     QPushButton *cancel = nullptr;
     WAIT_TRUE((cancel = downloads.findChild<QPushButton *>(u"cancel"_s)) != nullptr, 30000);
     QTest::qWait(300);

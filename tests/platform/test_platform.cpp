@@ -1,0 +1,147 @@
+// The platform layer: the desktop's colour scheme, the shell, and the web
+// engine as the program sets it up. The built-in list's scheme must be
+// registered before the application object, and the engine reads the colour
+// scheme once, when it starts: this program has its own main(), with a dark
+// palette from the start, as a dark platform theme makes it.
+#include "platform/colorscheme.h"
+#include "platform/shell.h"
+#include "platform/sitescheme.h"
+#include "support/tempfolder.h"
+#include "support/wait.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QSignalSpy>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+
+using namespace Qt::StringLiterals;
+
+TEST(ColorScheme, DarkIsAWindowColourDarkerThanMiddleGrey)
+{
+    const std::pair<QColor, bool> rows[] = {{QColor(0xef, 0xef, 0xef), false}, {QColor(0x80, 0x80, 0x80), false},
+                                            {QColor(0x7f, 0x7f, 0x7f), true},  {QColor(0x00, 0x00, 0xc0), true},
+                                            {QColor(0xff, 0xff, 0xc0), false}};
+    for (const auto &[window, dark] : rows) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, window);
+        EXPECT_EQ(isDarkPalette(palette), dark) << window.name().toStdString();
+    }
+}
+
+// The engine hears of a dark desktop by a switch added to the user's own flags.
+TEST(ColorScheme, DarkAddsTheSwitchOnceAndKeepsTheUsersFlags)
+{
+    const struct { const char *name, *current; bool dark; const char *wanted; } rows[] = {
+        {"light keeps the user's flags", "--disable-gpu", false, "--disable-gpu"},
+        {"light keeps even a dark switch the user set", "--force-dark-mode", false, "--force-dark-mode"},
+        {"dark, none", "", true, "--force-dark-mode"},
+        {"dark after the user's flags, blanks around", "  --disable-gpu --no-zygote ", true, "--disable-gpu --no-zygote --force-dark-mode"},
+        {"dark, already there", "--a --force-dark-mode --b", true, "--a --force-dark-mode --b"},
+        {"dark, a longer switch is another one", "--force-dark-mode-x", true, "--force-dark-mode-x --force-dark-mode"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(chromiumFlagsForScheme(QByteArray(row.current), row.dark), QByteArray(row.wanted)) << row.name;
+}
+
+TEST(Shell, HandsOnlyWebAddressesToTheBrowser)
+{
+    const std::pair<const char *, bool> rows[] = {
+        {"http://example.test/mod.htm", true}, {"https://example.test/a?b=c", true}, {"file:///etc/passwd", false},
+        {"mailto:x@example.test", false}, {"javascript:alert(1)", false}, {"/usr/bin/xterm", false}, {"", false},
+        {"http://", false}, {"steam://run/2320", false}};
+    for (const auto &[url, web] : rows)
+        EXPECT_EQ(Shell::isWebAddress(QString::fromLatin1(url)), web) << url;
+}
+
+namespace {
+
+// An image that reports in the page's title whether it could be shown.
+const QByteArray kImageProbe = "<img src='kestrelmoor://list/kestrelmoor/dot.png' "
+                               "onload=\"document.title='loaded'\" onerror=\"document.title='blocked'\">";
+
+// A page in the default profile, where the program serves the built-in list's site.
+class WebPage : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static TempFolder root;
+        root.write(u"site/kestrelmoor/index.htm"_s, "<title>Kestrelmoor</title>");
+        root.write(u"site/kestrelmoor/pictures.htm"_s, "<title>pictures</title>" + kImageProbe);
+        root.write(u"site/kestrelmoor/modlist/welcome.htm"_s, "<title>Start</title>");
+        root.write(u"site/kestrelmoor/scheme.htm"_s, "<script>document.title = matchMedia('(prefers-color-scheme: dark)').matches"
+                                                     " ? 'dark' : 'light';</script>");
+        root.write(u"secret.htm"_s, "<title>Secret</title>");
+        QImage dot(4, 4, QImage::Format_RGB32);
+        dot.fill(Qt::red);
+        dot.save(root.file(u"site/kestrelmoor/dot.png"_s));
+        serveSiteScheme(QWebEngineProfile::defaultProfile(), root.file(u"site"_s), qApp);
+    }
+
+    // Loads the page; true when the load succeeded.
+    bool load(const QUrl &url, const QByteArray &html = {})
+    {
+        QSignalSpy finished(&page, &QWebEnginePage::loadFinished);
+        html.isEmpty() ? page.load(url) : page.setHtml(QString::fromLatin1(html), url);
+        return finished.wait(30000) && finished.first().first().toBool();
+    }
+
+    QWebEnginePage page;
+};
+
+} // namespace
+
+TEST_F(WebPage, TheSiteSchemeServesTheSiteAndNothingElse)
+{
+    const struct { const char *label, *url; bool loads; QString title = {}; } rows[] = {
+        {"a page", "kestrelmoor://list/kestrelmoor/modlist/welcome.htm", true, u"Start"_s},
+        {"a folder: its index page", "kestrelmoor://list/kestrelmoor/", true, u"Kestrelmoor"_s},
+        {"a missing page", "kestrelmoor://list/kestrelmoor/none.htm", false},
+        {"outside the site's folder", "kestrelmoor://list/%2e%2e/secret.htm", false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(load(QUrl(QString::fromLatin1(row.url))), row.loads);
+        if (row.loads)
+            WAIT_EQ(page.title(), row.title, 10000);
+        else
+            EXPECT_NE(page.title(), u"Secret"_s);
+    }
+}
+
+// The site's own pages show its pictures; a page from the web cannot reach them.
+TEST_F(WebPage, OnlyTheSitesOwnPagesReachTheSite)
+{
+    ASSERT_TRUE(load(QUrl(u"kestrelmoor://list/kestrelmoor/pictures.htm"_s)));
+    WAIT_EQ(page.title(), u"loaded"_s, 10000);
+    ASSERT_TRUE(load(QUrl(u"http://web.test/"_s), "<title>web</title>" + kImageProbe));
+    WAIT_EQ(page.title(), u"blocked"_s, 10000);
+}
+
+// On a dark desktop, pages see prefers-color-scheme: dark.
+TEST_F(WebPage, PagesSeeTheDarkSchemeOfTheDesktop)
+{
+    ASSERT_TRUE(load(QUrl(u"kestrelmoor://list/kestrelmoor/scheme.htm"_s)));
+    WAIT_EQ(page.title(), u"dark"_s, 10000);
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    registerSiteScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QPalette dark = QApplication::palette();
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    reportColorSchemeToWebPages(QApplication::palette());
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,566 @@
+// The windows beside the main one: the remote control and the dialogs, each
+// over the fakes it needs; and the real program ended by SIGTERM.
+#include "core/favourites.h"
+#include "core/modlistloader.h"
+#include "core/modtreemodel.h"
+#include "core/options.h"
+#include "core/settingsstore.h"
+#include "support/fakes.h"
+#include "support/tempfolder.h"
+#include "support/wait.h"
+#include "ui/aboutdialog.h"
+#include "ui/favouritesdialog.h"
+#include "ui/finddialog.h"
+#include "ui/optionsdialog.h"
+#include "ui/remotecontrol.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One window at a time, shown without blocking the test and deleted after it.
+template<typename Window> class OneWindowTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { delete window.data(); }
+    void show(Window *made)
+    {
+        delete window.data();
+        (window = made)->show();
+    }
+    template<typename T = QAbstractButton> T *control(const char *name) const { return window->template findChild<T *>(QString::fromLatin1(name)); }
+    void press(const char *button) const { control(button)->click(); }
+    // These windows delete themselves when they close.
+    bool closed() const { return QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete), window.isNull(); }
+    QListWidget *list() const { return control<QListWidget>("favouritesList"); }
+    void select(int row) const { QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(row)).center()); }
+
+    QPointer<Window> window;
+    Favourites favourites;
+    MemorySettingsStore settings;
+    FakeShell shell;
+    FakeMessages messages;
+};
+
+// Favourites named as in "A B C", each at http://<name>.
+QList<Favourite> favs(const QString &names)
+{
+    QList<Favourite> out;
+    for (const QString &name : names.split(u' ', Qt::SkipEmptyParts))
+        out.append(Favourite{name, "http://"_L1 + name, {}, {}});
+    return out;
+}
+
+class RemoteControlTest : public OneWindowTest<RemoteControl>
+{
+protected:
+    void SetUp() override { favourites.replaceAll(favs(u"One Two Three"_s)); }
+    RemoteControl &open()
+    {
+        if (!window) {
+            show(new RemoteControl(favourites, settings, shell, messages));
+            opened = std::make_unique<QSignalSpy>(window.data(), &RemoteControl::openRequested);
+        }
+        window->showRestored();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        return *window;
+    }
+    QStringList listed() const
+    {
+        QStringList names;
+        for (int i = 0; i < list()->count(); ++i)
+            names.append(list()->item(i)->text());
+        return names;
+    }
+    // The addresses asked of the program since the last look.
+    QStringList openedInProgram() const
+    {
+        QStringList urls;
+        for (const QList<QVariant> &signal : *opened)
+            urls.append(signal.first().toString());
+        return opened->clear(), urls;
+    }
+    void closeWith(const char *button)
+    {
+        press(button);
+        WAIT_TRUE(closed(), 5000);
+    }
+
+    std::unique_ptr<QSignalSpy> opened;
+};
+
+} // namespace
+
+TEST_F(RemoteControlTest, ListMirrorsTheTableForAsLongAsItIsOpen)
+{
+    open();
+    EXPECT_EQ(listed(), (QStringList{u"One"_s, u"Two"_s, u"Three"_s}));
+    favourites.add(u"One"_s, u"http://again"_s);
+    EXPECT_EQ(listed().size(), 4) << "duplicates are listed";
+    favourites.replaceAll(favs(u"Two"_s));
+    EXPECT_EQ(listed(), QStringList{u"Two"_s});
+    closeWith("closeButton");
+    favourites.add(u"Late"_s, u"http://late"_s);
+    open();
+    EXPECT_EQ(listed(), (QStringList{u"Two"_s, u"Late"_s}));
+    EXPECT_TRUE(openedInProgram().isEmpty()) << "showing and rebuilding the list opens nothing";
+}
+
+// The browser choice is read at every pick: a change in the options counts at
+// once. No browser can open the built-in list's addresses: those open in the
+// program. A click on the selected entry opens it again.
+TEST_F(RemoteControlTest, PickOpensInTheProgramOrInTheDefaultBrowser)
+{
+    favourites.add(u"Built in"_s, u"kestrelmoor://list/kestrelmoor/modlist/mods/gloom.htm"_s);
+    open();
+    const struct { const char *defBrw; int pick; bool inBrowser; } rows[] = { // defBrw nullptr: never saved
+        {nullptr, 0, false}, {nullptr, 0, false}, {"1", 1, true}, {"0", 2, false}, {"2", 0, true}, {"x", 1, false}, {"1", 3, false}};
+    for (const auto &row : rows) {
+        if (row.defBrw)
+            settings.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, QString::fromLatin1(row.defBrw));
+        shell.opened.clear();
+        select(row.pick);
+        const QStringList url{favourites.row(row.pick).url};
+        EXPECT_EQ(openedInProgram(), row.inBrowser ? QStringList() : url) << row.defBrw;
+        EXPECT_EQ(shell.opened, row.inBrowser ? url : QStringList()) << row.defBrw;
+        EXPECT_EQ(list()->currentRow(), row.pick) << "the entry stays selected";
+    }
+    EXPECT_TRUE(messages.shown.isEmpty());
+    shell.succeed = false;
+    select(1);
+    ASSERT_EQ(messages.shown.size(), 1) << "a browser that cannot start is reported";
+    EXPECT_TRUE(messages.shown[0].icon == QMessageBox::Warning && messages.shown[0].text.contains(u"http://Two"_s));
+}
+
+// Walking through the list by keys opens nothing on the way (with the default
+// browser chosen, each entry passed would start it); Enter or Space opens.
+TEST_F(RemoteControlTest, KeysWalkTheListWithoutOpeningAndEnterOrSpaceOpens)
+{
+    open();
+    select(0);
+    openedInProgram();
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Down})
+        QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(list()->currentRow(), 2);
+    EXPECT_TRUE(openedInProgram().isEmpty());
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Up, Qt::Key_Space})
+        QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(openedInProgram(), (QStringList{u"http://Three"_s, u"http://Three"_s, u"http://Two"_s}));
+}
+
+// "Show Mod List" asks for the main window. The always-on-top box leaves the
+// window shown in its place; Minimize and Close both close the window, and the
+// next showing makes it anew, on top again.
+TEST_F(RemoteControlTest, ShowModListAndTheAlwaysOnTopBox)
+{
+    auto onTop = [this] {
+        return window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && window->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+    };
+    open();
+    QSignalSpy showMain(window.data(), &RemoteControl::showMainWindowRequested);
+    control("showMainWindowButton")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    WAIT_TRUE(showMain.size() == 1, 2000);
+    auto *box = control<QCheckBox>("alwaysOnTopBox");
+    EXPECT_TRUE(box->isChecked() && onTop());
+    const QPoint where = window->pos();
+    QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+    EXPECT_FALSE(onTop());
+    EXPECT_TRUE(window->isVisible() && window->pos() == where) << "the window stays shown, in its place";
+    window->showMinimized(); // by the window system
+    EXPECT_FALSE(open().isMinimized());
+    for (const char *button : {"minimizeButton", "closeButton"}) {
+        closeWith(button);
+        open();
+        EXPECT_TRUE(control<QCheckBox>("alwaysOnTopBox")->isChecked() && onTop()) << button;
+    }
+}
+
+// The real program, ended the way a logout or "kill" ends it, still writes its
+// favourites: a file with LF line ends comes back with CR LF.
+TEST(Program, TerminateSignalSavesTheFavourites)
+{
+    TempFolder dir;
+    const QString program = dir.file(u"kestrelmoor-modlist"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KML_PROGRAM_FILE), program));
+    dir.write(u"mods.dat"_s, crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "http://127.0.0.1:9/q2.zip", "q2modlist", "welcome.htm"}));
+    const QByteArray list = crlfLines({"[ValidHeader]", "Deathmatch", "---", "Deathmatch?Arena pack?http://127.0.0.1:9/a"});
+    dir.write(u"q2modlist.dat"_s, list);
+    dir.write(u"defmodlist.dat"_s, list);
+    dir.write(u"favs.dat"_s, "Arena pack\nhttp://127.0.0.1:9/a\n \n\n");
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto &[name, value] : {std::pair{u"QT_QPA_PLATFORM"_s, u"offscreen"_s}, {u"QTWEBENGINE_DISABLE_SANDBOX"_s, u"1"_s},
+                                      {u"XDG_CONFIG_HOME"_s, dir.file(u"config"_s)}, {u"XDG_DATA_HOME"_s, dir.file(u"data"_s)}})
+        env.insert(name, value);
+    run.setProcessEnvironment(env);
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.setStandardOutputFile(QProcess::nullDevice());
+    run.start(program, {});
+    ASSERT_TRUE(run.waitForStarted(30000));
+
+    // Start-up is done once the program has its own SIGTERM handler (SigCgt in /proc).
+    auto catches = [&run] {
+        QFile status(u"/proc/%1/status"_s.arg(run.processId()));
+        const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+        const qsizetype at = text.indexOf("SigCgt:");
+        return at >= 0 && (text.mid(at + 7, text.indexOf('\n', at) - at - 7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+    };
+    const QDeadlineTimer startUp(60000);
+    while (!catches() && run.state() == QProcess::Running && !startUp.hasExpired())
+        run.waitForFinished(50);
+    ASSERT_TRUE(catches()) << "start-up did not finish, or the program ended on its own";
+    ASSERT_EQ(::kill(pid_t(run.processId()), SIGTERM), 0);
+    ASSERT_TRUE(run.waitForFinished(30000));
+    EXPECT_EQ(std::pair(run.exitStatus(), run.exitCode()), std::pair(QProcess::NormalExit, 0));
+    EXPECT_EQ(dir.read(u"favs.dat"_s), "Arena pack\r\nhttp://127.0.0.1:9/a\r\n \r\n\r\n");
+}
+
+namespace {
+
+class FavouritesDialogTest : public OneWindowTest<FavouritesDialog>
+{
+protected:
+    void open(const QString &names = u"A B C"_s, bool replace = true)
+    {
+        if (replace)
+            favourites.replaceAll(favs(names));
+        replaced = std::make_unique<QSignalSpy>(&favourites, &Favourites::replaced);
+        show(new FavouritesDialog(favourites));
+    }
+    QLineEdit *field(const char *name) const { return control<QLineEdit>(name); }
+    // The list as shown, "*" after the selected entry's name.
+    QString listed() const
+    {
+        QStringList names;
+        for (int i = 0; i < list()->count(); ++i)
+            names.append(list()->item(i)->text() + (list()->item(i)->isSelected() ? "*"_L1 : ""_L1));
+        return names.join(u' ');
+    }
+    void retype(const char *name, const QString &text) const
+    {
+        field(name)->setFocus();
+        field(name)->selectAll();
+        QTest::keyClicks(field(name), text);
+    }
+
+    std::unique_ptr<QSignalSpy> replaced;
+};
+
+} // namespace
+
+TEST_F(FavouritesDialogTest, EditsShowAtOnceAndMovesKeepTheEntrySelected)
+{
+    open();
+    EXPECT_EQ(listed() + u' ' + field("nameField")->text(), u"A* B C A"_s);
+    select(1);
+    EXPECT_EQ(field("urlField")->text(), u"http://B"_s);
+    retype("nameField", u"Huge"_s);
+    QTest::keyClick(field("nameField"), Qt::Key_Backspace);
+    EXPECT_EQ(listed(), u"A Hug* C"_s) << "the list follows each key";
+    EXPECT_EQ(field("nameField")->cursorPosition(), 3) << "the caret stays where the user typed";
+    retype("urlField", u"http://h/"_s);
+    select(0);
+    select(1);
+    EXPECT_EQ(field("urlField")->text(), u"http://h/"_s) << "an entry keeps its edits";
+    for (const auto &[button, after] : {std::pair{"moveUpButton", "Hug* A C"}, {"moveUpButton", "Hug* A C"},
+                                        {"moveDownButton", "A Hug* C"}, {"moveDownButton", "A C Hug*"}, {"moveDownButton", "A C Hug*"}}) {
+        press(button);
+        EXPECT_EQ(listed(), QString::fromLatin1(after)) << button;
+    }
+    EXPECT_EQ(favourites.names(), (QStringList{"A", "B", "C"})) << "the table waits for Ok";
+    press("okButton");
+    EXPECT_EQ(favourites.rows(), (favs(u"A C"_s) << Favourite{"Hug", "http://h/", {}, {}}));
+}
+
+// The deleted entry's texts stay in the fields, tied to nothing: typing there
+// changes no entry, wherever the deleted entry was.
+TEST_F(FavouritesDialogTest, DeleteLeavesNothingSelectedAndTheFieldsTiedToNothing)
+{
+    const struct { const char *table; int row; const char *left; } rows[] = {
+        {"A B C D", 1, "A C D"}, {"A B C D", 3, "A B C"}, {"A B C D", 0, "B C D"}, {"A", 0, ""}};
+    for (const auto &row : rows) {
+        open(QString::fromLatin1(row.table));
+        select(row.row);
+        const QString deleted = favourites.row(row.row).name;
+        press("deleteButton");
+        EXPECT_EQ(listed(), QString::fromLatin1(row.left)) << row.table << ' ' << row.row;
+        EXPECT_EQ(field("nameField")->text() + u' ' + field("urlField")->text(), deleted + " http://"_L1 + deleted);
+        retype("nameField", u"Ghost"_s);
+        retype("urlField", u"http://ghost/"_s);
+        for (const char *button : {"moveUpButton", "deleteButton", "okButton"})
+            press(button);
+        EXPECT_EQ(favourites.rows(), favs(QString::fromLatin1(row.left))) << row.table << ' ' << row.row;
+    }
+}
+
+TEST_F(FavouritesDialogTest, AddMakesANewEntryUpToTheTablesSize)
+{
+    open(QString());
+    retype("nameField", u"typed"_s);
+    EXPECT_EQ(list()->count(), 0) << "typing with nothing selected changes nothing";
+    press("addButton");
+    EXPECT_EQ(listed() + u' ' + field("urlField")->text(), u"New shortcut* http://"_s);
+    QStringList fifty;
+    for (int i = 0; i < 50; ++i)
+        fifty.append(QString::number(i));
+    open(fifty.join(u' '));
+    press("addButton");
+    EXPECT_EQ(std::pair(list()->count(), control("addButton")->isEnabled()), std::pair(51, false));
+    select(0);
+    press("deleteButton");
+    EXPECT_TRUE(control("addButton")->isEnabled());
+    press("okButton");
+    EXPECT_EQ(std::pair(favourites.count(), favourites.row(49).name), std::pair(50, u"New shortcut"_s));
+}
+
+// Ok (or Enter anywhere) makes the edited copy the table; Cancel and the close
+// box drop it; Escape is bound to nothing, so a stray key drops no edits.
+TEST_F(FavouritesDialogTest, OkOrEnterKeepTheEditsCancelOrTheCloseBoxDropThem)
+{
+    auto enterIn = [](QWidget *widget) { widget->setFocus(), QTest::keyClick(widget, Qt::Key_Return); };
+    const struct { const char *name; std::function<void()> leave; bool kept; } rows[] = {
+        {"Ok", [this] { press("okButton"); }, true}, {"Enter in the list", [&] { enterIn(list()); }, true},
+        {"Enter in the name", [&] { enterIn(field("nameField")); }, true}, {"Enter in the url", [&] { enterIn(field("urlField")); }, true},
+        {"Cancel", [this] { press("cancelButton"); }, false}, {"close box", [this] { window->close(); }, false}};
+    for (const auto &row : rows) {
+        open();
+        select(1);
+        press("moveUpButton");
+        QTest::keyClick(list(), Qt::Key_Escape);
+        EXPECT_TRUE(window->isVisible()) << row.name;
+        row.leave();
+        EXPECT_FALSE(window->isVisible()) << row.name;
+        EXPECT_EQ(window->result(), row.kept ? QDialog::Accepted : QDialog::Rejected) << row.name;
+        EXPECT_EQ(favourites.names().join(u' '), row.kept ? u"B A C"_s : u"A B C"_s) << row.name;
+        EXPECT_EQ(replaced->size(), row.kept ? 1 : 0) << row.name;
+    }
+}
+
+TEST_F(FavouritesDialogTest, UntouchedEntriesKeepTheirBytesInTheFile)
+{
+    TempFolder dir;
+    dir.write(u"favs.dat"_s, "Caf\xe9\r\nhttp://c/\xe9\r\nZ\xfc rich\r\nhttp://z\r\n");
+    favourites.load(dir.file(u"favs.dat"_s));
+    open({}, false);
+    select(1);
+    press("moveUpButton");
+    select(1);
+    retype("urlField", u"http://c/new"_s);
+    press("okButton");
+    ASSERT_TRUE(favourites.save(dir.file(u"favs.dat"_s)).ok);
+    EXPECT_EQ(dir.read(u"favs.dat"_s), "Z\xfc rich\r\nhttp://z\r\nCaf\xe9\r\nhttp://c/new\r\n");
+}
+
+namespace {
+
+class OptionsDialogTest : public OneWindowTest<OptionsDialog>
+{
+protected:
+    void open() { show(new OptionsDialog(settings, messages)); }
+    QCheckBox *box(const char *name) const { return control<QCheckBox>(name); }
+    // "10110": the boxes in the order in which Ok writes their options.
+    QString states() const
+    {
+        QString out;
+        for (const char *name : {"showRemoteAtStartupBox", "fullScreenAtStartupBox", "maximizedAtStartupBox", "remoteOnlyAtStartupBox",
+                                 "defaultBrowserBox"})
+            out += box(name)->isChecked() ? u'1' : u'0';
+        return out;
+    }
+    // The five options as stored, "-" for one that is not.
+    QString stored(const QString &first = {}) const
+    {
+        QString out;
+        for (const QString &key : {first, Options::kShowFav, Options::kFullScreen, Options::kMaximized, Options::kRcOnly, Options::kDefBrw})
+            out += key.isEmpty() ? QString() : settings.value(Options::kApplication, Options::kSection, key, u"-"_s);
+        return out;
+    }
+};
+
+} // namespace
+
+// Ok, or Enter, saves all five options, the disabled sub-option too; Cancel,
+// Escape and the close box save nothing. A failed save is said, and the dialog
+// stays open with the choices for another try.
+TEST_F(OptionsDialogTest, OkSavesAllFiveAndEveryOtherWayOutNothing)
+{
+    const struct { const char *name; std::function<void()> leave; const char *stored; } rows[] = {
+        {"Ok", [this] { press("okButton"); }, "00111"}, {"Enter", [this] { QTest::keyClick(window, Qt::Key_Return); }, "00111"},
+        {"Cancel", [this] { press("cancelButton"); }, "--1--"}, {"Escape", [this] { QTest::keyClick(window, Qt::Key_Escape); }, "--1--"},
+        {"close box", [this] { window->close(); }, "--1--"}};
+    for (const auto &row : rows) {
+        settings = MemorySettingsStore();
+        settings.setValue(Options::kApplication, Options::kSection, Options::kMaximized, u"1"_s);
+        open();
+        for (const char *name : {"showRemoteAtStartupBox", "remoteOnlyAtStartupBox", "showRemoteAtStartupBox", "defaultBrowserBox"})
+            box(name)->click();
+        EXPECT_TRUE(!box("remoteOnlyAtStartupBox")->isEnabled() && box("remoteOnlyAtStartupBox")->isChecked()) << "disabled, not cleared";
+        row.leave();
+        EXPECT_TRUE(closed()) << row.name;
+        EXPECT_EQ(stored(), QString::fromLatin1(row.stored)) << row.name;
+        open();
+        EXPECT_EQ(states(), QString(row.stored).replace(u'-', u'0')) << row.name << ": each box shows its option";
+        EXPECT_EQ(box("remoteOnlyAtStartupBox")->isEnabled(), row.stored[0] == '1') << row.name;
+    }
+    settings = MemorySettingsStore();
+    settings.setWritable(false);
+    open();
+    box("fullScreenAtStartupBox")->click();
+    press("okButton");
+    EXPECT_FALSE(closed());
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(std::pair(messages.shown[0].icon, states()), std::pair(QMessageBox::Warning, u"01000"_s)) << "the choice is kept";
+    settings.setWritable(true);
+    press("okButton");
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(stored(), u"01000"_s);
+}
+
+// The list server: empty for the built-in list, else a web address with a host,
+// stored without the slashes at its end. Anything else is refused at Ok, and
+// nothing is saved until it is put right.
+TEST_F(OptionsDialogTest, TheListServerIsAWebAddressOrEmpty)
+{
+    const std::pair<const char *, const char *> rows[] = { // typed, stored after Ok (nullptr: refused)
+        {"", ""}, {" https://mirror.test:8080/lists/ ", "https://mirror.test:8080/lists"}, {"ftp://mirror.test", nullptr},
+        {"mirror.test", nullptr}, {"http://", nullptr}, {"kestrelmoor://list", nullptr}};
+    for (const auto &[typed, saved] : rows) {
+        settings = MemorySettingsStore();
+        messages.shown.clear();
+        open();
+        control<QLineEdit>("listServerField")->setText(QString::fromLatin1(typed));
+        press("okButton");
+        EXPECT_EQ(std::pair(closed(), messages.shown.size()), std::pair(saved != nullptr, qsizetype(saved ? 0 : 1))) << typed;
+        EXPECT_EQ(stored(Options::kListServer), saved ? QString::fromLatin1(saved) + "00000"_L1 : u"------"_s) << typed << ": the others wait too";
+        if (saved) {
+            open();
+            EXPECT_EQ(control<QLineEdit>("listServerField")->text(), QString::fromLatin1(saved)) << "the field shows what is stored";
+        }
+    }
+}
+
+namespace {
+
+// Each press examines the nodes from the search position on, in the tree as it
+// is at that moment. The dialog reports the node found; the main window selects it.
+class FindDialogTest : public OneWindowTest<FindDialog>
+{
+protected:
+    void load(std::initializer_list<const char *> lines)
+    {
+        ModTree tree;
+        parseModList(crlfLines(lines), tree);
+        model.setTree(std::move(tree));
+    }
+    // Types the text, presses "Find next" and returns the name found, or "" when nothing was.
+    QString next(const char *text)
+    {
+        control<QLineEdit>("searchField")->setText(QString::fromLatin1(text));
+        QSignalSpy found(window.data(), &FindDialog::nodeFound);
+        press("findNextButton");
+        return found.isEmpty() ? QString() : model.tree().text(found.first().first().toInt());
+    }
+
+    ModTreeModel model;
+};
+
+} // namespace
+
+TEST_F(FindDialogTest, StepsThroughMatchingLinkNamesWithoutWrappingInTheTreeAsItIsNow)
+{
+    // Folders Weapons and Maps (nodes 0 and 1), then Arena One (2) and Big Arena (3).
+    load({"[ValidHeader]", "Weapons", "Maps", "---", "Weapons?Arena One?http://w/1", "Maps?Big Arena?http://m/1"});
+    show(new FindDialog(model));
+    EXPECT_EQ(next("ARENA"), u"Arena One"_s);
+    EXPECT_EQ(window->searchPosition(), 4);
+    EXPECT_EQ(next("ARENA"), u"Big Arena"_s);
+    EXPECT_EQ(next("ARENA"), QString()) << "no wrap to the top";
+    control<QLineEdit>("searchField")->setText(u"ARENAx"_s);
+    EXPECT_EQ(next("ARENA"), u"Arena One"_s) << "a change of text, even one taken back, starts again";
+    for (const char *text : {"maps", "Arena One and more", "http", " arena one ", "Arena*"}) {
+        EXPECT_EQ(next(text) + next(text), QString()) << text << ": folders, addresses, no trimming, no wildcards";
+        EXPECT_EQ(window->searchPosition(), 1) << text;
+    }
+    // A list switched while the dialog is open is searched from the same position on.
+    EXPECT_EQ(next("arena"), u"Arena One"_s);
+    load({"[ValidHeader]", "Deathmatch", "---", "Deathmatch?Arena Zero?u", "Deathmatch?Old Arena?u", "Deathmatch?Arena Two?u"});
+    EXPECT_EQ(next("arena"), u"Arena Two"_s) << "node 3 is the first examined";
+    load({"[ValidHeader]", "Deathmatch", "---", "Deathmatch?Arena?u"});
+    EXPECT_EQ(next("arena"), QString()) << "shorter than the search position";
+    model.setTree(ModTree{});
+    EXPECT_EQ(next("railgun"), QString());
+    load({"[ValidHeader]", "Weapons", "---", "Weapons?Railgun arena?u"});
+    EXPECT_EQ(next("railgun"), u"Railgun arena"_s) << "a search that found nothing in one tree finds in the next";
+    // The empty text steps through the links in the order they were read.
+    load({"[ValidHeader]", "B", "A", "---", "A?a1?u", "B?b1?u", "A?a2?u"});
+    EXPECT_EQ(QStringList({next(""), next(""), next(""), next("")}), (QStringList{u"a1"_s, u"b1"_s, u"a2"_s, QString()}));
+    press("returnButton");
+    EXPECT_TRUE(closed());
+}
+
+namespace {
+
+class AboutDialogTest : public OneWindowTest<AboutDialog>
+{
+protected:
+    void open(const char *site) { show(new AboutDialog(shell, messages, QString::fromLatin1(site))); }
+    void clickLink() const
+    {
+        QLabel *link = control<QLabel>("siteLink");
+        QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(4, link->height() / 2));
+    }
+};
+
+} // namespace
+
+// The link, clicked or by Enter, opens the site with one slash at its end, and
+// the box stays until "Return"; a browser that cannot start is said. No browser
+// can open the built-in list's site: the program shows it, and the box closes to let it be seen.
+TEST_F(AboutDialogTest, TheLinkOpensTheSiteInTheBrowserOrTheBuiltInOneInTheProgram)
+{
+    for (const auto &[site, opened] : {std::pair{"http://site.test", "http://site.test/"}, {"http://site.test/km/", "http://site.test/km/"},
+                                       {"http://site.test/a?b=1&c=<2>", "http://site.test/a?b=1&c=<2>/"}}) {
+        shell.opened.clear();
+        open(site);
+        clickLink();
+        clickLink();
+        EXPECT_EQ(shell.opened, QStringList(2, QString::fromLatin1(opened))) << site;
+        EXPECT_FALSE(closed());
+    }
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    control("returnButton")->setFocus(); // by the keyboard: Shift+Tab from "Return" to the link, and Enter
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(shell.opened.size(), 3);
+    shell.succeed = false;
+    clickLink();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].text.contains(u"http://site.test/"_s));
+    press("returnButton");
+    EXPECT_TRUE(closed());
+
+    open("kestrelmoor://list/kestrelmoor");
+    QSignalSpy inProgram(window.data(), &AboutDialog::openInProgramRequested);
+    clickLink();
+    EXPECT_EQ(inProgram.value(0).value(0).toString(), u"kestrelmoor://list/kestrelmoor/"_s);
+    EXPECT_EQ(std::pair(shell.opened.size(), messages.shown.size()), std::pair(qsizetype(4), qsizetype(1))) << "no browser, no message";
+    EXPECT_TRUE(closed());
+}
