@@ -1,0 +1,51 @@
+#pragma once
+
+#include "update/archiveextractor.h"
+#include "update/httpfetcher.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+
+#include <ostream>
+
+// Everything below a folder: each file with its bytes, each folder, each link
+// with its target. Links are recorded, never followed.
+using FolderSnapshot = QMap<QString, QByteArray>;
+
+inline FolderSnapshot snapshot(const QString &root)
+{
+    FolderSnapshot out;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        const QString name = QDir(root).relativeFilePath(info.filePath());
+        QFile file(info.filePath());
+        if (info.isSymLink())
+            out.insert(name, "<link to " + QFile::encodeName(info.symLinkTarget()) + '>');
+        else if (info.isDir())
+            out.insert(name, "<folder>");
+        else
+            out.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>"));
+    }
+    return out;
+}
+
+// Statuses by name in failure messages.
+inline void PrintTo(ExtractionResult::Status status, std::ostream *os)
+{
+    static const char *const names[] = {"Ok",      "CannotOpen", "NotAnArchive", "Damaged",
+                                        "Refused", "Conflict",   "WriteFailed",  "Cancelled"};
+    *os << names[int(status)];
+}
+
+inline void PrintTo(FetchResult::Status status, std::ostream *os)
+{
+    static const char *const names[] = {"Ok",        "NotModified", "BadAddress", "NetworkError",
+                                        "HttpError", "TimedOut",    "TooSlow",    "Incomplete",
+                                        "TooLarge",  "WriteFailed", "Busy",       "Cancelled"};
+    *os << names[int(status)];
+}
