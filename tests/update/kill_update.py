@@ -1,24 +1,10 @@
 #!/usr/bin/env python3
-"""`kestrelmoor-modlist --update` killed with SIGKILL at several moments of an
-update; the next start (another --update, against a server that now fails) must
-find the program folder wholly old or wholly new, with nothing left behind.
-Then: one program per folder.
+"""Usage: kill_update.py PROGRAM. `PROGRAM --update` killed with SIGKILL at several
+moments of an update; the next start (another --update, against a server that now
+fails) must find the program folder wholly old or wholly new, with nothing left
+behind. Then: one program per folder."""
 
-Usage: kill_update.py PROGRAM
-"""
-
-import http.server
-import io
-import os
-import pathlib
-import shutil
-import signal
-import subprocess
-import sys
-import tempfile
-import threading
-import time
-import zipfile
+import http.server, io, os, pathlib, shutil, signal, subprocess, sys, tempfile, threading, time, zipfile
 
 PROGRAM = os.path.abspath(sys.argv[1])
 PAGES = 3000  # in 300 folders: putting them in place takes a while
@@ -37,7 +23,7 @@ def files(base, version):
 
 
 def expected(base, version):
-    """The program folder as a snapshot shows it after an update to `version`."""
+    """The program folder, as snapshot() shows it, with the files of one version."""
     state = {}
     for name, content in files(base, version).items():
         parts = name.split("/")
@@ -49,17 +35,16 @@ def expected(base, version):
 def snapshot(folder):
     out = {}
     for root, dirs, names in os.walk(folder):
-        for name in dirs + names:
-            path = pathlib.Path(root, name)
-            rel = str(path.relative_to(folder))
-            if rel not in (".kml-lock", ".kml-validators"):
-                out[rel] = "<folder>" if path.is_dir() else path.read_bytes()
+        for path in (pathlib.Path(root, name) for name in dirs + names):
+            name = str(path.relative_to(folder))
+            if name not in (".kml-lock", ".kml-validators"):
+                out[name] = "<folder>" if path.is_dir() else path.read_bytes()
     return out
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
-    """Serves the new catalogue and archive; server.mode "drip" sends the
-    archive in slow pieces, "fail" answers 503."""
+    """The new catalogue and archive; server.mode "drip" sends the archive in
+    slow pieces, "fail" answers 503."""
 
     def log_message(self, *args):
         pass
@@ -87,8 +72,8 @@ def run(args, env):
     return subprocess.Popen([PROGRAM] + args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
-def wait_until(what, condition, timeout=60):
-    deadline = time.time() + timeout
+def wait_until(what, condition):
+    deadline = time.time() + 60
     while not condition():
         if time.time() > deadline:
             raise SystemExit("timed out waiting for " + what)
@@ -112,8 +97,8 @@ def main():
         env = dict(os.environ, HOME=os.path.join(scratch, "home"), XDG_CONFIG_HOME=os.path.join(scratch, "config"))
         old, new = expected(base, "old"), expected(base, "new")
         folder = os.path.join(scratch, "program")
-        args = ["--update", "--folder", folder, "--list-server", base]
         work = os.path.join(folder, ".kml-update")
+        args = ["--update", "--folder", folder, "--list-server", base]
 
         def committing(delay):
             return lambda: os.path.exists(work + "/journal") and (time.sleep(delay) or True)
@@ -123,8 +108,7 @@ def main():
                    ("while it unpacks", "serve", lambda: os.path.isdir(work + "/staging/mods"), old),
                    ("as the journal is written", "serve", committing(0), new)]
         moments += [("%.3f s into putting files in place" % delay, "serve", committing(delay), new)
-                    for delay in (0.001, 0.005, 0.02, 0.05)]
-        moments += [("never", "serve", None, new)]
+                    for delay in (0.001, 0.005, 0.02, 0.05)] + [("never", "serve", None, new)]
         for label, mode, when, allowed in moments:
             shutil.rmtree(folder, ignore_errors=True)
             for name, content in files(base, "old").items():
@@ -142,12 +126,12 @@ def main():
             # The next start recovers first; the update itself then fails.
             server.mode = "fail"
             after = run(args, env)
-            _, err = after.communicate()
+            err = after.communicate()[1].decode().strip()
             found = snapshot(folder)
             state = "old" if found == old else "new" if found == new else "a mix"
             print("killed %s (%s, %d new files in place): the next start finds it %s; %s" %
                   (label, "killed" if child.returncode == -signal.SIGKILL else "it had ended", in_place, state,
-                   (err.decode().strip().splitlines() or [""])[0]))
+                   (err.splitlines() or [""])[0]))
             if found != allowed:
                 changed = sorted(k for k in set(found) | set(old) if found.get(k) != old.get(k))
                 failures.append("%s: found %s (%d paths differ from the old list, e.g. %s)" %
@@ -165,7 +149,7 @@ def main():
             second = run(["--folder", folder], gui)
             second.communicate(timeout=30)
             update = run(args, env)
-            _, update_err = update.communicate(timeout=30)
+            update_err = update.communicate(timeout=30)[1]
             if second.returncode != 0 or first.poll() is not None:
                 failures.append("a second start: status %s, the first still runs: %s" %
                                 (second.returncode, first.poll() is None))

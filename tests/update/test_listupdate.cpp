@@ -20,11 +20,9 @@ using End = ListUpdate::Outcome::End;
 using Step = ListUpdate::Step;
 using Answer = FakeFetcher::Answer;
 
-const QDate kToday(1999, 7, 4);
 const QString kAsk = u"ask Connection Error"_s;
-const QString kSuccess = u"inform Mod List"_s;
 const QStringList kStart{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s};
-const QStringList kUpdated{u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, kSuccess};
+const QStringList kUpdated{u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, u"inform Mod List"_s};
 
 const QString kServer = u"http://listserver.test"_s;
 const QString kArchiveUrl = kServer + u"/kestrelmoor/modlist/q2modlist.zip"_s;
@@ -64,9 +62,10 @@ ModListEntry quake2(const QString &server)
 }
 
 // The update of the list Quake2 in a program folder with the tempor.zip of an
-// earlier broken run. It records what the update does to the window, answers
-// its questions from a queue (Cancel when it is empty) and presses the
-// progress dialog's Cancel at `cancelAt`. The fake fetcher answers as the test says.
+// earlier broken run, through the fake fetcher unless a test says otherwise.
+// It records what the update does to the window, answers its questions from a
+// queue (Cancel when it is empty) and presses the progress dialog's Cancel
+// within the step `cancelAt`.
 class Procedure : public ::testing::Test
 {
 protected:
@@ -78,22 +77,14 @@ protected:
         }
         program.write(u"tempor.zip"_s, "left by a broken run");
         settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-01-2000"_s);
-    }
-
-    ListUpdate::Outcome runUpdate(HttpFetcher &through, const QString &server = kServer)
-    {
-        ListUpdate update(program.path(), server, settings, through, hooks(update));
-        update.setToday([] { return kToday; });
-        fetcher.whileFetching = [&](const QString &url) {
+        fetcher.whileFetching = [this](const QString &url) {
             if ((cancelAt == Step::FetchCatalogue && url == kCatalogueUrl) || (cancelAt == Step::FetchArchive && url == kArchiveUrl))
-                update.cancel();
+                update->cancel();
         };
-        const ListUpdate::Outcome outcome = update.run(quake2(server));
-        lastError = update.lastError();
-        return outcome;
+        use(fetcher);
     }
 
-    ListUpdateHooks hooks(ListUpdate &update)
+    void use(HttpFetcher &through, const QString &listServer = kServer)
     {
         ListUpdateHooks hooks;
         hooks.setButtonEnabled = [this](bool on) { events << (on ? u"button on"_s : u"button off"_s); };
@@ -110,12 +101,21 @@ protected:
         hooks.setUpdatedLabel = [this](const QString &text) { events << u"label "_s + text; };
         hooks.rebuildTree = [this] { events << u"tree"_s; };
         hooks.inform = [this](const QString &title, const QString &) { events << u"inform "_s + title; };
-        // Within a step: its start is heard with no total.
-        hooks.progress = [this, &update](Step step, qint64, qint64 total) {
+        // The start of a step is heard with no total.
+        hooks.progress = [this](Step step, qint64, qint64 total) {
             if (cancelAt == step && total >= 0)
-                update.cancel();
+                update->cancel();
         };
-        return hooks;
+        update.emplace(program.path(), listServer, settings, through, hooks);
+        update->setToday([] { return QDate(1999, 7, 4); });
+        server = listServer;
+    }
+
+    ListUpdate::Outcome runUpdate()
+    {
+        const ListUpdate::Outcome outcome = update->run(quake2(server));
+        lastError = update->lastError();
+        return outcome;
     }
 
     QString stamp(const QString &list) const { return settings.value(list, Options::kSection, Options::kUpdate, u"never"_s); }
@@ -131,6 +131,8 @@ protected:
     TempFolder program;
     MemorySettingsStore settings;
     FakeFetcher fetcher;
+    std::optional<ListUpdate> update;
+    QString server;
     QString lastError;
     QStringList events;
     QStringList details;  // of each question
@@ -144,15 +146,16 @@ protected:
 // is refused, and one whose list file went missing in between.
 TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
 {
-    TestHttpServer server;
+    TestHttpServer http;
     const QByteArray archivePath = "/kestrelmoor/modlist/q2modlist.zip";
     const QByteArray cataloguePath = "/kestrelmoor/modlist/mods.dat";
-    const QString archiveUrl = server.url(archivePath);
-    server.route(archivePath, {TestHttpServer::Answer::tagged(goodArchive(), "\"a1\"")});
-    server.route(cataloguePath, {TestHttpServer::Answer::tagged(newCatalogue(archiveUrl), {}, "Sun, 04 Jul 1999 10:00:00 GMT")});
+    const QString archiveUrl = http.url(archivePath);
+    http.route(archivePath, {.body = goodArchive(), .etag = "\"a1\""});
+    http.route(cataloguePath, {.body = newCatalogue(archiveUrl), .lastModified = "Sun, 04 Jul 1999 10:00:00 GMT"});
     NetworkFetcher network(NetworkFetcher::Settings{.stallTimeout = std::chrono::milliseconds(1000)});
+    use(network, http.base());
 
-    ListUpdate::Outcome outcome = runUpdate(network, server.base());
+    ListUpdate::Outcome outcome = runUpdate();
     EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
     EXPECT_FALSE(outcome.unchanged);
     EXPECT_EQ(events, kStart + kUpdated);
@@ -161,59 +164,49 @@ TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
     EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s) << "only the current list's date changes";
 
     settings.setValue(u"q2modlist"_s, Options::kSection, Options::kUpdate, u"01-01-1999"_s);
-    outcome = runUpdate(network, server.base());
-    EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
+    outcome = runUpdate();
+    EXPECT_EQ(outcome.end, End::Updated) << "the same update runs again once it has ended; " << lastError.toStdString();
     EXPECT_TRUE(outcome.unchanged);
-    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
-    EXPECT_EQ(server.lastHeader(cataloguePath, "If-Modified-Since"), "Sun, 04 Jul 1999 10:00:00 GMT");
+    EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
+    EXPECT_EQ(http.lastHeader(cataloguePath, "If-Modified-Since"), "Sun, 04 Jul 1999 10:00:00 GMT");
     EXPECT_EQ(files(), updatedFolder(archiveUrl));
     EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s) << "an unchanged list is stamped as updated";
-    EXPECT_EQ(events.count(kSuccess), 2);
+    EXPECT_EQ(events, kStart + kUpdated + kStart + kUpdated);
 
     // Refused: its tag must not be the one sent next time.
-    server.route(archivePath, {TestHttpServer::Answer::tagged("<html>Not Found</html>", "\"a2\"")});
-    EXPECT_EQ(runUpdate(network, server.base()).end, End::Cancelled);
-    server.route(archivePath, {TestHttpServer::Answer::tagged(goodArchive(), "\"a3\"")});
-    EXPECT_EQ(runUpdate(network, server.base()).end, End::Updated) << lastError.toStdString();
-    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
+    http.route(archivePath, {.body = "<html>Not Found</html>", .etag = "\"a2\""});
+    EXPECT_EQ(runUpdate().end, End::Cancelled);
+    http.route(archivePath, {.body = goodArchive(), .etag = "\"a3\""});
+    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
 
     program.write(u"q2modlist.dat"_s, "edited by hand");
-    EXPECT_EQ(runUpdate(network, server.base()).end, End::Updated) << lastError.toStdString();
-    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "") << "the copy in place is not the one fetched";
+    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "") << "the copy in place is not the one fetched";
     EXPECT_EQ(files(), updatedFolder(archiveUrl));
 }
 
 // A retry after a failed fetch repeats that fetch only; one after a failed
 // unpacking fetches the archive again, from where the new catalogue says it
-// now is. The pointer stays normal after the first failure.
+// now is. The pointer stays normal after the first failure, and a second run
+// started meanwhile (the tray, the remote control) is turned away.
 TEST_F(Procedure, RetryRepeatsTheFailedFetchAndFetchesTheArchiveAgainAfterAFailedUnpacking)
 {
     const QString moved = kServer + u"/elsewhere/q2modlist.zip"_s;
     fetcher.answer(kCatalogueUrl, {Answer::failed(), Answer::failed(), Answer::good(newCatalogue(moved))});
     fetcher.answer(moved, {Answer::failed(), Answer::good("<html>busy, try later</html>"), Answer::good(goodArchive())});
     retryAnswers = {true, true, true, true};
+    ListUpdate::Outcome inner;
+    whileBusy = [&] { inner = update->run(quake2(kServer)); };
 
-    const ListUpdate::Outcome outcome = runUpdate(fetcher);
+    const ListUpdate::Outcome outcome = runUpdate();
 
     EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
     EXPECT_EQ(outcome.failures, 4);
+    EXPECT_EQ(inner.end, End::AlreadyRunning);
     EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kCatalogueUrl, kCatalogueUrl, moved, moved, moved}));
     EXPECT_EQ(events, kStart + QStringList(4, kAsk) + kUpdated);
     EXPECT_EQ(snapshot(program.path()), updatedFolder(moved));
-}
-
-TEST_F(Procedure, ASecondRunWhileOneIsGoingOnIsTurnedAway)
-{
-    fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue())});
-    fetcher.answer(kArchiveUrl, {Answer::good(goodArchive())});
-    ListUpdate update(program.path(), kServer, settings, fetcher, hooks(update));
-    ListUpdate::Outcome inner;
-    whileBusy = [&] { inner = update.run(quake2(kServer)); };
-
-    EXPECT_EQ(update.run(quake2(kServer)).end, End::Updated);
-    EXPECT_EQ(inner.end, End::AlreadyRunning);
-    EXPECT_EQ(fetcher.order.size(), 2);
-    EXPECT_EQ(update.run(quake2(kServer)).end, End::Updated) << "the update runs again once it has ended";
 }
 
 // "Update list" with nothing configured: the same procedure as against a
@@ -226,14 +219,15 @@ TEST_F(Procedure, TheBuiltInListUpdatesFromTheSiteFolderAndOthersFromTheWeb)
     site.write(u"kestrelmoor/modlist/q2modlist.zip"_s, goodArchive());
     SiteFolderFetcher siteFetcher(site.path());
     RoutingFetcher routing(siteFetcher, fetcher);
-
-    EXPECT_EQ(runUpdate(routing, builtIn).end, End::Updated) << lastError.toStdString();
+    use(routing, builtIn);
+    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
     EXPECT_EQ(files(), updatedFolder(quake2(builtIn).archiveUrl));
     EXPECT_TRUE(fetcher.order.isEmpty()) << "nothing goes to the web";
 
     fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue())});
     fetcher.answer(kArchiveUrl, {Answer::good(goodArchive())});
-    EXPECT_EQ(runUpdate(routing).end, End::Updated) << lastError.toStdString();
+    use(routing);
+    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
     EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kArchiveUrl}));
 }
 
@@ -264,7 +258,7 @@ TEST_P(CancelAt, LeavesTheOldListOrTheWholeNewOne)
     settings.setWritable(row.settingsWritable);
     cancelAt = row.cancelAt;
 
-    const ListUpdate::Outcome outcome = runUpdate(fetcher);
+    const ListUpdate::Outcome outcome = runUpdate();
 
     EXPECT_EQ(outcome.end, row.end) << lastError.toStdString();
     const bool newFiles = row.end == End::Updated || row.endsAt == Step::StampDate;
