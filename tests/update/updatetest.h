@@ -3,9 +3,7 @@
 #include "update/archiveextractor.h"
 #include "update/httpfetcher.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 
@@ -18,18 +16,14 @@ using FolderSnapshot = QMap<QString, QByteArray>;
 inline FolderSnapshot snapshot(const QString &root)
 {
     FolderSnapshot out;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
-        const QString name = QDir(root).relativeFilePath(info.filePath());
         QFile file(info.filePath());
-        if (info.isSymLink())
-            out.insert(name, "<link to " + QFile::encodeName(info.symLinkTarget()) + '>');
-        else if (info.isDir())
-            out.insert(name, "<folder>");
-        else
-            out.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>"));
+        out.insert(QDir(root).relativeFilePath(info.filePath()),
+                   info.isSymLink() ? "<link to " + QFile::encodeName(info.symLinkTarget()) + '>'
+                   : info.isDir()   ? QByteArray("<folder>")
+                   : file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>"));
     }
     return out;
 }
@@ -37,15 +31,12 @@ inline FolderSnapshot snapshot(const QString &root)
 // Statuses by name in failure messages.
 inline void PrintTo(ExtractionResult::Status status, std::ostream *os)
 {
-    static const char *const names[] = {"Ok",      "CannotOpen", "NotAnArchive", "Damaged",
-                                        "Refused", "Conflict",   "WriteFailed",  "Cancelled"};
+    const char *names[] = {"Ok", "CannotOpen", "NotAnArchive", "Damaged", "Refused", "Conflict", "WriteFailed", "Cancelled"};
     *os << names[int(status)];
 }
-
 inline void PrintTo(FetchResult::Status status, std::ostream *os)
 {
-    static const char *const names[] = {"Ok",        "NotModified", "BadAddress", "NetworkError",
-                                        "HttpError", "TimedOut",    "TooSlow",    "Incomplete",
-                                        "TooLarge",  "WriteFailed", "Busy",       "Cancelled"};
+    const char *names[] = {"Ok",       "NotModified", "BadAddress", "NetworkError", "HttpError", "TimedOut",
+                           "TooSlow",  "Incomplete",  "TooLarge",   "WriteFailed",  "Busy",      "Cancelled"};
     *os << names[int(status)];
 }

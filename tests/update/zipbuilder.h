@@ -64,9 +64,9 @@ struct ZipPatch
 inline QByteArray buildZip(const QList<ZipEntry> &entries, const std::function<void(ZipPatch &)> &patch = {})
 {
     QTemporaryDir dir;
-    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("build.zip")));
+    const QString path = dir.filePath(QStringLiteral("build.zip"));
     int error = 0;
-    zip_t *archive = zip_open(path.constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!archive)
         qFatal("zip_open: %d", error);
     for (const ZipEntry &entry : entries) {
@@ -85,11 +85,9 @@ inline QByteArray buildZip(const QList<ZipEntry> &entries, const std::function<v
         if (entry.mtime)
             zip_file_set_mtime(archive, zip_uint64_t(index), entry.mtime, 0);
     }
-    if (zip_close(archive) != 0)
-        qFatal("zip_close: %s", zip_strerror(archive));
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read the built archive");
+    QFile file(path);
+    if (zip_close(archive) != 0 || !file.open(QIODevice::ReadOnly))
+        qFatal("cannot build the archive");
     QByteArray zip = file.readAll();
     if (patch) {
         ZipPatch patcher{zip};
