@@ -1,110 +1,79 @@
 #!/usr/bin/env python3
-"""`kestrelmoor-modlist --update` killed with SIGKILL at several moments of an
-update; the next start (another --update, against a server that now fails) must
-find the program folder wholly old or wholly new, with nothing left behind.
-Then: one program per folder.
+"""Usage: kill_update.py PROGRAM. `PROGRAM --update` killed with SIGKILL at several
+moments of an update; the next start (another --update, against a server that now
+fails) must find the program folder wholly old or wholly new, with nothing left
+behind. Then: one program per folder."""
 
-Usage: kill_update.py PROGRAM
-"""
-
-import http.server
-import io
-import os
-import shutil
-import signal
-import subprocess
-import sys
-import tempfile
-import threading
-import time
-import zipfile
+import http.server, io, os, pathlib, shutil, signal, subprocess, sys, tempfile, threading, time, zipfile
 
 PROGRAM = os.path.abspath(sys.argv[1])
 PAGES = 3000  # in 300 folders: putting them in place takes a while
 
 
-def catalogue(base, version):
-    return ("[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n%s/kestrelmoor/modlist/q2modlist.zip\r\n"
-            "q2modlist\r\nwelcome-%s.htm\r\n" % (base, version)).encode()
-
-
-def pages(version):
-    files = {"q2modlist.dat": ("[ValidHeader]\r\nMods\r\n---\r\nMods?%s?http://m/1\r\n" % version).encode()}
+def files(base, version):
+    """The catalogue, the list and its pages of one version."""
+    out = {"mods.dat": ("[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n%s/kestrelmoor/modlist/q2modlist.zip\r\n"
+                        "q2modlist\r\nwelcome-%s.htm\r\n" % (base, version)).encode(),
+           "q2modlist.dat": ("[ValidHeader]\r\nMods\r\n---\r\nMods?%s?http://m/1\r\n" % version).encode()}
     for i in range(PAGES):
-        files["mods/f%d/page%d.htm" % (i % 300, i)] = ("<html>%s %d</html>" % (version, i)).encode() * 20
+        out["mods/f%d/page%d.htm" % (i % 300, i)] = ("<html>%s %d</html>" % (version, i)).encode() * 20
     if version == "new":
-        files["added/more/page.htm"] = b"<html>added</html>"
-    return files
+        out["added/more/page.htm"] = b"<html>added</html>"
+    return out
 
 
-def archive(files):
-    data = io.BytesIO()
-    with zipfile.ZipFile(data, "w", zipfile.ZIP_DEFLATED) as z:
-        for name, content in sorted(files.items()):
-            z.writestr(name, content)
-    return data.getvalue()
+def expected(base, version):
+    """The program folder, as snapshot() shows it, with the files of one version."""
+    state = {}
+    for name, content in files(base, version).items():
+        parts = name.split("/")
+        state.update(("/".join(parts[:i]), "<folder>") for i in range(1, len(parts)))
+        state[name] = content
+    return state
 
 
-class Server(http.server.ThreadingHTTPServer):
-    daemon_threads = True
-    mode = "serve"  # "serve", "drip" (the archive in slow pieces) or "fail"
-    sent = 0
+def snapshot(folder):
+    out = {}
+    for root, dirs, names in os.walk(folder):
+        for path in (pathlib.Path(root, name) for name in dirs + names):
+            name = str(path.relative_to(folder))
+            if name not in (".kml-lock", ".kml-validators"):
+                out[name] = "<folder>" if path.is_dir() else path.read_bytes()
+    return out
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
+    """The new catalogue and archive; server.mode "drip" sends the archive in
+    slow pieces, "fail" answers 503."""
+
     def log_message(self, *args):
         pass
 
     def do_GET(self):
         server = self.server
         if server.mode == "fail":
-            self.send_error(503)
-            return
+            return self.send_error(503)
         body = server.catalogue if self.path.endswith("/mods.dat") else server.archive
         self.send_response(200)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
+        piece = 4096 if server.mode == "drip" else len(body)
         try:
-            if server.mode == "drip" and body is server.archive:
-                for at in range(0, len(body), 4096):
-                    self.wfile.write(body[at:at + 4096])
-                    self.wfile.flush()
-                    server.sent = at
-                    time.sleep(0.01)
-            else:
-                self.wfile.write(body)
+            for at in range(0, len(body), piece):
+                self.wfile.write(body[at:at + piece])
+                self.wfile.flush()
+                server.sent = at
+                time.sleep(0.01 if server.mode == "drip" else 0)
         except OSError:
             pass
 
 
-def snapshot(folder):
-    out = {}
-    for root, dirs, files in os.walk(folder):
-        for name in files + dirs:
-            path = os.path.join(root, name)
-            rel = os.path.relpath(path, folder)
-            if rel in (".kml-lock", ".kml-validators"):
-                continue
-            out[rel] = "<folder>" if os.path.isdir(path) else open(path, "rb").read()
-    return out
+def run(args, env):
+    return subprocess.Popen([PROGRAM] + args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
-def expected(base, version):
-    folder_state = {"mods.dat": catalogue(base, version)}
-    for name, content in pages(version).items():
-        parts = name.split("/")
-        for i in range(1, len(parts)):
-            folder_state["/".join(parts[:i])] = "<folder>"
-        folder_state[name] = content
-    return folder_state
-
-
-def run(args, env, **kw):
-    return subprocess.Popen([PROGRAM] + args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kw)
-
-
-def wait_until(what, condition, timeout=60):
-    deadline = time.time() + timeout
+def wait_until(what, condition):
+    deadline = time.time() + 60
     while not condition():
         if time.time() > deadline:
             raise SystemExit("timed out waiting for " + what)
@@ -113,60 +82,57 @@ def wait_until(what, condition, timeout=60):
 def main():
     scratch = tempfile.mkdtemp(prefix="kml-kill-")
     failures = []
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    base = "http://127.0.0.1:%d" % server.server_address[1]
+    new_files = files(base, "new")
+    server.catalogue, server.mode, server.sent = new_files.pop("mods.dat"), "serve", 0
+    with io.BytesIO() as data:
+        with zipfile.ZipFile(data, "w", zipfile.ZIP_DEFLATED) as archive:
+            for name, content in sorted(new_files.items()):
+                archive.writestr(name, content)
+        server.archive = data.getvalue()
+    threading.Thread(target=server.serve_forever, daemon=True).start()
     try:
-        server = Server(("127.0.0.1", 0), Handler)
-        base = "http://127.0.0.1:%d" % server.server_address[1]
-        server.catalogue = catalogue(base, "new")
-        server.archive = archive(pages("new"))
-        threading.Thread(target=server.serve_forever, daemon=True).start()
-
         env = dict(os.environ, HOME=os.path.join(scratch, "home"), XDG_CONFIG_HOME=os.path.join(scratch, "config"))
-        old_folder = os.path.join(scratch, "old")
-        for name, content in expected(base, "old").items():
-            path = os.path.join(old_folder, name)
-            if content == "<folder>":
-                os.makedirs(path, exist_ok=True)
-            else:
-                os.makedirs(os.path.dirname(path), exist_ok=True)
-                open(path, "wb").write(content)
         old, new = expected(base, "old"), expected(base, "new")
         folder = os.path.join(scratch, "program")
-        args = ["--update", "--folder", folder, "--list-server", base]
         work = os.path.join(folder, ".kml-update")
+        args = ["--update", "--folder", folder, "--list-server", base]
+
+        def committing(delay):
+            return lambda: os.path.exists(work + "/journal") and (time.sleep(delay) or True)
 
         # (label, server mode, when to kill, what the next start must find)
-        moments = [
-            ("while the archive arrives", "drip", lambda: server.sent > len(server.archive) // 2, [old]),
-            ("while it unpacks", "serve", lambda: os.path.isdir(work + "/staging/mods"), [old]),
-            ("as the journal is written", "serve", lambda: os.path.exists(work + "/journal"), [new]),
-        ] + [("%.3f s into putting files in place" % delay, "serve",
-              lambda delay=delay: os.path.exists(work + "/journal") and (time.sleep(delay) or True), [new])
-             for delay in (0.001, 0.005, 0.02, 0.05)] + [
-            ("never", "serve", None, [new]),
-        ]
+        moments = [("while the archive arrives", "drip", lambda: server.sent > len(server.archive) // 2, old),
+                   ("while it unpacks", "serve", lambda: os.path.isdir(work + "/staging/mods"), old),
+                   ("as the journal is written", "serve", committing(0), new)]
+        moments += [("%.3f s into putting files in place" % delay, "serve", committing(delay), new)
+                    for delay in (0.001, 0.005, 0.02, 0.05)] + [("never", "serve", None, new)]
         for label, mode, when, allowed in moments:
             shutil.rmtree(folder, ignore_errors=True)
-            shutil.copytree(old_folder, folder)
+            for name, content in files(base, "old").items():
+                os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+                pathlib.Path(folder, name).write_bytes(content)
             server.mode, server.sent = mode, 0
             child = run(args, env)
             if when:
                 wait_until(label, lambda: when() or child.poll() is not None)
-                child.send_signal(signal.SIGKILL)
+                child.kill()
             child.communicate()
-            killed = child.returncode == -signal.SIGKILL
             cut = snapshot(folder)
             in_place = sum(1 for name, content in new.items() if content != "<folder>" and cut.get(name) == content)
 
             # The next start recovers first; the update itself then fails.
             server.mode = "fail"
             after = run(args, env)
-            out, err = after.communicate()
+            err = after.communicate()[1].decode().strip()
             found = snapshot(folder)
             state = "old" if found == old else "new" if found == new else "a mix"
-            said = (err.decode().strip().splitlines() or [""])[0]
             print("killed %s (%s, %d new files in place): the next start finds it %s; %s" %
-                  (label, "killed" if killed else "it had ended", in_place, state, said))
-            if found not in allowed:
+                  (label, "killed" if child.returncode == -signal.SIGKILL else "it had ended", in_place, state,
+                   (err.splitlines() or [""])[0]))
+            if found != allowed:
                 changed = sorted(k for k in set(found) | set(old) if found.get(k) != old.get(k))
                 failures.append("%s: found %s (%d paths differ from the old list, e.g. %s)" %
                                 (label, state, len(changed), changed[:3]))
@@ -183,7 +149,7 @@ def main():
             second = run(["--folder", folder], gui)
             second.communicate(timeout=30)
             update = run(args, env)
-            _, update_err = update.communicate(timeout=30)
+            update_err = update.communicate(timeout=30)[1]
             if second.returncode != 0 or first.poll() is not None:
                 failures.append("a second start: status %s, the first still runs: %s" %
                                 (second.returncode, first.poll() is None))
@@ -192,8 +158,8 @@ def main():
         finally:
             first.terminate()
             first.communicate(timeout=30)
-        server.shutdown()
     finally:
+        server.shutdown()
         shutil.rmtree(scratch, ignore_errors=True)
     for failure in failures:
         print("FAIL: " + failure)

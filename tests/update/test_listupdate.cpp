@@ -1,12 +1,14 @@
 #include "update/listupdate.h"
 #include "update/networkfetcher.h"
+#include "update/routingfetcher.h"
+#include "update/sitefolderfetcher.h"
 
 #include "core/options.h"
 #include "core/settingsstore.h"
 #include "support/fakefetcher.h"
-#include "foldersnapshot.h"
 #include "support/tempfolder.h"
 #include "testhttpserver.h"
+#include "updatetest.h"
 #include "zipbuilder.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +20,9 @@ using End = ListUpdate::Outcome::End;
 using Step = ListUpdate::Step;
 using Answer = FakeFetcher::Answer;
 
-const QDate kToday(1999, 7, 4);
-const QString kAsk = u"ask Connection Error|Error encounter while transferring data from server. "
-                     u"Press 'Ok' to retry or 'Cancel' to exit."_s;
-const QString kSuccess = u"inform Mod List|Mod List updated successfully."_s;
+const QString kAsk = u"ask Connection Error"_s;
+const QStringList kStart{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s};
+const QStringList kUpdated{u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, u"inform Mod List"_s};
 
 const QString kServer = u"http://listserver.test"_s;
 const QString kArchiveUrl = kServer + u"/kestrelmoor/modlist/q2modlist.zip"_s;
@@ -31,7 +32,6 @@ const QByteArray kOldCatalogue = crlfLines({"[ValidHeader]", "Quake2", "q2modlis
                                             "q2modlist", "welcome.htm", "Quake3", "q3modlist.dat",
                                             "old archive address", "q3modlist", "welcome.htm"});
 const QByteArray kNewList = crlfLines({"[ValidHeader]", "Deathmatch", "Arena pack", "http://pages.test/arena.htm"});
-const QByteArray kLeftover("left by a broken run");
 
 // The new catalogue names the Quake 2 archive at `archiveUrl`.
 QByteArray newCatalogue(const QString &archiveUrl = kArchiveUrl)
@@ -46,113 +46,99 @@ QByteArray goodArchive()
                      ZipEntry::stored("mods/dm/rail.htm", "<html>rail</html>")});
 }
 
-// A program folder after an earlier update and an earlier broken one.
-void prepareProgramFolder(const TempFolder &program)
-{
-    program.write(u"mods.dat"_s, kOldCatalogue);
-    program.write(u"q2modlist.dat"_s, "old list");
-    program.write(u"mods/old.htm"_s, "old page");
-    program.write(u"tempor.zip"_s, kLeftover);
-}
-
-// The same folder before and after a successful update, without tempor.zip.
-const FolderSnapshot kOldFolder{{u"mods.dat"_s, kOldCatalogue},
-                                {u"q2modlist.dat"_s, "old list"},
-                                {u"mods"_s, "<folder>"},
-                                {u"mods/old.htm"_s, "old page"}};
+// The program folder after an earlier update, and after a successful one.
+const FolderSnapshot kOldFolder{
+    {u"mods.dat"_s, kOldCatalogue}, {u"q2modlist.dat"_s, "old list"}, {u"mods"_s, "<folder>"}, {u"mods/old.htm"_s, "old page"}};
 FolderSnapshot updatedFolder(const QString &archiveUrl = kArchiveUrl)
 {
-    return {{u"mods.dat"_s, newCatalogue(archiveUrl)},
-            {u"q2modlist.dat"_s, kNewList},
-            {u"mods"_s, "<folder>"},
-            {u"mods/old.htm"_s, "old page"},
-            {u"mods/arena.htm"_s, "<html>arena</html>"},
-            {u"mods/dm"_s, "<folder>"},
+    return {{u"mods.dat"_s, newCatalogue(archiveUrl)}, {u"q2modlist.dat"_s, kNewList}, {u"mods"_s, "<folder>"},
+            {u"mods/old.htm"_s, "old page"}, {u"mods/arena.htm"_s, "<html>arena</html>"}, {u"mods/dm"_s, "<folder>"},
             {u"mods/dm/rail.htm"_s, "<html>rail</html>"}};
 }
 
 ModListEntry quake2(const QString &server)
 {
-    return ModListEntry{u"Quake2"_s, u"q2modlist.dat"_s, server + u"/kestrelmoor/modlist/q2modlist.zip"_s,
-                        u"q2modlist"_s, u"welcome.htm"_s};
+    return {u"Quake2"_s, u"q2modlist.dat"_s, server + u"/kestrelmoor/modlist/q2modlist.zip"_s, u"q2modlist"_s, u"welcome.htm"_s};
 }
 
-// Records what the update does to the window, and answers its questions from
-// a queue (Cancel when the queue is empty).
-struct WindowRecorder
-{
-    QStringList events;
-    QStringList details;  // of each question
-    QList<bool> retryAnswers;
-    std::function<void()> whileBusy;
-    std::function<void(Step, qint64 total)> onProgress;
-
-    ListUpdateHooks hooks()
-    {
-        ListUpdateHooks h;
-        h.setButtonEnabled = [this](bool on) { events << (on ? u"button on"_s : u"button off"_s); };
-        h.setBusy = [this](bool busy) {
-            events << (busy ? u"busy pointer"_s : u"normal pointer"_s);
-            if (busy && whileBusy)
-                whileBusy();
-        };
-        h.askRetry = [this](const QString &title, const QString &text, const QString &why) {
-            events << u"ask "_s + title + u'|' + text;
-            details << why;
-            return !retryAnswers.isEmpty() && retryAnswers.takeFirst();
-        };
-        h.setUpdatedLabel = [this](const QString &text) { events << u"label "_s + text; };
-        h.rebuildTree = [this] { events << u"tree"_s; };
-        h.inform = [this](const QString &title, const QString &text) { events << u"inform "_s + title + u'|' + text; };
-        h.progress = [this](Step step, qint64, qint64 total) {
-            if (onProgress)
-                onProgress(step, total);
-        };
-        return h;
-    }
-};
-
-// The update of the list Quake2 in a program folder that a test looks at
-// afterwards. The fake fetcher answers as the test says.
+// The update of the list Quake2 in a program folder with the tempor.zip of an
+// earlier broken run, through the fake fetcher unless a test says otherwise.
+// It records what the update does to the window, answers its questions from a
+// queue (Cancel when it is empty) and presses the progress dialog's Cancel
+// within the step `cancelAt`.
 class Procedure : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        prepareProgramFolder(program);
+        for (auto it = kOldFolder.cbegin(); it != kOldFolder.cend(); ++it) {
+            if (it.value() != "<folder>")
+                program.write(it.key(), it.value());
+        }
+        program.write(u"tempor.zip"_s, "left by a broken run");
         settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-01-2000"_s);
+        fetcher.whileFetching = [this](const QString &url) {
+            if ((cancelAt == Step::FetchCatalogue && url == kCatalogueUrl) || (cancelAt == Step::FetchArchive && url == kArchiveUrl))
+                update->cancel();
+        };
+        use(fetcher);
     }
 
-    ListUpdate::Outcome runUpdate(HttpFetcher &through, const QString &server = kServer)
+    void use(HttpFetcher &through, const QString &listServer = kServer)
     {
-        ListUpdate update(program.path(), server, settings, through, window.hooks());
-        update.setToday([] { return kToday; });
-        // Within a step (its start is heard with no total).
-        window.onProgress = [&](Step step, qint64 total) {
+        ListUpdateHooks hooks;
+        hooks.setButtonEnabled = [this](bool on) { events << (on ? u"button on"_s : u"button off"_s); };
+        hooks.setBusy = [this](bool busy) {
+            events << (busy ? u"busy pointer"_s : u"normal pointer"_s);
+            if (busy && whileBusy)
+                whileBusy();
+        };
+        hooks.askRetry = [this](const QString &title, const QString &, const QString &why) {
+            events << u"ask "_s + title;
+            details << why;
+            return !retryAnswers.isEmpty() && retryAnswers.takeFirst();
+        };
+        hooks.setUpdatedLabel = [this](const QString &text) { events << u"label "_s + text; };
+        hooks.rebuildTree = [this] { events << u"tree"_s; };
+        hooks.inform = [this](const QString &title, const QString &) { events << u"inform "_s + title; };
+        // The start of a step is heard with no total.
+        hooks.progress = [this](Step step, qint64, qint64 total) {
             if (cancelAt == step && total >= 0)
-                update.cancel();
+                update->cancel();
         };
-        fetcher.whileFetching = [&](const QString &url) {
-            if ((cancelAt == Step::FetchCatalogue && url == kCatalogueUrl) ||
-                (cancelAt == Step::FetchArchive && url == kArchiveUrl))
-                update.cancel();
-        };
-        const ListUpdate::Outcome outcome = update.run(quake2(server));
-        lastError = update.lastError();
+        update.emplace(program.path(), listServer, settings, through, hooks);
+        update->setToday([] { return QDate(1999, 7, 4); });
+        server = listServer;
+    }
+
+    ListUpdate::Outcome runUpdate()
+    {
+        const ListUpdate::Outcome outcome = update->run(quake2(server));
+        lastError = update->lastError();
         return outcome;
     }
 
-    QString stamp(const QString &list) const
+    QString stamp(const QString &list) const { return settings.value(list, Options::kSection, Options::kUpdate, u"never"_s); }
+
+    // The program folder without the validators of what is in place.
+    FolderSnapshot files() const
     {
-        return settings.value(list, Options::kSection, Options::kUpdate, u"never"_s);
+        FolderSnapshot now = snapshot(program.path());
+        now.remove(u".kml-validators"_s);
+        return now;
     }
 
     TempFolder program;
     MemorySettingsStore settings;
     FakeFetcher fetcher;
-    WindowRecorder window;
+    std::optional<ListUpdate> update;
+    QString server;
     QString lastError;
-    std::optional<Step> cancelAt;  // where the progress dialog's Cancel is pressed
+    QStringList events;
+    QStringList details;  // of each question
+    QList<bool> retryAnswers;
+    std::function<void()> whileBusy;
+    std::optional<Step> cancelAt;
 };
 
 // The whole road over real HTTP, against a server in this process: a first
@@ -160,106 +146,89 @@ protected:
 // is refused, and one whose list file went missing in between.
 TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
 {
-    TestHttpServer server;
+    TestHttpServer http;
     const QByteArray archivePath = "/kestrelmoor/modlist/q2modlist.zip";
     const QByteArray cataloguePath = "/kestrelmoor/modlist/mods.dat";
-    const QString archiveUrl = server.url(archivePath);
-    server.route(archivePath, {TestHttpServer::Answer::tagged(goodArchive(), "\"a1\"")});
-    server.route(cataloguePath, {TestHttpServer::Answer::tagged(newCatalogue(archiveUrl), {}, "Sun, 04 Jul 1999 10:00:00 GMT")});
-    NetworkFetcher::Settings quick;
-    quick.stallTimeout = std::chrono::milliseconds(1000);
-    NetworkFetcher network(quick);
-    const auto files = [&] {
-        FolderSnapshot now = snapshot(program.path());
-        now.remove(u".kml-validators"_s);
-        return now;
-    };
+    const QString archiveUrl = http.url(archivePath);
+    http.route(archivePath, {.body = goodArchive(), .etag = "\"a1\""});
+    http.route(cataloguePath, {.body = newCatalogue(archiveUrl), .lastModified = "Sun, 04 Jul 1999 10:00:00 GMT"});
+    NetworkFetcher network(NetworkFetcher::Settings{.stallTimeout = std::chrono::milliseconds(1000)});
+    use(network, http.base());
 
-    ListUpdate::Outcome outcome = runUpdate(network, server.base());
+    ListUpdate::Outcome outcome = runUpdate();
     EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
     EXPECT_FALSE(outcome.unchanged);
-    EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s,
-                                          u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, kSuccess}));
+    EXPECT_EQ(events, kStart + kUpdated);
     EXPECT_EQ(files(), updatedFolder(archiveUrl)) << "a longer old catalogue leaves no tail, tempor.zip is gone";
     EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s);
     EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s) << "only the current list's date changes";
 
     settings.setValue(u"q2modlist"_s, Options::kSection, Options::kUpdate, u"01-01-1999"_s);
-    outcome = runUpdate(network, server.base());
-    EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
+    outcome = runUpdate();
+    EXPECT_EQ(outcome.end, End::Updated) << "the same update runs again once it has ended; " << lastError.toStdString();
     EXPECT_TRUE(outcome.unchanged);
-    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
-    EXPECT_EQ(server.lastHeader(cataloguePath, "If-Modified-Since"), "Sun, 04 Jul 1999 10:00:00 GMT");
+    EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
+    EXPECT_EQ(http.lastHeader(cataloguePath, "If-Modified-Since"), "Sun, 04 Jul 1999 10:00:00 GMT");
     EXPECT_EQ(files(), updatedFolder(archiveUrl));
     EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s) << "an unchanged list is stamped as updated";
-    EXPECT_EQ(window.events.count(kSuccess), 2);
+    EXPECT_EQ(events, kStart + kUpdated + kStart + kUpdated);
 
     // Refused: its tag must not be the one sent next time.
-    server.route(archivePath, {TestHttpServer::Answer::tagged("<html>Not Found</html>", "\"a2\"")});
-    EXPECT_EQ(runUpdate(network, server.base()).end, End::Cancelled);
-    server.route(archivePath, {TestHttpServer::Answer::tagged(goodArchive(), "\"a3\"")});
-    EXPECT_EQ(runUpdate(network, server.base()).end, End::Updated) << lastError.toStdString();
-    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
+    http.route(archivePath, {.body = "<html>Not Found</html>", .etag = "\"a2\""});
+    EXPECT_EQ(runUpdate().end, End::Cancelled);
+    http.route(archivePath, {.body = goodArchive(), .etag = "\"a3\""});
+    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
 
     program.write(u"q2modlist.dat"_s, "edited by hand");
-    EXPECT_EQ(runUpdate(network, server.base()).end, End::Updated) << lastError.toStdString();
-    EXPECT_EQ(server.lastHeader(archivePath, "If-None-Match"), "") << "the copy in place is not the one fetched";
+    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "") << "the copy in place is not the one fetched";
     EXPECT_EQ(files(), updatedFolder(archiveUrl));
 }
 
-TEST_F(Procedure, RetryAfterAFailedFetchRepeatsThatFetchOnly)
-{
-    fetcher.answer(kCatalogueUrl, {Answer::failed(), Answer::failed(), Answer::good(newCatalogue())});
-    fetcher.answer(kArchiveUrl, {Answer::failed(), Answer::good(goodArchive())});
-    window.retryAnswers = {true, true, true};
-
-    const ListUpdate::Outcome outcome = runUpdate(fetcher);
-
-    EXPECT_EQ(outcome.end, End::Updated);
-    EXPECT_EQ(outcome.failures, 3);
-    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kCatalogueUrl, kCatalogueUrl, kArchiveUrl, kArchiveUrl}));
-    // The pointer stays normal after the first failure.
-    EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, kAsk, kAsk, kAsk,
-                                          u"label updated: 07-04-1999"_s, u"tree"_s, u"button on"_s, kSuccess}));
-    EXPECT_EQ(snapshot(program.path()), updatedFolder());
-}
-
-TEST_F(Procedure, RetryAfterAFailedUnpackingFetchesTheArchiveAgain)
-{
-    fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue())});
-    fetcher.answer(kArchiveUrl, {Answer::good("<html>busy, try later</html>"), Answer::good(goodArchive())});
-    window.retryAnswers = {true};
-
-    EXPECT_EQ(runUpdate(fetcher).end, End::Updated);
-    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kArchiveUrl, kArchiveUrl}));
-    EXPECT_EQ(window.events.count(kAsk), 1);
-    EXPECT_EQ(snapshot(program.path()), updatedFolder());
-}
-
-// The old catalogue's address is gone; the new catalogue names the archive's new place.
-TEST_F(Procedure, TheArchiveIsFetchedFromWhereTheNewCatalogueSaysItIs)
+// A retry after a failed fetch repeats that fetch only; one after a failed
+// unpacking fetches the archive again, from where the new catalogue says it
+// now is. The pointer stays normal after the first failure, and a second run
+// started meanwhile (the tray, the remote control) is turned away.
+TEST_F(Procedure, RetryRepeatsTheFailedFetchAndFetchesTheArchiveAgainAfterAFailedUnpacking)
 {
     const QString moved = kServer + u"/elsewhere/q2modlist.zip"_s;
-    fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue(moved))});
-    fetcher.answer(moved, {Answer::good(goodArchive())});
+    fetcher.answer(kCatalogueUrl, {Answer::failed(), Answer::failed(), Answer::good(newCatalogue(moved))});
+    fetcher.answer(moved, {Answer::failed(), Answer::good("<html>busy, try later</html>"), Answer::good(goodArchive())});
+    retryAnswers = {true, true, true, true};
+    ListUpdate::Outcome inner;
+    whileBusy = [&] { inner = update->run(quake2(kServer)); };
 
-    EXPECT_EQ(runUpdate(fetcher).end, End::Updated);
-    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, moved}));
+    const ListUpdate::Outcome outcome = runUpdate();
+
+    EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(outcome.failures, 4);
+    EXPECT_EQ(inner.end, End::AlreadyRunning);
+    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kCatalogueUrl, kCatalogueUrl, moved, moved, moved}));
+    EXPECT_EQ(events, kStart + QStringList(4, kAsk) + kUpdated);
     EXPECT_EQ(snapshot(program.path()), updatedFolder(moved));
 }
 
-TEST_F(Procedure, ASecondRunWhileOneIsGoingOnIsTurnedAway)
+// "Update list" with nothing configured: the same procedure as against a
+// server, reading the built-in list's site folder. Other addresses go to the web.
+TEST_F(Procedure, TheBuiltInListUpdatesFromTheSiteFolderAndOthersFromTheWeb)
 {
+    const QString builtIn = u"kestrelmoor://list"_s;
+    TempFolder site;
+    site.write(u"kestrelmoor/modlist/mods.dat"_s, newCatalogue(quake2(builtIn).archiveUrl));
+    site.write(u"kestrelmoor/modlist/q2modlist.zip"_s, goodArchive());
+    SiteFolderFetcher siteFetcher(site.path());
+    RoutingFetcher routing(siteFetcher, fetcher);
+    use(routing, builtIn);
+    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(files(), updatedFolder(quake2(builtIn).archiveUrl));
+    EXPECT_TRUE(fetcher.order.isEmpty()) << "nothing goes to the web";
+
     fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue())});
     fetcher.answer(kArchiveUrl, {Answer::good(goodArchive())});
-    ListUpdate update(program.path(), kServer, settings, fetcher, window.hooks());
-    ListUpdate::Outcome inner;
-    window.whileBusy = [&] { inner = update.run(quake2(kServer)); };
-
-    EXPECT_EQ(update.run(quake2(kServer)).end, End::Updated);
-    EXPECT_EQ(inner.end, End::AlreadyRunning);
-    EXPECT_EQ(fetcher.order.size(), 2);
-    EXPECT_EQ(update.run(quake2(kServer)).end, End::Updated) << "the update runs again once it has ended";
+    use(routing);
+    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kArchiveUrl}));
 }
 
 // Cancel, at the question after a failed step or in the progress dialog while
@@ -268,8 +237,8 @@ TEST_F(Procedure, ASecondRunWhileOneIsGoingOnIsTurnedAway)
 struct CancelRow
 {
     const char *label;
-    QList<Answer> catalogue;
-    QList<Answer> archive;
+    QByteArray catalogue;  // answered to its fetch; empty: the fetch fails
+    QByteArray archive;
     Step endsAt;
     std::optional<Step> cancelAt = {};  // the progress dialog's Cancel; else the question's
     const char *detail = "";            // in the question's details
@@ -277,24 +246,19 @@ struct CancelRow
     End end = End::Cancelled;
 };
 
-void PrintTo(const CancelRow &row, std::ostream *os)
-{
-    *os << row.label;
-}
+void PrintTo(const CancelRow &row, std::ostream *os) { *os << row.label; }
 
-class CancelAt : public Procedure, public ::testing::WithParamInterface<CancelRow>
-{
-};
+class CancelAt : public Procedure, public ::testing::WithParamInterface<CancelRow> {};
 
 TEST_P(CancelAt, LeavesTheOldListOrTheWholeNewOne)
 {
     const CancelRow &row = GetParam();
-    fetcher.answer(kCatalogueUrl, row.catalogue);
-    fetcher.answer(kArchiveUrl, row.archive);
+    for (const auto &[url, body] : {std::pair(kCatalogueUrl, row.catalogue), std::pair(kArchiveUrl, row.archive)})
+        fetcher.answer(url, {body.isEmpty() ? Answer::failed() : Answer::good(body)});
     settings.setWritable(row.settingsWritable);
     cancelAt = row.cancelAt;
 
-    const ListUpdate::Outcome outcome = runUpdate(fetcher);
+    const ListUpdate::Outcome outcome = runUpdate();
 
     EXPECT_EQ(outcome.end, row.end) << lastError.toStdString();
     const bool newFiles = row.end == End::Updated || row.endsAt == Step::StampDate;
@@ -304,36 +268,28 @@ TEST_P(CancelAt, LeavesTheOldListOrTheWholeNewOne)
     EXPECT_EQ(int(outcome.cancelledAt), int(row.endsAt));
     EXPECT_EQ(stamp(u"q2modlist"_s), u"never"_s);
     EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s);
-    if (row.cancelAt) {
-        EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, u"button on"_s}))
-            << "no question, no label, no tree, no success message";
-    } else {
-        EXPECT_EQ(window.events, (QStringList{u"button off"_s, u"busy pointer"_s, u"normal pointer"_s, kAsk, u"button on"_s}));
-        EXPECT_TRUE(window.details.value(0).contains(QString::fromUtf8(row.detail))) << window.details.value(0).toStdString();
-    }
+    // Cancelled in the progress dialog: no question, no label, no tree, no success message.
+    EXPECT_EQ(events, kStart + (row.cancelAt ? QStringList{} : QStringList{kAsk}) + QStringList{u"button on"_s});
+    EXPECT_TRUE(details.value(0).contains(QString::fromUtf8(row.detail))) << details.value(0).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, CancelAt,
     ::testing::Values(
-        CancelRow{"catalogue fetch fails", {Answer::failed()}, {Answer::good(goodArchive())}, Step::FetchCatalogue, {},
+        CancelRow{"catalogue fetch fails", {}, goodArchive(), Step::FetchCatalogue, {},
                   "Address: http://listserver.test/kestrelmoor/modlist/mods.dat"},
-        CancelRow{"catalogue is an error page", {Answer::good("<html>Service Unavailable</html>")},
-                  {Answer::good(goodArchive())}, Step::FetchCatalogue, {}, "no list catalogue"},
-        CancelRow{"archive fetch fails", {Answer::good(newCatalogue())}, {Answer::failed()}, Step::FetchArchive, {},
+        CancelRow{"catalogue is an error page", "<html>Service Unavailable</html>", goodArchive(), Step::FetchCatalogue, {},
+                  "no list catalogue"},
+        CancelRow{"archive fetch fails", newCatalogue(), {}, Step::FetchArchive, {},
                   "Address: http://listserver.test/kestrelmoor/modlist/q2modlist.zip"},
         // The new catalogue waits for the archive: it never stands beside the old list.
-        CancelRow{"archive is an error page", {Answer::good(newCatalogue())}, {Answer::good("<html>Not Found</html>")},
-                  Step::Unpack, {}, "no zip archive"},
-        CancelRow{"date cannot be saved", {Answer::good(newCatalogue())}, {Answer::good(goodArchive())},
-                  Step::StampDate, {}, "settings", false},
-        CancelRow{"Cancel while the catalogue is fetched", {Answer::good(newCatalogue())}, {Answer::good(goodArchive())},
-                  Step::FetchCatalogue, Step::FetchCatalogue},
-        CancelRow{"Cancel while the archive is fetched", {Answer::good(newCatalogue())}, {Answer::good(goodArchive())},
-                  Step::FetchArchive, Step::FetchArchive},
-        CancelRow{"Cancel while the archive is unpacked", {Answer::good(newCatalogue())}, {Answer::good(goodArchive())},
-                  Step::Unpack, Step::Unpack},
-        CancelRow{"Cancel once the files go in place comes too late", {Answer::good(newCatalogue())},
-                  {Answer::good(goodArchive())}, Step::Commit, Step::Commit, "", true, End::Updated}));
+        CancelRow{"archive is an error page", newCatalogue(), "<html>Not Found</html>", Step::Unpack, {}, "no zip archive"},
+        CancelRow{"date cannot be saved", newCatalogue(), goodArchive(), Step::StampDate, {}, "settings", false},
+        CancelRow{"Cancel while the catalogue is fetched", newCatalogue(), goodArchive(), Step::FetchCatalogue,
+                  Step::FetchCatalogue},
+        CancelRow{"Cancel while the archive is fetched", newCatalogue(), goodArchive(), Step::FetchArchive, Step::FetchArchive},
+        CancelRow{"Cancel while the archive is unpacked", newCatalogue(), goodArchive(), Step::Unpack, Step::Unpack},
+        CancelRow{"Cancel once the files go in place comes too late", newCatalogue(), goodArchive(), Step::Commit,
+                  Step::Commit, "", true, End::Updated}));
 
 } // namespace

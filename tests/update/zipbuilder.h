@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <functional>
 #include <optional>
 
 // Archives for the tests, made by libzip itself so that names and attributes
@@ -30,7 +31,37 @@ struct ZipEntry
     static ZipEntry symlink(QByteArray name, QByteArray target) { return {name, target, ZIP_CM_STORE, S_IFLNK | 0777}; }
 };
 
-inline QByteArray buildZip(const QList<ZipEntry> &entries)
+// Fields of a built archive without zip64 records or an archive comment. A
+// setter changes the local header and the central directory record alike.
+struct ZipPatch
+{
+    QByteArray &zip;
+
+    quint32 get32(qsizetype at) const { return qFromLittleEndian<quint32>(zip.constData() + at); }
+    quint16 get16(qsizetype at) const { return qFromLittleEndian<quint16>(zip.constData() + at); }
+    qsizetype central(int index) const
+    {
+        qsizetype at = qsizetype(get32(zip.size() - 22 + 16));
+        for (int i = 0; i < index; ++i)
+            at += 46 + get16(at + 28) + get16(at + 30) + get16(at + 32);
+        return at;
+    }
+    qsizetype local(int index) const { return qsizetype(get32(central(index) + 42)); }
+    qsizetype data(int index) const { return local(index) + 30 + get16(local(index) + 26) + get16(local(index) + 28); }
+    quint32 compressedSize(int index) const { return get32(local(index) + 18); }
+
+    template <typename Field> void set(int index, int localOffset, Field value)
+    {
+        qToLittleEndian(value, zip.data() + local(index) + localOffset);
+        qToLittleEndian(value, zip.data() + central(index) + localOffset + 2);
+    }
+    void addFlags(int index, quint16 flags) { set<quint16>(index, 6, get16(local(index) + 6) | flags); }
+    void setMethod(int index, quint16 method) { set<quint16>(index, 8, method); }
+    void setCompressedSize(int index, quint32 size) { set<quint32>(index, 18, size); }
+    void setSize(int index, quint32 size) { set<quint32>(index, 22, size); }
+};
+
+inline QByteArray buildZip(const QList<ZipEntry> &entries, const std::function<void(ZipPatch &)> &patch = {})
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("build.zip"));
@@ -54,54 +85,13 @@ inline QByteArray buildZip(const QList<ZipEntry> &entries)
         if (entry.mtime)
             zip_file_set_mtime(archive, zip_uint64_t(index), entry.mtime, 0);
     }
-    if (zip_close(archive) != 0)
-        qFatal("zip_close: %s", zip_strerror(archive));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read the built archive");
-    return file.readAll();
+    if (zip_close(archive) != 0 || !file.open(QIODevice::ReadOnly))
+        qFatal("cannot build the archive");
+    QByteArray zip = file.readAll();
+    if (patch) {
+        ZipPatch patcher{zip};
+        patch(patcher);
+    }
+    return zip;
 }
-
-// Field access to a built archive without zip64 records or an archive comment.
-class ZipPatch
-{
-public:
-    explicit ZipPatch(QByteArray &zip) : m_zip(zip) {}
-
-    quint32 get32(qsizetype at) const { return qFromLittleEndian<quint32>(m_zip.constData() + at); }
-    quint16 get16(qsizetype at) const { return qFromLittleEndian<quint16>(m_zip.constData() + at); }
-    void set32(qsizetype at, quint32 v) { qToLittleEndian(v, m_zip.data() + at); }
-    void set16(qsizetype at, quint16 v) { qToLittleEndian(v, m_zip.data() + at); }
-
-    // Offset of the central directory record of entry `index`.
-    qsizetype central(int index) const
-    {
-        qsizetype at = qsizetype(get32(m_zip.size() - 22 + 16));
-        for (int i = 0; i < index; ++i)
-            at += 46 + get16(at + 28) + get16(at + 30) + get16(at + 32);
-        return at;
-    }
-    qsizetype local(int index) const { return qsizetype(get32(central(index) + 42)); }
-    qsizetype data(int index) const { return local(index) + 30 + get16(local(index) + 26) + get16(local(index) + 28); }
-
-    // The same field in both headers: offsets are the local header's.
-    void setBoth32(int index, int localOffset, quint32 v)
-    {
-        set32(local(index) + localOffset, v);
-        set32(central(index) + localOffset + 2, v);
-    }
-    void setBoth16(int index, int localOffset, quint16 v)
-    {
-        set16(local(index) + localOffset, v);
-        set16(central(index) + localOffset + 2, v);
-    }
-    void addFlags(int index, quint16 flags) { setBoth16(index, 6, get16(local(index) + 6) | flags); }
-    void setMethod(int index, quint16 method) { setBoth16(index, 8, method); }
-    void setCrc(int index, quint32 crc) { setBoth32(index, 14, crc); }
-    void setCompressedSize(int index, quint32 size) { setBoth32(index, 18, size); }
-    void setSize(int index, quint32 size) { setBoth32(index, 22, size); }
-    quint32 compressedSize(int index) const { return get32(local(index) + 18); }
-
-private:
-    QByteArray &m_zip;
-};
