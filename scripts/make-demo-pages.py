@@ -9,6 +9,7 @@ Generates, under data/:
   listserver/kestrelmoor/modlist/welcome.htm        start page
   listserver/kestrelmoor/modlist/mods/<slug>.htm    one page per mod
   listserver/kestrelmoor/index.htm                  the publisher's page
+  listserver/kestrelmoor/site.css                   the stylesheet every page links to
 
 The .dat.in files use CR LF after every line and contain the placeholder
 @KML_LIST_SERVER@, which the build fills in with configure_file(@ONLY).
@@ -233,6 +234,7 @@ NEW_MODS = [
 ]
 
 CSS = """\
+/* The look of every page on the Kestrelmoor list site, light and dark. */
 :root{color-scheme:light dark}
 body{margin:0;padding:24px 32px;font:15px/1.55 "Segoe UI",Ubuntu,"Noto Sans",Arial,sans-serif;background:#f6f5f1;color:#23262b}
 main{max-width:44em}
@@ -261,8 +263,7 @@ PAGE = """\
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>{title}</title>
-<style>
-{css}</style>
+<link rel="stylesheet" href="{stylesheet}">
 </head>
 <body>
 <main>
@@ -348,8 +349,8 @@ def check(folders, mods):
         assert desc.strip(), slug
 
 
-def page(title, body):
-    return PAGE.format(title=html.escape(title), css=CSS, body=body).encode("ascii")
+def page(title, body, stylesheet):
+    return PAGE.format(title=html.escape(title), stylesheet=stylesheet, body=body).encode("ascii")
 
 
 def main():
@@ -378,14 +379,16 @@ def main():
     write_bytes(os.path.join(modlist, "mods.dat.in"), catalogue)
 
     write_bytes(os.path.join(modlist, "welcome.htm"),
-                page("Kestrelmoor's Quake 2 Mod List", WELCOME_BODY))
-    write_bytes(os.path.join(data, "listserver", "kestrelmoor", "index.htm"), page("Kestrelmoor", INDEX_BODY))
+                page("Kestrelmoor's Quake 2 Mod List", WELCOME_BODY, "../site.css"))
+    site = os.path.join(data, "listserver", "kestrelmoor")
+    write_bytes(os.path.join(site, "index.htm"), page("Kestrelmoor", INDEX_BODY, "site.css"))
+    write_bytes(os.path.join(site, "site.css"), CSS.encode("ascii"))
 
     for slug, folder, name, description in all_mods:
         body = MOD_BODY.format(name=html.escape(name), folder=html.escape(folder),
                                description=html.escape(description))
         write_bytes(os.path.join(modlist, "mods", slug + ".htm"),
-                    page(name + " - Kestrelmoor's Quake 2 Mod List", body))
+                    page(name + " - Kestrelmoor's Quake 2 Mod List", body, "../../site.css"))
 
 
 if __name__ == "__main__":
