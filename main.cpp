@@ -1,3 +1,4 @@
+#include "core/endsignals.h"
 #include "core/favourites.h"
 #include "core/listcheck.h"
 #include "core/listserver.h"
@@ -25,49 +26,15 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QSessionManager>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QWebEngineProfile>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-// The signal handler only writes a byte here; the event loop reads it and does
-// the work, since almost nothing else is safe inside a signal handler.
-int g_endSignalPipe[2] = {-1, -1};
-
-void onEndSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_endSignalPipe[1], &byte, 1);
-}
-
-// SIGTERM (logout, shutdown, kill), SIGHUP and SIGINT close the main window as
-// the tray menu's "&Close" does, so the favourites are written before the end.
-void closeOnEndSignals(QWidget &window)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_endSignalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(qintptr(g_endSignalPipe[0]), QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char byte;
-        [[maybe_unused]] const ssize_t got = ::read(g_endSignalPipe[0], &byte, 1);
-        window.close();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
-        ::sigaction(signal, &action, nullptr);
-}
 
 // The executable's folder holds the data files in a build tree or a portable
 // copy. An installed program (its data under ../share) keeps them in a folder of
@@ -248,9 +215,11 @@ int main(int argc, char *argv[])
     QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &MainWindow::showMainWindow);
     instance.listen();
     mainWindow.start();
-    // Installed once start-up is done: until then the favourites on disk are
-    // the table, and a signal during start-up simply ends the program.
-    closeOnEndSignals(mainWindow);
+    // Logout, shutdown and kill close the window as the tray menu's "&Close"
+    // does, so the favourites are written before the end. Taken over once
+    // start-up is done: until then the favourites on disk are the table, and a
+    // signal during start-up simply ends the program.
+    onEndSignals(&mainWindow, [&mainWindow] { mainWindow.close(); });
     // The session manager may end the program without a close: save when asked.
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &mainWindow,
                      [&mainWindow](QSessionManager &) { mainWindow.saveFavourites(); });

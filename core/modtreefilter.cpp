@@ -262,11 +262,6 @@ QModelIndex ModTreeFilter::sibling(int row, int column, const QModelIndex &index
 
 Qt::ItemFlags ModTreeFilter::flags(const QModelIndex &index) const
 {
-    // What ModTreeModel says, without a trip through it: views ask for every row.
-    if (!index.isValid())
-        return Qt::NoItemFlags;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.internalId() != 0)
-        f |= Qt::ItemNeverHasChildren;
-    return f;
+    // Without a trip through the source model: views ask for every row.
+    return ModTreeModel::rowFlags(index);
 }

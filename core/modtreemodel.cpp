@@ -85,6 +85,11 @@ QVariant ModTreeModel::data(const QModelIndex &index, int role) const
 
 Qt::ItemFlags ModTreeModel::flags(const QModelIndex &index) const
 {
+    return rowFlags(index);
+}
+
+Qt::ItemFlags ModTreeModel::rowFlags(const QModelIndex &index)
+{
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;

@@ -35,6 +35,10 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // The flags of a folder or link row of this model, or of a view of it that
+    // numbers its rows the same way.
+    static Qt::ItemFlags rowFlags(const QModelIndex &index);
+
 private:
     // internalId: 0 for a folder row, folder number + 1 for a link row.
     ModTree m_tree;

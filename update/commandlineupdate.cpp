@@ -1,28 +1,16 @@
 #include "commandlineupdate.h"
 
 #include "core/catalogue.h"
+#include "core/endsignals.h"
 #include "listupdate.h"
 
 #include <QLocale>
-#include <QSocketNotifier>
 
-#include <csignal>
-#include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <cstdio>
 
 namespace {
 
 const char kProgram[] = "kestrelmoor-modlist";
-
-// The signal handler only writes a byte; the update's event loops read it.
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
 
 QString stepText(UpdateStep step)
 {
@@ -73,21 +61,9 @@ int updateFromCommandLine(const QString &programFolder, const QString &listServe
     }
     ListUpdate update(programFolder, listServer, settings, fetcher, hooks);
 
-    std::unique_ptr<QSocketNotifier> endSignals;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
-        endSignals = std::make_unique<QSocketNotifier>(qintptr(g_signalPipe[0]), QSocketNotifier::Read);
-        QObject::connect(endSignals.get(), &QSocketNotifier::activated, [&update] {
-            char byte;
-            [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
-            update.cancel();
-        });
-        struct sigaction action = {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (const int signal : {SIGTERM, SIGHUP, SIGINT})
-            ::sigaction(signal, &action, nullptr);
-    }
+    // Ctrl-C, SIGTERM and SIGHUP cancel the update; the list stays as it was.
+    QObject signalContext;
+    onEndSignals(&signalContext, [&update] { update.cancel(); });
 
     const ListUpdate::Outcome outcome = update.run(list);
     if (lineOpen)
