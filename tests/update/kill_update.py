@@ -23,11 +23,8 @@ def files(base, version):
 
 def expected(base, version):
     """The program folder, as snapshot() shows it, with the files of one version."""
-    state = {}
-    for name, content in files(base, version).items():
-        parts = name.split("/")
-        state.update(("/".join(parts[:i]), "<folder>") for i in range(1, len(parts)))
-        state[name] = content
+    state = files(base, version)
+    state.update({str(folder): "<folder>" for name in state for folder in pathlib.PurePath(name).parents if str(folder) != "."})
     return state
 
 

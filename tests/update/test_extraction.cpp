@@ -21,8 +21,7 @@ using Status = ExtractionResult::Status;
 
 namespace {
 
-// What a name becomes below the folder: its parts, and whether it names a
-// folder. A name without parts is refused.
+// What a name becomes below the folder: its parts, and whether it names a folder. A name without parts is refused.
 struct NameRow
 {
     const char *label;
@@ -83,8 +82,8 @@ bool setImmutable(const QString &path, bool on)
     return ioctl(file.handle(), FS_IOC_SETFLAGS, &flags) == 0;
 }
 
-// A program folder with a list and a page from an earlier update, and a file
-// beside it that no archive may reach. The archive itself lies elsewhere.
+// A program folder with a list and a page from an earlier update, and a file beside it that no archive may reach. The
+// archive itself lies elsewhere.
 class Extraction : public ::testing::Test
 {
 protected:
@@ -118,9 +117,8 @@ protected:
 // A good entry first, so that a failure after it shows whether anything landed.
 ZipEntry newList() { return ZipEntry::file("q2modlist.dat", "new list"); }
 
-// A link where the archive brings a file is replaced by the file, its target
-// left alone. The work folder that a crash left before its journal goes first;
-// names that an earlier version gave the backups of replaced files land as any.
+// A link where the archive brings a file is replaced by the file, its target left alone. The work folder that a crash
+// left before its journal goes first; names that an earlier version gave the backups of replaced files land as any.
 TEST_F(Extraction, UnpacksEveryEntryWithItsFoldersAndReplacesFiles)
 {
     root.write(u"program/.kml-update/staging/q2modlist.dat"_s, "half");
@@ -176,9 +174,8 @@ TEST_F(Extraction, TwentyThousandFoldersUnpackUnderALowOpenFileLimit)
         << "no work folder is left";
 }
 
-// Archives, and program folders, that must leave every file as it was: the
-// faults that only an archive can carry, beyond its names, and what the folder
-// holds where an entry goes.
+// Archives, and program folders, that must leave every file as it was: the faults that only an archive can carry,
+// beyond its names, and what the folder holds where an entry goes.
 struct FailureRow
 {
     const char *label;
@@ -220,8 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"archive cut short", withNewList({ZipEntry::file("mods/a.htm", QByteArray(9000, 'x'))}).chopped(100),
                    Status::NotAnArchive},
         FailureRow{"a name out of the folder", withNewList({ZipEntry::file("../evil.txt", "x")})},
-        // Without the UTF-8 flag, bytes below 0x20 are CP437 symbols and land as
-        // such; flagged as UTF-8, libzip takes the name for a broken archive.
+        // Without the UTF-8 flag, bytes below 0x20 are CP437 symbols and land as such; flagged as UTF-8, libzip takes
+        // the name for a broken archive.
         FailureRow{"control character",
                    withNewList({ZipEntry::file("a\x1b.txt", "x")}, [](ZipPatch &p) { p.addFlags(1, 0x0800); }), Status::Damaged},
         FailureRow{"NUL in the name",
@@ -248,9 +245,8 @@ INSTANTIATE_TEST_SUITE_P(
                             [](ZipPatch &p) { p.setSize(1, 0xFFFFFFF0u), p.setSize(2, 0xFFFFFFF0u); })},
         FailureRow{"unpacks to far more than it holds", withNewList({ZipEntry::file("zeros", QByteArray(4 << 20, '\0'))}),
                    Status::Refused, {.maxRatio = 50, .ratioFloor = quint64(1) << 20}},
-        // The first entry's data runs on over the second entry, header and all, up
-        // to the central directory: each entry lies within the archive, but the
-        // second one's bytes are counted twice.
+        // The first entry's data runs on over the second entry, header and all, up to the central directory: each entry
+        // lies within the archive, but the second one's bytes are counted twice.
         FailureRow{"overlapping entries",
                    buildZip({ZipEntry::stored("a", QByteArray(100, 'a')), ZipEntry::stored("b", QByteArray(1000, 'b'))},
                             [](ZipPatch &p) {
@@ -277,8 +273,8 @@ std::function<void(const TempFolder &)> linkAt(const char *name, const char *tar
     };
 }
 
-// Where the archive needs a folder, the program folder has a link or a file,
-// or a folder where the archive brings a file. Nothing is written through a link.
+// Where the archive needs a folder, the program folder has a link or a file, or a folder where the archive brings a
+// file. Nothing is written through a link.
 INSTANTIATE_TEST_SUITE_P(
     DestinationConflicts, FailedExtraction,
     ::testing::Values(
@@ -293,8 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"a folder where a file belongs", withNewList({ZipEntry::file("page.htm", "x")}), Status::Conflict, {},
                    [](const TempFolder &root) { root.write(u"program/page.htm/inner.txt"_s, "inner"); }}));
 
-// A write fails half-way through an entry, as on a full disk; a file cannot be
-// replaced after the list was.
+// A write fails half-way through an entry, as on a full disk; a file cannot be replaced after the list was.
 INSTANTIATE_TEST_SUITE_P(
     WriteFailures, FailedExtraction,
     ::testing::Values(

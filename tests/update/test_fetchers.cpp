@@ -27,9 +27,8 @@ FetchRequest get(const QString &url, const QString &saveTo = {}, const QByteArra
     return {QUrl(url), saveTo, qint64(1) << 30, ifNoneMatch, {}, {}};
 }
 
-// A plain HTTP server, a TLS one, and a site folder for the built-in list with
-// a page, a large archive and a secret beside it; a file with older bytes for
-// the fetches to replace.
+// A plain HTTP server, a TLS one, and a site folder for the built-in list with a page, a large archive and a secret
+// beside it; a file with older bytes for the fetches to replace.
 class Fetch : public ::testing::Test
 {
 protected:
@@ -70,8 +69,8 @@ void PrintTo(const FetchRow &row, std::ostream *os) { *os << row.label; }
 
 class HttpFetch : public Fetch, public ::testing::WithParamInterface<FetchRow> {};
 
-// The same answers, fetched once into the file and once into memory. A
-// failure leaves the file whole and no debris beside it.
+// The same answers, fetched once into the file and once into memory. A failure leaves the file whole and no debris
+// beside it.
 TEST_P(HttpFetch, ToFileAndToMemory)
 {
     const FetchRow &row = GetParam();
@@ -118,8 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         FetchRow{.label = "body ended by closing, no length", .answer = {.kind = Answer::NoLength, .body = kBody}},
         FetchRow{.label = "one redirect", .target = u"/moved"_s},
         FetchRow{.label = "redirect within https", .target = u"/moved"_s, .tls = true},
-        // It would hand the body to anyone on the way: the fetch fails before
-        // the http address is asked.
+        // It would hand the body to anyone on the way: the fetch fails before the http address is asked.
         FetchRow{.label = "https redirected to http", .target = u"/insecure"_s, .tls = true, .expected = Status::NetworkError,
                  .httpStatus = 302},
         FetchRow{.label = "not found with an error page", .answer = {.status = 404, .body = "<html>Not Found</html>"},
@@ -148,9 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
                  .httpStatus = 0},
         FetchRow{.label = "no host", .target = u"http:///file"_s, .expected = Status::BadAddress, .httpStatus = 0}));
 
-// The page fetched whole, then asked for again as a web server is asked: a
-// failure or an unchanged file leaves the target file as it was, and a
-// failure says why.
+// The page fetched whole, then asked for again as a web server is asked: a failure or an unchanged file leaves the
+// target file as it was, and a failure says why.
 TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
 {
     const FetchResult first = siteFetcher.fetch(get(kPageUrl));
@@ -199,8 +196,8 @@ TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
         EXPECT_EQ(snapshot(folder.path()), (FolderSnapshot{{u"tempor.zip"_s, row.status == Status::Ok ? kPage : kOld}}));
     }
 
-    // A new file under the same name gets a new tag, so the old tag fetches it,
-    // in chunks whose progress counts up to its size.
+    // A new file under the same name gets a new tag, so the old tag fetches it, in chunks whose progress counts up to
+    // its size.
     site.write(u"site/kestrelmoor/modlist/mods/gloom.htm"_s, QByteArray(3 << 20, 'n'));
     QList<std::pair<qint64, qint64>> reports;
     FetchRequest again = get(kPageUrl, target(), first.etag);
@@ -212,9 +209,8 @@ TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
     EXPECT_EQ(reports.last(), std::make_pair(qint64(3 << 20), qint64(3 << 20)));
 }
 
-// A second fetch started inside the first one's wait (a timer, the tray) is
-// turned away, and Cancel there (a progress dialog's) ends the first with the
-// file as it was; Cancel while nothing runs does nothing.
+// A second fetch started inside the first one's wait (a timer, the tray) is turned away, and Cancel there (a progress
+// dialog's) ends the first with the file as it was; Cancel while nothing runs does nothing.
 TEST_F(Fetch, ASecondFetchIsTurnedAwayAndCancelEndsTheFirst)
 {
     server.route("/slow", {.kind = Answer::Stall, .body = kBody, .sent = 5000});

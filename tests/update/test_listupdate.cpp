@@ -54,11 +54,9 @@ FolderSnapshot updatedFolder(const QString &archiveUrl = kArchiveUrl)
             {u"mods/dm/rail.htm"_s, "<html>rail</html>"}};
 }
 
-// The update of the list Quake2 in a program folder with the tempor.zip of an
-// earlier broken run, through the fake fetcher unless a test says otherwise.
-// It records what the update does to the window, answers its questions from a
-// queue (Cancel when it is empty) and presses the progress dialog's Cancel
-// within the step `cancelAt`.
+// The update of the list Quake2 in a program folder with the tempor.zip of an earlier broken run, through the fake
+// fetcher unless a test says otherwise. It records what the update does to the window, answers its questions from a
+// queue (Cancel when it is empty) and presses the progress dialog's Cancel within the step `cancelAt`.
 class Procedure : public ::testing::Test
 {
 protected:
@@ -120,9 +118,8 @@ protected:
     std::optional<Step> cancelAt;
 };
 
-// Real HTTP against a server in this process: a first update, one with nothing
-// new (two requests answered 304), an archive that is refused, and one whose
-// list file was edited in between. The program folder holds the validators.
+// Real HTTP against a server in this process: a first update, one with nothing new (two requests answered 304), an
+// archive that is refused, and one whose list file was edited in between. The program folder holds the validators.
 TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
 {
     TestHttpServer http;
@@ -161,10 +158,9 @@ TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
     EXPECT_EQ(files, updatedFolder(archiveUrl));
 }
 
-// A retry after a failed fetch repeats that fetch only; one after a failed
-// unpacking fetches the archive again, from where the new catalogue says it
-// now is. The pointer stays normal after the first failure, and a second run
-// started meanwhile (the tray, the remote control) is turned away.
+// A retry after a failed fetch repeats that fetch only; one after a failed unpacking fetches the archive again, from
+// where the new catalogue says it now is. The pointer stays normal after the first failure, and a second run started
+// meanwhile (the tray, the remote control) is turned away.
 TEST_F(Procedure, RetryRepeatsTheFailedFetchAndFetchesTheArchiveAgainAfterAFailedUnpacking)
 {
     const QString moved = kServer + u"/elsewhere/q2modlist.zip"_s;
@@ -184,9 +180,8 @@ TEST_F(Procedure, RetryRepeatsTheFailedFetchAndFetchesTheArchiveAgainAfterAFaile
     EXPECT_EQ(snapshot(program.path()), updatedFolder(moved));
 }
 
-// Cancel, at the question after a failed step or in the progress dialog while
-// a step runs: the folder is wholly old (or, past putting the files in place,
-// wholly new) and nothing is left behind.
+// Cancel, at the question after a failed step or in the progress dialog while a step runs: the folder is wholly old
+// (or, past putting the files in place, wholly new) and nothing is left behind.
 struct CancelRow
 {
     const char *label;

@@ -10,8 +10,8 @@
 #include <array>
 #include <ostream>
 
-// Everything below a folder: each file with its bytes, each folder, each link
-// with its target. Links are recorded, never followed.
+// Everything below a folder: each file with its bytes, each folder, each link with its target. Links are recorded,
+// never followed.
 using FolderSnapshot = QMap<QString, QByteArray>;
 
 inline FolderSnapshot snapshot(const QString &root)
