@@ -122,6 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
                  .httpStatus = 302},
         FetchRow{.label = "not found with an error page", .answer = {.status = 404, .body = "<html>Not Found</html>"},
                  .expected = Status::HttpError, .httpStatus = 404},
+        FetchRow{.label = "server error without a body", .answer = {.status = 500}, .expected = Status::HttpError,
+                 .httpStatus = 500},
         FetchRow{.label = "body cut short", .answer = {.kind = Answer::Truncated, .body = kBody, .sent = 5000},
                  .expected = Status::Incomplete},
         FetchRow{.label = "stalls in the body", .answer = {.kind = Answer::Stall, .body = kBody, .sent = 5000},
