@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""Usage: kill_update.py PROGRAM. `PROGRAM --update` killed with SIGKILL at several
-moments of an update; the next start (another --update, against a server that now
-fails) must find the program folder wholly old or wholly new, with nothing left
-behind. Then: one program per folder."""
+"""Usage: kill_update.py PROGRAM. `PROGRAM --update` killed with SIGKILL at several moments of an update; the next
+start (another --update, against a server that now fails) must find the program folder wholly old or wholly new, with
+nothing left behind. Then: one program per folder."""
 
 import http.server, io, os, pathlib, shutil, signal, subprocess, sys, tempfile, threading, time, zipfile
 
@@ -15,8 +14,8 @@ def files(base, version):
     out = {"mods.dat": ("[ValidHeader]\r\nQuake2\r\nq2modlist.dat\r\n%s/kestrelmoor/modlist/q2modlist.zip\r\n"
                         "q2modlist\r\nwelcome-%s.htm\r\n" % (base, version)).encode(),
            "q2modlist.dat": ("[ValidHeader]\r\nMods\r\n---\r\nMods?%s?http://m/1\r\n" % version).encode()}
-    for i in range(PAGES):
-        out["mods/f%d/page%d.htm" % (i % 300, i)] = ("<html>%s %d</html>" % (version, i)).encode() * 20
+    out.update(("mods/f%d/page%d.htm" % (i % 300, i), b"<html>%s %d</html>" % (version.encode(), i) * 20)
+               for i in range(PAGES))
     if version == "new":
         out["added/more/page.htm"] = b"<html>added</html>"
     return out
@@ -24,27 +23,18 @@ def files(base, version):
 
 def expected(base, version):
     """The program folder, as snapshot() shows it, with the files of one version."""
-    state = {}
-    for name, content in files(base, version).items():
-        parts = name.split("/")
-        state.update(("/".join(parts[:i]), "<folder>") for i in range(1, len(parts)))
-        state[name] = content
+    state = files(base, version)
+    state.update({str(folder): "<folder>" for name in state for folder in pathlib.PurePath(name).parents if str(folder) != "."})
     return state
 
 
 def snapshot(folder):
-    out = {}
-    for root, dirs, names in os.walk(folder):
-        for path in (pathlib.Path(root, name) for name in dirs + names):
-            name = str(path.relative_to(folder))
-            if name not in (".kml-lock", ".kml-validators"):
-                out[name] = "<folder>" if path.is_dir() else path.read_bytes()
-    return out
+    return {str(path.relative_to(folder)): "<folder>" if path.is_dir() else path.read_bytes()
+            for path in pathlib.Path(folder).rglob("*") if path.name not in (".kml-lock", ".kml-validators")}
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
-    """The new catalogue and archive; server.mode "drip" sends the archive in
-    slow pieces, "fail" answers 503."""
+    """The new catalogue and archive; server.mode "drip" sends the archive in slow pieces, "fail" answers 503."""
 
     def log_message(self, *args):
         pass
@@ -112,7 +102,7 @@ def main():
         for label, mode, when, allowed in moments:
             shutil.rmtree(folder, ignore_errors=True)
             for name, content in files(base, "old").items():
-                os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+                pathlib.Path(folder, name).parent.mkdir(parents=True, exist_ok=True)
                 pathlib.Path(folder, name).write_bytes(content)
             server.mode, server.sent = mode, 0
             child = run(args, env)
@@ -129,16 +119,13 @@ def main():
             err = after.communicate()[1].decode().strip()
             found = snapshot(folder)
             state = "old" if found == old else "new" if found == new else "a mix"
-            print("killed %s (%s, %d new files in place): the next start finds it %s; %s" %
-                  (label, "killed" if child.returncode == -signal.SIGKILL else "it had ended", in_place, state,
-                   (err.splitlines() or [""])[0]))
+            print("killed %s (%s, %d new files in place): the next start finds it %s; %s" % (
+                label, "killed" if child.returncode == -signal.SIGKILL else "it had ended", in_place, state,
+                (err.splitlines() or [""])[0]))
             if found != allowed:
-                changed = sorted(k for k in set(found) | set(old) if found.get(k) != old.get(k))
-                failures.append("%s: found %s (%d paths differ from the old list, e.g. %s)" %
-                                (label, state, len(changed), changed[:3]))
+                failures.append("%s: the next start finds it %s" % (label, state))
             if after.returncode != 1 or os.path.exists(work) or os.path.exists(os.path.join(folder, "tempor.zip")):
-                failures.append("%s: the next start left %s (status %d)" %
-                                (label, sorted(os.listdir(folder)), after.returncode))
+                failures.append("%s: the next start left %s (status %d)" % (label, os.listdir(folder), after.returncode))
 
         # One program per folder: a second start shows the first one's window,
         # and --update waits for no window.
@@ -151,8 +138,7 @@ def main():
             update = run(args, env)
             update_err = update.communicate(timeout=30)[1]
             if second.returncode != 0 or first.poll() is not None:
-                failures.append("a second start: status %s, the first still runs: %s" %
-                                (second.returncode, first.poll() is None))
+                failures.append("a second start: status %s, the first ended: %s" % (second.returncode, first.poll()))
             if update.returncode != 1 or b"running" not in update_err:
                 failures.append("--update beside the window: status %d, %r" % (update.returncode, update_err))
         finally:

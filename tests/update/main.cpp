@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 
-// The update tests need an event loop for the HTTP fetches, not a display.
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);

@@ -22,17 +22,13 @@ const QByteArray kOld = "old bytes of an earlier archive";
 const QByteArray kPage = "<html>gloom</html>";
 const QString kPageUrl = u"kestrelmoor://list/kestrelmoor/modlist/mods/gloom.htm"_s;
 
-FetchRequest get(const QString &url, const QString &saveTo = {})
+FetchRequest get(const QString &url, const QString &saveTo = {}, const QByteArray &ifNoneMatch = {})
 {
-    FetchRequest request;
-    request.url = QUrl(url);
-    request.saveTo = saveTo;
-    return request;
+    return {QUrl(url), saveTo, qint64(1) << 30, ifNoneMatch, {}, {}};
 }
 
-// A plain HTTP server, a TLS one, and a site folder for the built-in list with
-// a page, a large archive and a secret beside it; a file with older bytes for
-// the fetches to replace.
+// A plain HTTP server, a TLS one, and a site folder for the built-in list with a page, a large archive and a secret
+// beside it; a file with older bytes for the fetches to replace.
 class Fetch : public ::testing::Test
 {
 protected:
@@ -64,7 +60,6 @@ struct FetchRow
     Status expected = Status::Ok;
     int httpStatus = 200;
     qint64 maxBytes = qint64(1) << 30;
-    QByteArray body = kBody;  // what arrives from a successful fetch
     QByteArray ifNoneMatch = {};
     QDateTime ifModifiedSince = {};
     QByteArray etag = {};  // the validator the result carries
@@ -74,22 +69,22 @@ void PrintTo(const FetchRow &row, std::ostream *os) { *os << row.label; }
 
 class HttpFetch : public Fetch, public ::testing::WithParamInterface<FetchRow> {};
 
-// The same answers, fetched once into the file and once into memory. A
-// failure leaves the file whole and no debris beside it.
+// The same answers, fetched once into the file and once into memory. A failure leaves the file whole and no debris
+// beside it.
 TEST_P(HttpFetch, ToFileAndToMemory)
 {
     const FetchRow &row = GetParam();
+    for (TestHttpServer *each : {&server, &secure}) {
+        each->route("/moved", {.status = 302, .location = "/file"});
+        each->route("/file", row.answer);
+    }
     server.route("/loop", {.status = 302, .location = "/loop"});
-    server.route("/moved", {.status = 302, .location = "/file"});
-    secure.route("/moved", {.status = 302, .location = "/file"});
     secure.route("/insecure", {.status = 302, .location = server.url("/file").toLatin1()});
     const QUrl url(row.target.startsWith(u'/') ? (row.tls ? secure : server).url(row.target.toLatin1()) : row.target);
     const bool ok = row.expected == Status::Ok;
 
     for (const bool toFile : {true, false}) {
         SCOPED_TRACE(toFile ? "to a file" : "to memory");
-        server.route("/file", row.answer);
-        secure.route("/file", row.answer);
         folder.write(u"tempor.zip"_s, kOld);
         qint64 progressed = 0;
         const FetchRequest request{url, toFile ? target() : QString(), row.maxBytes, row.ifNoneMatch, row.ifModifiedSince,
@@ -102,12 +97,11 @@ TEST_P(HttpFetch, ToFileAndToMemory)
         EXPECT_EQ(result.etag, row.etag);
         EXPECT_EQ(result.errorText.isEmpty(), ok || row.expected == Status::NotModified);
         EXPECT_EQ(result.savedTo, ok ? request.saveTo : QString());
-        EXPECT_TRUE(result.body == (ok && !toFile ? row.body : QByteArray()));
-        EXPECT_TRUE(folder.read(u"tempor.zip"_s) == (ok && toFile ? row.body : kOld));
-        EXPECT_EQ(snapshot(folder.path()).keys(), QStringList{u"tempor.zip"_s});
+        EXPECT_TRUE(result.body == (ok && !toFile ? row.answer.body : QByteArray()));
+        EXPECT_TRUE(snapshot(folder.path()) == (FolderSnapshot{{u"tempor.zip"_s, ok && toFile ? row.answer.body : kOld}}));
         if (ok) {
-            EXPECT_EQ(result.bytesReceived, row.body.size());
-            EXPECT_EQ(progressed, row.body.size());
+            EXPECT_EQ(result.bytesReceived, row.answer.body.size());
+            EXPECT_EQ(progressed, row.answer.body.size());
         }
     }
     if (row.tls) {
@@ -119,13 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, HttpFetch,
     ::testing::Values(
         FetchRow{.label = "whole body"},
-        FetchRow{.label = "empty body", .answer = {}, .body = {}},
+        FetchRow{.label = "empty body", .answer = {}},
         FetchRow{.label = "body ended by closing, no length", .answer = {.kind = Answer::NoLength, .body = kBody}},
         FetchRow{.label = "one redirect", .target = u"/moved"_s},
-        FetchRow{.label = "over https", .tls = true},
         FetchRow{.label = "redirect within https", .target = u"/moved"_s, .tls = true},
-        // It would hand the body to anyone on the way: the fetch fails before
-        // the http address is asked.
+        // It would hand the body to anyone on the way: the fetch fails before the http address is asked.
         FetchRow{.label = "https redirected to http", .target = u"/insecure"_s, .tls = true, .expected = Status::NetworkError,
                  .httpStatus = 302},
         FetchRow{.label = "not found with an error page", .answer = {.status = 404, .body = "<html>Not Found</html>"},
@@ -152,24 +144,20 @@ INSTANTIATE_TEST_SUITE_P(
                  .expected = Status::TooLarge, .maxBytes = 1000},
         FetchRow{.label = "nobody listens", .target = u"http://127.0.0.1:1/file"_s, .expected = Status::NetworkError,
                  .httpStatus = 0},
-        FetchRow{.label = "local file", .target = u"file:///etc/hostname"_s, .expected = Status::BadAddress, .httpStatus = 0},
-        FetchRow{.label = "no host", .target = u"http:///file"_s, .expected = Status::BadAddress, .httpStatus = 0},
-        FetchRow{.label = "not an address", .target = u"mods.dat"_s, .expected = Status::BadAddress, .httpStatus = 0}));
+        FetchRow{.label = "local file", .target = u"file://localhost/etc/hostname"_s, .expected = Status::BadAddress,
+                 .httpStatus = 0},
+        FetchRow{.label = "no host", .target = u"http:///file"_s, .expected = Status::BadAddress, .httpStatus = 0}));
 
-// The page fetched whole, then asked for again as a web server is asked: a
-// failure or an unchanged file leaves the target file as it was, and a
-// failure says why.
+// The page fetched whole, then asked for again as a web server is asked: a failure or an unchanged file leaves the
+// target file as it was, and a failure says why.
 TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
 {
     const FetchResult first = siteFetcher.fetch(get(kPageUrl));
     ASSERT_EQ(first.status, Status::Ok) << first.errorText.toStdString();
     EXPECT_EQ(first.body, kPage);
     EXPECT_EQ(first.bytesReceived, kPage.size());
-    EXPECT_FALSE(first.etag.isEmpty()) << "the same file, the same tag, below";
-    EXPECT_EQ(first.lastModified.toSecsSinceEpoch(),
-              QFileInfo(site.file(u"site/kestrelmoor/modlist/mods/gloom.htm"_s)).lastModified().toSecsSinceEpoch());
+    const QDateTime modified = first.lastModified;  // the rows below depend on both validators
 
-    const QDateTime modified = first.lastModified;
     const struct
     {
         const char *label;
@@ -198,7 +186,8 @@ TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
         folder.write(u"tempor.zip"_s, kOld);
-        const FetchRequest request{QUrl(row.url), folder.file(row.saveTo), row.maxBytes, row.ifNoneMatch, row.ifModifiedSince, {}};
+        const FetchRequest request{QUrl(row.url), folder.file(row.saveTo), row.maxBytes, row.ifNoneMatch, row.ifModifiedSince,
+                                   {}};
         const FetchResult result = siteFetcher.fetch(request);
         const bool answered = row.status == Status::Ok || row.status == Status::NotModified;
         EXPECT_EQ(result.status, row.status);
@@ -209,25 +198,21 @@ TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
         EXPECT_EQ(snapshot(folder.path()), (FolderSnapshot{{u"tempor.zip"_s, row.status == Status::Ok ? kPage : kOld}}));
     }
 
-    // A new file under the same name gets a new tag, so the old tag fetches it,
-    // in chunks whose progress counts up to its size.
+    // A new file under the same name gets a new tag, so the old tag fetches it, in chunks whose progress counts up to
+    // its size.
     site.write(u"site/kestrelmoor/modlist/mods/gloom.htm"_s, QByteArray(3 << 20, 'n'));
-    FetchRequest again = get(kPageUrl, target());
-    again.ifNoneMatch = first.etag;
     QList<std::pair<qint64, qint64>> reports;
-    again.progress = [&](qint64 received, qint64 total) { reports.append({received, total}); };
+    FetchRequest again = get(kPageUrl, target(), first.etag);
+    again.progress = [&](qint64 done, qint64 total) { reports.append({done, total}); };
     const FetchResult changed = siteFetcher.fetch(again);
     EXPECT_EQ(changed.status, Status::Ok);
     EXPECT_NE(changed.etag, first.etag);
-    ASSERT_GT(reports.size(), 1);
-    for (int i = 1; i < reports.size(); ++i)
-        EXPECT_GT(reports[i].first, reports[i - 1].first);
+    EXPECT_GT(reports.size(), 1);
     EXPECT_EQ(reports.last(), std::make_pair(qint64(3 << 20), qint64(3 << 20)));
 }
 
-// A second fetch started inside the first one's wait (a timer, the tray) is
-// turned away, and Cancel there (a progress dialog's) ends the first with the
-// file as it was; Cancel while nothing runs does nothing.
+// A second fetch started inside the first one's wait (a timer, the tray) is turned away, and Cancel there (a progress
+// dialog's) ends the first with the file as it was; Cancel while nothing runs does nothing.
 TEST_F(Fetch, ASecondFetchIsTurnedAwayAndCancelEndsTheFirst)
 {
     server.route("/slow", {.kind = Answer::Stall, .body = kBody, .sent = 5000});

@@ -1,7 +1,5 @@
 #include "update/listupdate.h"
 #include "update/networkfetcher.h"
-#include "update/routingfetcher.h"
-#include "update/sitefolderfetcher.h"
 
 #include "core/options.h"
 #include "core/settingsstore.h"
@@ -28,9 +26,9 @@ const QString kServer = u"http://listserver.test"_s;
 const QString kArchiveUrl = kServer + u"/kestrelmoor/modlist/q2modlist.zip"_s;
 const QString kCatalogueUrl = kServer + u"/kestrelmoor/modlist/mods.dat"_s;
 
-const QByteArray kOldCatalogue = crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "old archive address",
-                                            "q2modlist", "welcome.htm", "Quake3", "q3modlist.dat",
-                                            "old archive address", "q3modlist", "welcome.htm"});
+const QByteArray kOldCatalogue = crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "old archive address", "q2modlist",
+                                            "welcome.htm", "Quake3", "q3modlist.dat", "old archive address", "q3modlist",
+                                            "welcome.htm"});
 const QByteArray kNewList = crlfLines({"[ValidHeader]", "Deathmatch", "Arena pack", "http://pages.test/arena.htm"});
 
 // The new catalogue names the Quake 2 archive at `archiveUrl`.
@@ -56,16 +54,9 @@ FolderSnapshot updatedFolder(const QString &archiveUrl = kArchiveUrl)
             {u"mods/dm/rail.htm"_s, "<html>rail</html>"}};
 }
 
-ModListEntry quake2(const QString &server)
-{
-    return {u"Quake2"_s, u"q2modlist.dat"_s, server + u"/kestrelmoor/modlist/q2modlist.zip"_s, u"q2modlist"_s, u"welcome.htm"_s};
-}
-
-// The update of the list Quake2 in a program folder with the tempor.zip of an
-// earlier broken run, through the fake fetcher unless a test says otherwise.
-// It records what the update does to the window, answers its questions from a
-// queue (Cancel when it is empty) and presses the progress dialog's Cancel
-// within the step `cancelAt`.
+// The update of the list Quake2 in a program folder with the tempor.zip of an earlier broken run, through the fake
+// fetcher unless a test says otherwise. It records what the update does to the window, answers its questions from a
+// queue (Cancel when it is empty) and presses the progress dialog's Cancel within the step `cancelAt`.
 class Procedure : public ::testing::Test
 {
 protected:
@@ -77,10 +68,6 @@ protected:
         }
         program.write(u"tempor.zip"_s, "left by a broken run");
         settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-01-2000"_s);
-        fetcher.whileFetching = [this](const QString &url) {
-            if ((cancelAt == Step::FetchCatalogue && url == kCatalogueUrl) || (cancelAt == Step::FetchArchive && url == kArchiveUrl))
-                update->cancel();
-        };
         use(fetcher);
     }
 
@@ -101,7 +88,7 @@ protected:
         hooks.setUpdatedLabel = [this](const QString &text) { events << u"label "_s + text; };
         hooks.rebuildTree = [this] { events << u"tree"_s; };
         hooks.inform = [this](const QString &title, const QString &) { events << u"inform "_s + title; };
-        // The start of a step is heard with no total.
+        // The start of a step is heard with no total; a fetch's total comes from within the fetch.
         hooks.progress = [this](Step step, qint64, qint64 total) {
             if (cancelAt == step && total >= 0)
                 update->cancel();
@@ -113,27 +100,17 @@ protected:
 
     ListUpdate::Outcome runUpdate()
     {
-        const ListUpdate::Outcome outcome = update->run(quake2(server));
-        lastError = update->lastError();
-        return outcome;
+        return update->run({u"Quake2"_s, u"q2modlist.dat"_s, server + u"/kestrelmoor/modlist/q2modlist.zip"_s, u"q2modlist"_s,
+                            u"welcome.htm"_s});
     }
-
+    std::string error() const { return update->lastError().toStdString(); }
     QString stamp(const QString &list) const { return settings.value(list, Options::kSection, Options::kUpdate, u"never"_s); }
-
-    // The program folder without the validators of what is in place.
-    FolderSnapshot files() const
-    {
-        FolderSnapshot now = snapshot(program.path());
-        now.remove(u".kml-validators"_s);
-        return now;
-    }
 
     TempFolder program;
     MemorySettingsStore settings;
     FakeFetcher fetcher;
     std::optional<ListUpdate> update;
     QString server;
-    QString lastError;
     QStringList events;
     QStringList details;  // of each question
     QList<bool> retryAnswers;
@@ -141,35 +118,28 @@ protected:
     std::optional<Step> cancelAt;
 };
 
-// The whole road over real HTTP, against a server in this process: a first
-// update, one with nothing new (two requests answered 304), an archive that
-// is refused, and one whose list file went missing in between.
+// Real HTTP against a server in this process: a first update, one with nothing new (two requests answered 304), an
+// archive that is refused, and one whose list file was edited in between. The program folder holds the validators.
 TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
 {
     TestHttpServer http;
-    const QByteArray archivePath = "/kestrelmoor/modlist/q2modlist.zip";
-    const QByteArray cataloguePath = "/kestrelmoor/modlist/mods.dat";
+    const QByteArray archivePath = "/kestrelmoor/modlist/q2modlist.zip", cataloguePath = "/kestrelmoor/modlist/mods.dat";
+    const QByteArray date = "Sun, 04 Jul 1999 10:00:00 GMT";
     const QString archiveUrl = http.url(archivePath);
     http.route(archivePath, {.body = goodArchive(), .etag = "\"a1\""});
-    http.route(cataloguePath, {.body = newCatalogue(archiveUrl), .lastModified = "Sun, 04 Jul 1999 10:00:00 GMT"});
+    http.route(cataloguePath, {.body = newCatalogue(archiveUrl), .lastModified = date});
     NetworkFetcher network(NetworkFetcher::Settings{.stallTimeout = std::chrono::milliseconds(1000)});
     use(network, http.base());
 
-    ListUpdate::Outcome outcome = runUpdate();
-    EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
-    EXPECT_FALSE(outcome.unchanged);
-    EXPECT_EQ(events, kStart + kUpdated);
-    EXPECT_EQ(files(), updatedFolder(archiveUrl)) << "a longer old catalogue leaves no tail, tempor.zip is gone";
-    EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s);
-    EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s) << "only the current list's date changes";
-
+    const ListUpdate::Outcome first = runUpdate();
+    EXPECT_EQ(first.end, End::Updated) << error();
+    EXPECT_FALSE(first.unchanged);
     settings.setValue(u"q2modlist"_s, Options::kSection, Options::kUpdate, u"01-01-1999"_s);
-    outcome = runUpdate();
-    EXPECT_EQ(outcome.end, End::Updated) << "the same update runs again once it has ended; " << lastError.toStdString();
-    EXPECT_TRUE(outcome.unchanged);
+    const ListUpdate::Outcome second = runUpdate();
+    EXPECT_EQ(second.end, End::Updated) << "the same update runs again once it has ended; " << error();
+    EXPECT_TRUE(second.unchanged);
     EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
-    EXPECT_EQ(http.lastHeader(cataloguePath, "If-Modified-Since"), "Sun, 04 Jul 1999 10:00:00 GMT");
-    EXPECT_EQ(files(), updatedFolder(archiveUrl));
+    EXPECT_EQ(http.lastHeader(cataloguePath, "If-Modified-Since"), date);
     EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s) << "an unchanged list is stamped as updated";
     EXPECT_EQ(events, kStart + kUpdated + kStart + kUpdated);
 
@@ -177,19 +147,20 @@ TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
     http.route(archivePath, {.body = "<html>Not Found</html>", .etag = "\"a2\""});
     EXPECT_EQ(runUpdate().end, End::Cancelled);
     http.route(archivePath, {.body = goodArchive(), .etag = "\"a3\""});
-    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(runUpdate().end, End::Updated) << error();
     EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "\"a1\"");
 
     program.write(u"q2modlist.dat"_s, "edited by hand");
-    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(runUpdate().end, End::Updated) << error();
     EXPECT_EQ(http.lastHeader(archivePath, "If-None-Match"), "") << "the copy in place is not the one fetched";
-    EXPECT_EQ(files(), updatedFolder(archiveUrl));
+    FolderSnapshot files = snapshot(program.path());
+    files.remove(u".kml-validators"_s);
+    EXPECT_EQ(files, updatedFolder(archiveUrl));
 }
 
-// A retry after a failed fetch repeats that fetch only; one after a failed
-// unpacking fetches the archive again, from where the new catalogue says it
-// now is. The pointer stays normal after the first failure, and a second run
-// started meanwhile (the tray, the remote control) is turned away.
+// A retry after a failed fetch repeats that fetch only; one after a failed unpacking fetches the archive again, from
+// where the new catalogue says it now is. The pointer stays normal after the first failure, and a second run started
+// meanwhile (the tray, the remote control) is turned away.
 TEST_F(Procedure, RetryRepeatsTheFailedFetchAndFetchesTheArchiveAgainAfterAFailedUnpacking)
 {
     const QString moved = kServer + u"/elsewhere/q2modlist.zip"_s;
@@ -197,11 +168,11 @@ TEST_F(Procedure, RetryRepeatsTheFailedFetchAndFetchesTheArchiveAgainAfterAFaile
     fetcher.answer(moved, {Answer::failed(), Answer::good("<html>busy, try later</html>"), Answer::good(goodArchive())});
     retryAnswers = {true, true, true, true};
     ListUpdate::Outcome inner;
-    whileBusy = [&] { inner = update->run(quake2(kServer)); };
+    whileBusy = [&] { inner = runUpdate(); };
 
     const ListUpdate::Outcome outcome = runUpdate();
 
-    EXPECT_EQ(outcome.end, End::Updated) << lastError.toStdString();
+    EXPECT_EQ(outcome.end, End::Updated) << error();
     EXPECT_EQ(outcome.failures, 4);
     EXPECT_EQ(inner.end, End::AlreadyRunning);
     EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kCatalogueUrl, kCatalogueUrl, moved, moved, moved}));
@@ -209,31 +180,8 @@ TEST_F(Procedure, RetryRepeatsTheFailedFetchAndFetchesTheArchiveAgainAfterAFaile
     EXPECT_EQ(snapshot(program.path()), updatedFolder(moved));
 }
 
-// "Update list" with nothing configured: the same procedure as against a
-// server, reading the built-in list's site folder. Other addresses go to the web.
-TEST_F(Procedure, TheBuiltInListUpdatesFromTheSiteFolderAndOthersFromTheWeb)
-{
-    const QString builtIn = u"kestrelmoor://list"_s;
-    TempFolder site;
-    site.write(u"kestrelmoor/modlist/mods.dat"_s, newCatalogue(quake2(builtIn).archiveUrl));
-    site.write(u"kestrelmoor/modlist/q2modlist.zip"_s, goodArchive());
-    SiteFolderFetcher siteFetcher(site.path());
-    RoutingFetcher routing(siteFetcher, fetcher);
-    use(routing, builtIn);
-    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
-    EXPECT_EQ(files(), updatedFolder(quake2(builtIn).archiveUrl));
-    EXPECT_TRUE(fetcher.order.isEmpty()) << "nothing goes to the web";
-
-    fetcher.answer(kCatalogueUrl, {Answer::good(newCatalogue())});
-    fetcher.answer(kArchiveUrl, {Answer::good(goodArchive())});
-    use(routing);
-    EXPECT_EQ(runUpdate().end, End::Updated) << lastError.toStdString();
-    EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kArchiveUrl}));
-}
-
-// Cancel, at the question after a failed step or in the progress dialog while
-// a step runs: the folder is wholly old (or, past putting the files in place,
-// wholly new) and nothing is left behind.
+// Cancel, at the question after a failed step or in the progress dialog while a step runs: the folder is wholly old
+// (or, past putting the files in place, wholly new) and nothing is left behind.
 struct CancelRow
 {
     const char *label;
@@ -260,14 +208,14 @@ TEST_P(CancelAt, LeavesTheOldListOrTheWholeNewOne)
 
     const ListUpdate::Outcome outcome = runUpdate();
 
-    EXPECT_EQ(outcome.end, row.end) << lastError.toStdString();
+    EXPECT_EQ(outcome.end, row.end) << error();
     const bool newFiles = row.end == End::Updated || row.endsAt == Step::StampDate;
     EXPECT_EQ(snapshot(program.path()), newFiles ? updatedFolder() : kOldFolder) << "no tempor.zip, no staging";
+    EXPECT_EQ(stamp(u"q2modlist"_s), row.end == End::Updated ? u"07-04-1999"_s : u"never"_s);
+    EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s) << "only the current list's date changes";
     if (row.end == End::Updated)
         return;
     EXPECT_EQ(int(outcome.cancelledAt), int(row.endsAt));
-    EXPECT_EQ(stamp(u"q2modlist"_s), u"never"_s);
-    EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s);
     // Cancelled in the progress dialog: no question, no label, no tree, no success message.
     EXPECT_EQ(events, kStart + (row.cancelAt ? QStringList{} : QStringList{kAsk}) + QStringList{u"button on"_s});
     EXPECT_TRUE(details.value(0).contains(QString::fromUtf8(row.detail))) << details.value(0).toStdString();

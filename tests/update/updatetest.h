@@ -7,10 +7,11 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include <array>
 #include <ostream>
 
-// Everything below a folder: each file with its bytes, each folder, each link
-// with its target. Links are recorded, never followed.
+// Everything below a folder: each file with its bytes, each folder, each link with its target. Links are recorded,
+// never followed.
 using FolderSnapshot = QMap<QString, QByteArray>;
 
 inline FolderSnapshot snapshot(const QString &root)
@@ -31,12 +32,11 @@ inline FolderSnapshot snapshot(const QString &root)
 // Statuses by name in failure messages.
 inline void PrintTo(ExtractionResult::Status status, std::ostream *os)
 {
-    const char *names[] = {"Ok", "CannotOpen", "NotAnArchive", "Damaged", "Refused", "Conflict", "WriteFailed", "Cancelled"};
-    *os << names[int(status)];
+    *os << std::array{"Ok", "CannotOpen", "NotAnArchive", "Damaged", "Refused", "Conflict", "WriteFailed", "Cancelled"}.at(
+        int(status));
 }
 inline void PrintTo(FetchResult::Status status, std::ostream *os)
 {
-    const char *names[] = {"Ok",       "NotModified", "BadAddress", "NetworkError", "HttpError", "TimedOut",
-                           "TooSlow",  "Incomplete",  "TooLarge",   "WriteFailed",  "Busy",      "Cancelled"};
-    *os << names[int(status)];
+    *os << std::array{"Ok", "NotModified", "BadAddress", "NetworkError", "HttpError", "TimedOut", "TooSlow", "Incomplete",
+                      "TooLarge", "WriteFailed", "Busy", "Cancelled"}.at(int(status));
 }

@@ -14,9 +14,8 @@
 #include <functional>
 #include <optional>
 
-// Archives for the tests, made by libzip itself so that names and attributes
-// can be anything, and patched afterwards for what libzip will not write
-// (sizes that lie, a broken CRC, an encryption flag).
+// Archives for the tests, made by libzip itself so that names and attributes can be anything, and patched afterwards
+// for what libzip will not write (sizes that lie, a broken CRC, an encryption flag).
 struct ZipEntry
 {
     QByteArray name;
@@ -31,8 +30,8 @@ struct ZipEntry
     static ZipEntry symlink(QByteArray name, QByteArray target) { return {name, target, ZIP_CM_STORE, S_IFLNK | 0777}; }
 };
 
-// Fields of a built archive without zip64 records or an archive comment. A
-// setter changes the local header and the central directory record alike.
+// Fields of a built archive without zip64 records or an archive comment. A setter changes the local header and the
+// central directory record alike.
 struct ZipPatch
 {
     QByteArray &zip;
