@@ -8,7 +8,7 @@ appstream-*.png screenshots of that run go to docs/screenshots/ by hand). Driven
 clicks, the tray icon and message boxes; judged only by what a user or the outside world sees:
 window titles and states, the pages asked for, the files in the program folder, the settings."""
 
-import functools, hashlib, http.server, os, shutil, subprocess, sys, tempfile, threading, time, traceback, zipfile
+import functools, hashlib, http.server, itertools, os, shutil, subprocess, sys, tempfile, threading, time, traceback, zipfile
 
 BUILD = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
@@ -89,9 +89,8 @@ def key(*keys, window=None):
 
 def geometry(window):
     """Left, top (of the client area, on the screen), width and height of a window."""
-    info = run("xwininfo", "-id", window)
-    return tuple(int(info.split(field + ":")[1].split()[0])
-                 for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+    info, fields = run("xwininfo", "-id", window), ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
+    return tuple(int(info.split(field + ":")[1].split()[0]) for field in fields)
 
 
 def click(x, y, button=1):
@@ -117,15 +116,14 @@ def wm_state(window):
     return run("xprop", "-id", window, "_NET_WM_STATE", check=False)
 
 
-step_number = [0]
+steps = itertools.count(1)
 
 
 def shot(name, window=None):
     """The screen, numbered by step; or a window with its frame, as a store shows the program."""
     if window:
         return run("import", "-frame", "-window", window, os.path.join(OUT, "appstream-%s.png" % name))
-    step_number[0] += 1
-    subprocess.run(["import", "-window", "root", os.path.join(OUT, "%02d-%s.png" % (step_number[0], name))])
+    subprocess.run(["import", "-window", "root", os.path.join(OUT, "%02d-%s.png" % (next(steps), name))])
 
 
 def colour_count(window, colour):
@@ -171,8 +169,7 @@ def journey(server, program_dir, program):
     # Start, maximised as the options say: the caption and the start page.
     main = wait_window(MAIN)
     wait_for("the start page", lambda: asked("welcome.htm"))
-    wait_for("the maximised start", lambda: "_NET_WM_STATE_MAXIMIZED_VERT" in wm_state(main)
-             and "_NET_WM_STATE_MAXIMIZED_HORZ" in wm_state(main))
+    wait_for("the maximised start", lambda: all("_NET_WM_STATE_MAXIMIZED_" + way in wm_state(main) for way in ("VERT", "HORZ")))
     time.sleep(1)
     shot("started")
 
@@ -270,8 +267,7 @@ def journey(server, program_dir, program):
     key("c")
     wait_for("the program to end", lambda: program.poll() is not None)
     favs = read(os.path.join(program_dir, "favs.dat"), "rb")
-    assert favs == b"Rocket Arena 2\r\n%s/kestrelmoor/modlist/mods/rocketarena2.htm\r\n" % server.encode(), \
-        "favs.dat holds %r" % favs
+    assert favs == b"Rocket Arena 2\r\n%s/kestrelmoor/modlist/mods/rocketarena2.htm\r\n" % server.encode(), "favs.dat: %r" % favs
     width = int(settings().split("treewidth=")[1].split()[0]) if "treewidth=" in settings() else 0
     assert width > 2415 + 1500, "the tree's width was not kept: %d twips" % width
 
@@ -305,15 +301,13 @@ def fresh_program(folder, home):
         shutil.copy2(os.path.join(BUILD, "program", name), program_dir)
     shutil.copytree(SITE, os.path.join(folder, "share", "kestrelmoor-modlist", "listserver"))
     os.makedirs(home)
-    os.environ.update({"HOME": home, "XDG_CONFIG_HOME": os.path.join(home, ".config"),
-                       "XDG_DATA_HOME": os.path.join(home, ".local/share")})
+    os.environ.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_DATA_HOME=os.path.join(home, ".local/share"))
     return program_dir
 
 
 def start(program_dir, log_name, cwd):
     with open(os.path.join(OUT, log_name), "w") as log:
-        return subprocess.Popen([os.path.join(program_dir, "kestrelmoor-modlist")], cwd=cwd, stdout=log,
-                                stderr=subprocess.STDOUT)
+        return subprocess.Popen([os.path.join(program_dir, "kestrelmoor-modlist")], cwd=cwd, stdout=log, stderr=subprocess.STDOUT)
 
 
 def main():
