@@ -51,11 +51,7 @@ class FavouritesTest : public ::testing::Test
 {
 protected:
     FavouritesLoad load() { return table.load(dir.file("favs.dat")); }
-    FavouritesLoad load(const QByteArray &bytes)
-    {
-        dir.write("favs.dat", bytes);
-        return load();
-    }
+    FavouritesLoad load(const QByteArray &bytes) { dir.write("favs.dat", bytes); return load(); }
     bool save() { return table.save(dir.file("favs.dat")).ok; }
 
     TempFolder dir;
@@ -123,9 +119,8 @@ TEST_F(FavouritesTest, WhatTheTableCannotHoldIsKeptInABackup)
     EXPECT_FALSE(dir.exists("favs.dat.bak")) << "a missing file needs no backup";
 
     EXPECT_TRUE(load(pairs(51)).notice.isEmpty()) << "51 pairs fit";
-    const FavouritesLoad loaded = load(pairs(60));
-    EXPECT_EQ(loaded.droppedPairs, 9);
-    EXPECT_TRUE(loaded.notice.contains("60 favourites") && loaded.notice.contains(QDir::toNativeSeparators(dir.file("favs.dat.bak"))));
+    const QString notice = load(pairs(60)).notice;
+    EXPECT_TRUE(notice.contains("60 favourites") && notice.contains(QDir::toNativeSeparators(dir.file("favs.dat.bak")))) << notice.toStdString();
     ASSERT_TRUE(save());
     EXPECT_EQ(dir.read("favs.dat.bak"), pairs(60));
     EXPECT_EQ(dir.read("favs.dat"), pairs(51));
