@@ -92,8 +92,7 @@ TEST(ModList, FieldsOfEveryLengthSurviveEveryLineEnd)
     }
 }
 
-// A missing list gives way to the master list silently, a bad one with one
-// warning; when the master list is bad too the tree stays empty.
+// A missing list gives way silently, a bad one with one warning; a bad master list leaves the tree empty.
 TEST(ModList, MasterListStandsInForAMissingOrBadList)
 {
     const QByteArray master = crlfLines({"[ValidHeader]", "Master", "---", "Master?m?mu"}), bad = "not a list";
@@ -111,14 +110,13 @@ TEST(ModList, MasterListStandsInForAMissingOrBadList)
     for (const auto &row : rows) {
         const Loaded l = load(row.list, row.master);
         EXPECT_EQ(std::pair(l.warnings, l.result.source), std::pair(row.warnings, row.source)) << row.name;
-        const QStringList nodes = row.source == Source::Nothing ? QStringList() : QStringList{"Master|Master||", "m|a1|mu|Master"};
+        const QStringList nodes = row.source == Source::Nothing ? QStringList()
+                                                                : QStringList{"Master|Master||", "m|a1|mu|Master"};
         EXPECT_EQ(describe(l.tree), nodes) << row.name;
     }
 }
 
-// 100,000 links from disk, where the loader takes its large-file path, in 100
-// folders with neighbouring links in different folders: the tree holds every
-// link under its folder in file order.
+// From disk, where the loader takes its large-file path; neighbouring links in different folders.
 TEST(ModList, AHundredThousandLinksLoadUnderTheirFoldersInFileOrder)
 {
     constexpr int kLinks = 100000, kFolders = 100;

@@ -53,8 +53,7 @@ protected:
 
 } // namespace
 
-// Every text against every name: the matcher's answer, whatever path it takes,
-// is the one a case-insensitive text comparison of the decoded name gives.
+// Whatever path the matcher takes, its answer is a case-insensitive comparison of the decoded name's text.
 TEST(NameMatcher, FindsWhatTextComparisonFinds)
 {
     const QString texts[] = {
@@ -114,8 +113,7 @@ TEST_F(ModTreeFilterTest, ShowsOnlyMatchingLinksUnderTheirFoldersAndFollowsNewTr
     EXPECT_EQ(filter.rowCount(), 0);
 }
 
-// A text that contains the one before only narrows the links shown: at every
-// key, what the filter following the typing shows is what a fresh filter shows.
+// A text that contains the one before only narrows the links shown, as a fresh filter would.
 TEST_F(ModTreeFilterTest, NarrowingAsTheUserTypesShowsWhatAFreshFilterShows)
 {
     const struct { const char *what; QStringList typed; } rows[] = { // the field's text after each key

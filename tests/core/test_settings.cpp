@@ -37,8 +37,7 @@ void checkStoreContract(SettingsStore &store)
 
 } // namespace
 
-// The INI store keeps no cache: another store on the same file (another run)
-// reads what this one wrote, and the other way round. A damaged file reads as
+// Another store on the same file (another run) reads what this one wrote; a damaged file reads as
 // the defaults; a store that cannot be written says so.
 TEST(SettingsStore, BothStoresKeepTheContractAndTheIniStoreKeepsNoCache)
 {
@@ -59,8 +58,7 @@ TEST(SettingsStore, BothStoresKeepTheContractAndTheIniStoreKeepsNoCache)
         EXPECT_EQ(damaged->value(Options::kApplication, Options::kSection, Options::kShowFav, "0"), u"0"_s);
 }
 
-// How every window reads an option: start-up switches are on at the number 1,
-// the remote control's browser choice at any number but 0.
+// Start-up switches are on at the number 1, the remote control's browser choice at any number but 0.
 TEST(Options, SwitchesReadTheTextAsANumber)
 {
     const struct { const char *stored; bool on, nonZero; } rows[] = { // stored nullptr: absent
@@ -101,10 +99,8 @@ TEST(SettingsFolder, EarlierSettingsAreTakenOverOnceAndNeverOverwrite)
     EXPECT_FALSE(adoptEarlierSettings(home.file("kestrelmoor/modlist.ini"), home.file("blocked/modlist.ini")));
 }
 
-// The executable's folder when the user can write there (the probe leaving
-// nothing behind); otherwise a folder of the user's own, seeded once from the
-// installed data: a later start and a newer install never overwrite the user's
-// files, and a deleted one comes back.
+// The probe leaves nothing behind; a later start and a newer install never overwrite the user's files,
+// and a deleted one comes back.
 TEST(ProgramFolder, AWritableExecutableFolderOrAUsersFolderSeededOnce)
 {
     TempFolder exe, installed, user;
