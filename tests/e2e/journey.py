@@ -19,7 +19,7 @@ MAIN = "^Kestrelmoor - Mod List - Quake2$"
 
 
 class ListServer(http.server.SimpleHTTPRequestHandler):
-    """Serves the site; records each request path; can answer 404 to the archive."""
+    """Serves the site (its log goes to stderr); records each request path; can answer 404 to the archive."""
     requests, archive_missing = [], False
 
     def do_GET(self):
@@ -28,10 +28,6 @@ class ListServer(http.server.SimpleHTTPRequestHandler):
             self.send_error(404, "Not here")
         else:
             super().do_GET()
-
-    def log_message(self, fmt, *args):
-        with open(os.path.join(OUT, "listserver.log"), "a") as log:
-            log.write(fmt % args + "\n")
 
 
 def asked(page):
@@ -128,11 +124,9 @@ def shot(name, window=None):
 
 def colour_count(window, colour):
     """How many pixels of the window have the colour (#RRGGBB)."""
-    path = os.path.join(OUT, "colours.png")
-    subprocess.run(["import", "-window", window, path], check=True)
-    histogram = run("convert", path, "-format", "%c", "histogram:info:-")
-    os.remove(path)
-    return sum(int(line.split(":")[0]) for line in histogram.splitlines() if colour.upper() in line.upper())
+    png = subprocess.run(["import", "-window", window, "png:-"], capture_output=True, check=True).stdout
+    histogram = subprocess.run(["convert", "-", "-format", "%c", "histogram:info:-"], input=png, capture_output=True, check=True)
+    return sum(int(line.split(":")[0]) for line in histogram.stdout.decode().splitlines() if colour.upper() in line.upper())
 
 
 def answer(title, keys, shot_name):
