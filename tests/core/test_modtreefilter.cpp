@@ -33,10 +33,27 @@ QString shown(const ModTreeFilter &filter)
     return folders.join(u' ');
 }
 
+// Folders Weapons, Maps and Empty; a UTF-8 and a Windows-1252 name among the links.
+class ModTreeFilterTest : public ::testing::Test
+{
+protected:
+    ModTreeFilterTest()
+    {
+        model.setTree(treeOf(crlfLines({"[ValidHeader]", "Weapons", "Maps", "Empty", "---", "Weapons?Arena One?http://w/1",
+                                        "Maps?Big Arena?http://m/1", "Weapons?Railgun Caf\xC3\xA9?http://w/2", "Maps?Q2DM1 remake?http://m/2",
+                                        "Maps?caf\xE9 maps?http://m/3", "Maps?RAIL yard?http://m/4", "Weapons?kilo rail?http://w/3"})));
+        filter.setSourceModel(&model);
+    }
+
+    ModTreeModel model;
+    ModTreeFilter filter;
+    QAbstractItemModelTester modelTester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+    QAbstractItemModelTester filterTester{&filter, QAbstractItemModelTester::FailureReportingMode::Fatal};
+};
+
 } // namespace
 
-// Every text against every name: the matcher's answer, whatever path it takes,
-// is the one a case-insensitive text comparison of the decoded name gives.
+// Whatever path the matcher takes, its answer is a case-insensitive comparison of the decoded name's text.
 TEST(NameMatcher, FindsWhatTextComparisonFinds)
 {
     const QString texts[] = {
@@ -55,18 +72,10 @@ TEST(NameMatcher, FindsWhatTextComparisonFinds)
     }
 }
 
-// Folders Weapons, Maps and Empty; a UTF-8 and a Windows-1252 name among the links.
-TEST(ModTreeFilter, ShowsOnlyMatchingLinksUnderTheirFoldersAndFollowsNewTrees)
+TEST_F(ModTreeFilterTest, ShowsOnlyMatchingLinksUnderTheirFoldersAndFollowsNewTrees)
 {
-    ModTreeModel model;
-    model.setTree(treeOf(crlfLines({"[ValidHeader]", "Weapons", "Maps", "Empty", "---", "Weapons?Arena One?http://w/1",
-                                    "Maps?Big Arena?http://m/1", "Weapons?Railgun Caf\xC3\xA9?http://w/2",
-                                    "Maps?Q2DM1 remake?http://m/2", "Maps?caf\xE9 maps?http://m/3"})));
-    ModTreeFilter filter;
-    filter.setSourceModel(&model);
-    QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::Fatal);
     const struct { const char *text, *tree; } rows[] = {
-        {"", "Weapons[Arena One, Railgun Caf\u00E9] Maps[Big Arena, Q2DM1 remake, caf\u00E9 maps] Empty[]"},
+        {"", "Weapons[Arena One, Railgun Caf\u00E9, kilo rail] Maps[Big Arena, Q2DM1 remake, caf\u00E9 maps, RAIL yard] Empty[]"},
         {"ARENA", "Weapons[Arena One] Maps[Big Arena]"},
         {"maps", "Maps[caf\u00E9 maps]"}, // the folder's own name does not count
         {"CAF\u00C9", "Weapons[Railgun Caf\u00E9] Maps[caf\u00E9 maps]"},
@@ -75,16 +84,15 @@ TEST(ModTreeFilter, ShowsOnlyMatchingLinksUnderTheirFoldersAndFollowsNewTrees)
     for (const auto &row : rows) {
         filter.setFilterText(QString::fromUtf8(row.text));
         EXPECT_EQ(shown(filter), QString::fromUtf8(row.tree)) << row.text;
+        // Every shown row, folder (l = -1) or link, maps to its node and back.
         for (int f = 0; f < filter.rowCount(); ++f) {
             const QModelIndex folder = filter.index(f, 0);
-            EXPECT_EQ(filter.indexOfNode(filter.nodeOf(folder)), folder);
-            for (int l = 0; l < filter.rowCount(folder); ++l) {
-                const QModelIndex link = filter.index(l, 0, folder);
-                const int node = filter.nodeOf(link);
-                EXPECT_EQ(model.tree().parent(node), filter.nodeOf(folder)) << row.text;
-                EXPECT_EQ(link.data(ModTreeModel::NodeRole).toInt(), node);
-                EXPECT_EQ(link.data(ModTreeModel::UrlRole).toString(), model.tree().url(node));
-                EXPECT_EQ(filter.mapFromSource(model.indexOfNode(node)), link);
+            for (int l = -1; l < filter.rowCount(folder); ++l) {
+                const QModelIndex index = l < 0 ? folder : filter.index(l, 0, folder);
+                const int node = filter.nodeOf(index);
+                EXPECT_EQ(model.tree().parent(node), l < 0 ? ModTree::kNoNode : filter.nodeOf(folder)) << row.text;
+                EXPECT_TRUE(filter.indexOfNode(node) == index && filter.mapFromSource(model.indexOfNode(node)) == index
+                            && index.data(ModTreeModel::UrlRole).toString() == model.tree().url(node)) << row.text << node;
             }
         }
     }
@@ -105,13 +113,9 @@ TEST(ModTreeFilter, ShowsOnlyMatchingLinksUnderTheirFoldersAndFollowsNewTrees)
     EXPECT_EQ(filter.rowCount(), 0);
 }
 
-// A text that contains the one before only narrows the links shown: at every
-// key, what a filter following the typing shows is what a fresh filter shows.
-TEST(ModTreeFilter, NarrowingAsTheUserTypesShowsWhatAFreshFilterShows)
+// A text that contains the one before only narrows the links shown, as a fresh filter would.
+TEST_F(ModTreeFilterTest, NarrowingAsTheUserTypesShowsWhatAFreshFilterShows)
 {
-    ModTreeModel model;
-    model.setTree(treeOf(crlfLines({"[ValidHeader]", "Weapons", "Maps", "---", "Weapons?Railgun Arena?u", "Maps?RAIL yard?u",
-                                    "Weapons?Railgun Caf\xC3\xA9?u", "Maps?caf\xE9 maps?u", "Maps?kilo rail?u", "Weapons?Big Arena?u"})));
     const struct { const char *what; QStringList typed; } rows[] = { // the field's text after each key
         {"a word, key by key", {u"r"_s, u"ra"_s, u"rai"_s, u"rail"_s, u"railg"_s, u"railgun"_s}},
         {"letter case changes", {u"R"_s, u"Ra"_s, u"RaI"_s, u"rAiL "_s, u"rail Y"_s}},
@@ -121,23 +125,23 @@ TEST(ModTreeFilter, NarrowingAsTheUserTypesShowsWhatAFreshFilterShows)
         {"a key taken back, another typed", {u"are"_s, u"ar"_s, u"arena"_s, u"arenas"_s, u"arena"_s}},
         {"to nothing and back", {u"rail"_s, u"railx"_s, u"rail"_s, u""_s, u"big"_s}},
     };
-    // A node's row and its folder's, (-1, -1) for a hidden one.
-    const auto where = [](const ModTreeFilter &f, int node) {
-        const QModelIndex index = f.indexOfNode(node);
-        return std::pair(index.row(), index.parent().row());
+    // What a filter shows, and every node's row and its folder's (-1/-1 for a hidden one).
+    const auto state = [this](const ModTreeFilter &shownBy) {
+        QString out = shown(shownBy);
+        for (int node = 0; node < model.tree().count(); ++node) {
+            const QModelIndex index = shownBy.indexOfNode(node);
+            out += u" %1/%2"_s.arg(index.row()).arg(index.parent().row());
+        }
+        return out;
     };
     for (const auto &row : rows) {
-        ModTreeFilter typing;
-        typing.setSourceModel(&model);
-        QAbstractItemModelTester typingTester(&typing, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        filter.setFilterText({});
         for (const QString &text : row.typed) {
-            typing.setFilterText(text);
+            filter.setFilterText(text);
             ModTreeFilter fresh;
             fresh.setSourceModel(&model);
             fresh.setFilterText(text);
-            EXPECT_EQ(shown(typing), shown(fresh)) << row.what << ": " << text.toStdString();
-            for (int node = 0; node < model.tree().count(); ++node)
-                EXPECT_EQ(where(typing, node), where(fresh, node)) << row.what << ": " << text.toStdString() << node;
+            EXPECT_EQ(state(filter), state(fresh)) << row.what << ": " << text.toStdString();
         }
     }
 }

@@ -22,8 +22,8 @@ void checkStoreContract(SettingsStore &store)
 
     // Two lists keep two dates.
     ASSERT_TRUE(store.setValue("q2modlist", sec, Options::kUpdate, dateStamp(QDate(1999, 7, 4))));
-    EXPECT_EQ(updateDate(store, "Q2MODLIST", QDate(2020, 1, 1)), u"07-04-1999"_s);
-    EXPECT_EQ(updateDate(store, "never", QDate(2020, 2, 3)), u"02-03-2020"_s);
+    EXPECT_EQ(std::pair(updateDate(store, "Q2MODLIST", QDate(2020, 1, 1)), updateDate(store, "never", QDate(2020, 2, 3))),
+              std::pair(u"07-04-1999"_s, u"02-03-2020"_s));
 
     // Names with separators stay names; values come back as written.
     ASSERT_TRUE(store.setValue("a/b", sec, "k", "slash"));
@@ -37,8 +37,7 @@ void checkStoreContract(SettingsStore &store)
 
 } // namespace
 
-// The INI store keeps no cache: another store on the same file (another run)
-// reads what this one wrote, and the other way round. A damaged file reads as
+// Another store on the same file (another run) reads what this one wrote; a damaged file reads as
 // the defaults; a store that cannot be written says so.
 TEST(SettingsStore, BothStoresKeepTheContractAndTheIniStoreKeepsNoCache)
 {
@@ -59,8 +58,7 @@ TEST(SettingsStore, BothStoresKeepTheContractAndTheIniStoreKeepsNoCache)
         EXPECT_EQ(damaged->value(Options::kApplication, Options::kSection, Options::kShowFav, "0"), u"0"_s);
 }
 
-// How every window reads an option: start-up switches are on at the number 1,
-// the remote control's browser choice at any number but 0.
+// Start-up switches are on at the number 1, the remote control's browser choice at any number but 0.
 TEST(Options, SwitchesReadTheTextAsANumber)
 {
     const struct { const char *stored; bool on, nonZero; } rows[] = { // stored nullptr: absent
@@ -82,23 +80,18 @@ TEST(SettingsFolder, EarlierSettingsAreTakenOverOnceAndNeverOverwrite)
         // empty: no such file; after: the current file afterwards
         {"no earlier settings", {}, {}, {}},
         {"earlier only", "[ndorodor]\nx=1\n", {}, "[ndorodor]\nx=1\n"},
-        {"both", "earlier", "current", "current"},
+        {"both, or taken over before", "earlier", "current", "current"},
     };
     for (const auto &row : rows) {
         TempFolder home;
-        const QString earlier = home.file("kestrelmoor/modlist.ini"), current = home.file("kestrelmoor-modlist/modlist.ini");
-        if (!row.earlier.isEmpty())
-            home.write("kestrelmoor/modlist.ini", row.earlier);
-        if (!row.current.isEmpty())
-            home.write("kestrelmoor-modlist/modlist.ini", row.current);
-        EXPECT_TRUE(adoptEarlierSettings(earlier, current)) << row.name;
-        EXPECT_EQ(home.read("kestrelmoor-modlist/modlist.ini"), row.after) << row.name;
-        EXPECT_EQ(QFile::exists(current), !row.after.isEmpty()) << row.name;
-        EXPECT_EQ(home.read("kestrelmoor/modlist.ini"), row.earlier) << row.name << ": the earlier file stays";
-        // Once taken over, a later change of the earlier file is not read again.
-        home.write("kestrelmoor/modlist.ini", "changed later");
-        EXPECT_TRUE(adoptEarlierSettings(earlier, current));
-        EXPECT_EQ(home.read("kestrelmoor-modlist/modlist.ini"), row.after.isEmpty() ? "changed later" : row.after) << row.name;
+        const QString earlier = u"kestrelmoor/modlist.ini"_s, current = u"kestrelmoor-modlist/modlist.ini"_s;
+        for (const auto &[name, bytes] : {std::pair{earlier, row.earlier}, {current, row.current}}) {
+            if (!bytes.isEmpty())
+                home.write(name, bytes);
+        }
+        EXPECT_TRUE(adoptEarlierSettings(home.file(earlier), home.file(current))) << row.name;
+        EXPECT_EQ(std::pair(home.read(current), home.exists(current)), std::pair(row.after, !row.after.isEmpty())) << row.name;
+        EXPECT_EQ(home.read(earlier), row.earlier) << row.name << ": the earlier file stays";
     }
     TempFolder home;
     home.write("kestrelmoor/modlist.ini", "earlier");
@@ -106,25 +99,22 @@ TEST(SettingsFolder, EarlierSettingsAreTakenOverOnceAndNeverOverwrite)
     EXPECT_FALSE(adoptEarlierSettings(home.file("kestrelmoor/modlist.ini"), home.file("blocked/modlist.ini")));
 }
 
-// The executable's folder when the user can write there (the probe leaving
-// nothing behind); otherwise a folder of the user's own, seeded once from the
-// installed data: a later start and a newer install never overwrite the user's
-// files, and a deleted one comes back.
+// The probe leaves nothing behind; a later start and a newer install never overwrite the user's files,
+// and a deleted one comes back.
 TEST(ProgramFolder, AWritableExecutableFolderOrAUsersFolderSeededOnce)
 {
     TempFolder exe, installed, user;
     exe.write("file", "x");
     EXPECT_FALSE(isWritableFolder(exe.file("missing")) || isWritableFolder(exe.file("file")));
     const ProgramFolder writable = chooseProgramFolder(exe.path(), isWritableFolder(exe.path()), user.file("data"), exe.path());
-    EXPECT_TRUE(writable.path == exe.path() && !writable.perUser);
-    EXPECT_FALSE(user.exists("data")) << "nothing is made for the user";
+    EXPECT_TRUE(writable.path == exe.path() && !user.exists("data")) << "nothing is made for the user";
     EXPECT_EQ(QDir(exe.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"file"});
 
     installed.write("defmodlist.dat", "master");
     installed.write("mods.dat", "catalogue");
     installed.write("pages/welcome.htm", "page");
     ProgramFolder first = chooseProgramFolder(exe.path(), false, user.file("data"), installed.path());
-    EXPECT_TRUE(first.perUser && first.path == user.file("data"));
+    EXPECT_EQ(first.path, user.file("data"));
     first.seeded.sort();
     EXPECT_EQ(first.seeded, (QStringList{"defmodlist.dat", "mods.dat", "pages/welcome.htm"}));
     EXPECT_EQ(user.read("data/pages/welcome.htm"), "page");

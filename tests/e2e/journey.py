@@ -1,29 +1,14 @@
 #!/usr/bin/env python3
-"""The whole journey of a user, on a real X desktop (see README, EndToEndJourney).
+"""Usage: journey.py BUILD_DIR OUTPUT_DIR (screenshots and logs are left there).
 
-The program as built runs in a fresh copy of its folder with a fresh HOME, under
-xvfb-run with openbox and trayer, first against a list server started here and
-named in listserver.ini, then with none: it serves its built-in list itself (the
-appstream-*.png screenshots of that run go to docs/screenshots/ by hand). It is
-driven only with keys, clicks, the tray icon and message boxes, and judged only
-by what a user or the outside world sees: window titles and states, the pages
-the server was asked for, the files in the program folder, the settings file.
+The whole journey of a user on a real X desktop (xvfb-run, openbox, trayer), in a fresh copy
+of the program folder with a fresh HOME: first against a list server started here and named in
+listserver.ini, then with none, where the program serves its built-in list itself (the
+appstream-*.png screenshots of that run go to docs/screenshots/ by hand). Driven only with keys,
+clicks, the tray icon and message boxes; judged only by what a user or the outside world sees:
+window titles and states, the pages asked for, the files in the program folder, the settings."""
 
-Usage: journey.py BUILD_DIR OUTPUT_DIR (screenshots and logs are left there)
-"""
-
-import functools
-import hashlib
-import http.server
-import os
-import shutil
-import subprocess
-import sys
-import tempfile
-import threading
-import time
-import traceback
-import zipfile
+import functools, hashlib, http.server, itertools, os, shutil, subprocess, sys, tempfile, threading, time, traceback, zipfile
 
 BUILD = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
@@ -34,9 +19,8 @@ MAIN = "^Kestrelmoor - Mod List - Quake2$"
 
 
 class ListServer(http.server.SimpleHTTPRequestHandler):
-    """Serves the site; records each request path; can answer 404 to the archive."""
-    requests = []
-    archive_missing = False
+    """Serves the site (its log goes to stderr); records each request path; can answer 404 to the archive."""
+    requests, archive_missing = [], False
 
     def do_GET(self):
         ListServer.requests.append(self.path)
@@ -45,13 +29,8 @@ class ListServer(http.server.SimpleHTTPRequestHandler):
         else:
             super().do_GET()
 
-    def log_message(self, fmt, *args):
-        with open(os.path.join(OUT, "listserver.log"), "a") as log:
-            log.write(fmt % args + "\n")
-
 
 def asked(page):
-    """How often the list's page was asked for."""
     return ListServer.requests.count("/kestrelmoor/modlist/" + page)
 
 
@@ -60,10 +39,13 @@ def read(path, mode="r"):
         return f.read()
 
 
-def rewrite(path, old, new):
-    data = read(path, "rb").replace(old.encode(), new.encode())
-    with open(path, "wb") as f:
+def write(path, data):
+    with open(path, "wb" if isinstance(data, bytes) else "w") as f:
         f.write(data)
+
+
+def rewrite(path, old, new):
+    write(path, read(path, "rb").replace(old.encode(), new.encode()))
 
 
 def settings():
@@ -103,9 +85,8 @@ def key(*keys, window=None):
 
 def geometry(window):
     """Left, top (of the client area, on the screen), width and height of a window."""
-    info = run("xwininfo", "-id", window)
-    return tuple(int(info.split(field + ":")[1].split()[0])
-                 for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+    info, fields = run("xwininfo", "-id", window), ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
+    return tuple(int(info.split(field + ":")[1].split()[0]) for field in fields)
 
 
 def click(x, y, button=1):
@@ -131,26 +112,21 @@ def wm_state(window):
     return run("xprop", "-id", window, "_NET_WM_STATE", check=False)
 
 
-step_number = [0]
+steps = itertools.count(1)
 
 
-def shot(name):
-    step_number[0] += 1
-    subprocess.run(["import", "-window", "root", os.path.join(OUT, "%02d-%s.png" % (step_number[0], name))])
-
-
-def window_shot(window, name):
-    """The window with its frame, as a store shows the program."""
-    run("import", "-frame", "-window", window, os.path.join(OUT, "appstream-%s.png" % name))
+def shot(name, window=None):
+    """The screen, numbered by step; or a window with its frame, as a store shows the program."""
+    if window:
+        return run("import", "-frame", "-window", window, os.path.join(OUT, "appstream-%s.png" % name))
+    subprocess.run(["import", "-window", "root", os.path.join(OUT, "%02d-%s.png" % (next(steps), name))])
 
 
 def colour_count(window, colour):
     """How many pixels of the window have the colour (#RRGGBB)."""
-    path = os.path.join(OUT, "colours.png")
-    subprocess.run(["import", "-window", window, path], check=True)
-    histogram = run("convert", path, "-format", "%c", "histogram:info:-")
-    os.remove(path)
-    return sum(int(line.split(":")[0]) for line in histogram.splitlines() if colour.upper() in line.upper())
+    png = subprocess.run(["import", "-window", window, "png:-"], capture_output=True, check=True).stdout
+    histogram = subprocess.run(["convert", "-", "-format", "%c", "histogram:info:-"], input=png, capture_output=True, check=True)
+    return sum(int(line.split(":")[0]) for line in histogram.stdout.decode().splitlines() if colour.upper() in line.upper())
 
 
 def answer(title, keys, shot_name):
@@ -187,8 +163,7 @@ def journey(server, program_dir, program):
     # Start, maximised as the options say: the caption and the start page.
     main = wait_window(MAIN)
     wait_for("the start page", lambda: asked("welcome.htm"))
-    wait_for("the maximised start", lambda: "_NET_WM_STATE_MAXIMIZED_VERT" in wm_state(main)
-             and "_NET_WM_STATE_MAXIMIZED_HORZ" in wm_state(main))
+    wait_for("the maximised start", lambda: all("_NET_WM_STATE_MAXIMIZED_" + way in wm_state(main) for way in ("VERT", "HORZ")))
     time.sleep(1)
     shot("started")
 
@@ -286,8 +261,7 @@ def journey(server, program_dir, program):
     key("c")
     wait_for("the program to end", lambda: program.poll() is not None)
     favs = read(os.path.join(program_dir, "favs.dat"), "rb")
-    assert favs == b"Rocket Arena 2\r\n%s/kestrelmoor/modlist/mods/rocketarena2.htm\r\n" % server.encode(), \
-        "favs.dat holds %r" % favs
+    assert favs == b"Rocket Arena 2\r\n%s/kestrelmoor/modlist/mods/rocketarena2.htm\r\n" % server.encode(), "favs.dat: %r" % favs
     width = int(settings().split("treewidth=")[1].split()[0]) if "treewidth=" in settings() else 0
     assert width > 2415 + 1500, "the tree's width was not kept: %d twips" % width
 
@@ -299,10 +273,10 @@ def built_in_list(program_dir):
     # The start page's background (#f6f5f1) fills the view; an error page has none of it.
     wait_for("the built-in start page", lambda: colour_count(main, "#F6F5F1") > 50000)
     shot("built-in-started")
-    window_shot(main, "start-page")
+    shot("start-page", main)
     open_from_filter(main, "rocket arena")
     time.sleep(2)
-    window_shot(main, "mod-page")
+    shot("mod-page", main)
     key("ctrl+k", window=main)
     key("Escape")
     key("Tab")
@@ -310,36 +284,30 @@ def built_in_list(program_dir):
     # A mod that only the new list has (in its new folder, Source ports).
     open_from_filter(main, "yamagi")
     time.sleep(2)
-    window_shot(main, "list-updated")
+    shot("list-updated", main)
 
 
 def fresh_program(folder, home):
-    """A fresh copy of the built program with the built-in site beside it, as
-    installed, and a fresh HOME."""
+    """A fresh copy of the built program with the built-in site beside it, as installed, and a fresh HOME."""
     program_dir = os.path.join(folder, "program")
     os.makedirs(program_dir)
     for name in ("kestrelmoor-modlist", "defmodlist.dat", "mods.dat"):
         shutil.copy2(os.path.join(BUILD, "program", name), program_dir)
     shutil.copytree(SITE, os.path.join(folder, "share", "kestrelmoor-modlist", "listserver"))
     os.makedirs(home)
-    os.environ.update({"HOME": home, "XDG_CONFIG_HOME": os.path.join(home, ".config"),
-                       "XDG_DATA_HOME": os.path.join(home, ".local/share")})
+    os.environ.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_DATA_HOME=os.path.join(home, ".local/share"))
     return program_dir
 
 
 def start(program_dir, log_name, cwd):
     with open(os.path.join(OUT, log_name), "w") as log:
-        return subprocess.Popen([os.path.join(program_dir, "kestrelmoor-modlist")], cwd=cwd, stdout=log,
-                                stderr=subprocess.STDOUT)
+        return subprocess.Popen([os.path.join(program_dir, "kestrelmoor-modlist")], cwd=cwd, stdout=log, stderr=subprocess.STDOUT)
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
-    for old in os.listdir(OUT):
-        os.remove(os.path.join(OUT, old))
-    scratch = tempfile.mkdtemp(prefix="kml-e2e-")
-    processes = []
-    server = None
+    shutil.rmtree(OUT, ignore_errors=True)
+    os.makedirs(OUT)
+    scratch, processes, server = tempfile.mkdtemp(prefix="kml-e2e-"), [], None
     try:
         # The list server's content, pointing at this server, with an archive whose list does too.
         site = os.path.join(scratch, "site")
@@ -361,18 +329,15 @@ def main():
         program_dir = fresh_program(os.path.join(scratch, "served"), os.path.join(scratch, "home"))
         for name in ("defmodlist.dat", "mods.dat"):
             rewrite(os.path.join(program_dir, name), BUILT_IN, base)
-        with open(os.path.join(program_dir, "listserver.ini"), "w") as conf:
-            conf.write("ListServer=%s\nSiteAddress=%s/kestrelmoor/\n" % (base, base))
+        write(os.path.join(program_dir, "listserver.ini"), "ListServer=%s\nSiteAddress=%s/kestrelmoor/\n" % (base, base))
         settings_dir = os.path.join(os.environ["HOME"], ".config", "kestrelmoor-modlist")
         os.makedirs(settings_dir)
-        with open(os.path.join(settings_dir, "modlist.ini"), "w") as ini:
-            ini.write("[ndorodor]\nnoptions\\nmaximized=1\n")
+        write(os.path.join(settings_dir, "modlist.ini"), "[ndorodor]\nnoptions\\nmaximized=1\n")
         os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
         os.environ.pop("QT_QPA_PLATFORM", None)
 
         # The desktop: a window manager and a notification area at the top right.
-        for helper in (["openbox"], ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                                     "--height", "22"]):
+        for helper in (["openbox"], ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "22"]):
             processes.append(subprocess.Popen(helper, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
             time.sleep(0.5)
 

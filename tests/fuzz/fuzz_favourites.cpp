@@ -20,8 +20,7 @@ QByteArray loadAndWrite(Favourites &table, const QByteArray &bytes)
         std::abort();
     table.load(file.fileName());
     QBuffer written;
-    written.open(QIODevice::WriteOnly);
-    if (table.count() > Favourites::kCapacity || !table.writeTo(written, nullptr))
+    if (!written.open(QIODevice::WriteOnly) || table.count() > Favourites::kCapacity || !table.writeTo(written, nullptr))
         std::abort();
     return written.data();
 }
