@@ -76,8 +76,6 @@ QVariant ModTreeModel::data(const QModelIndex &index, int role) const
         return m_tree.text(node);
     case UrlRole:
         return m_tree.url(node);
-    case NodeRole:
-        return node;
     default:
         return {};
     }

@@ -13,7 +13,6 @@ class ModTreeModel final : public QAbstractItemModel
 public:
     enum Role {
         UrlRole = Qt::UserRole + 1,
-        NodeRole, // the node's number in the tree
     };
 
     explicit ModTreeModel(QObject *parent = nullptr);

@@ -22,7 +22,6 @@ ProgramFolder chooseProgramFolder(const QString &exeFolder, bool exeFolderWritab
         return result;
     }
     result.path = userFolder;
-    result.perUser = true;
     if (!QDir().mkpath(userFolder)) {
         result.error = QStringLiteral("cannot create %1").arg(userFolder);
         return result;

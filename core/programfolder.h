@@ -10,7 +10,6 @@
 struct ProgramFolder
 {
     QString path;
-    bool perUser = false;
     QStringList seeded;  // files copied from the installed data this time
     QString error;       // why the per-user folder could not be made, if it could not
 };

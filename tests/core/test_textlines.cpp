@@ -79,7 +79,8 @@ TEST(ReadWholeFile, ReadsUpToTheCapAndSaysWhyNot)
         EXPECT_EQ(out.isNull(), row.status != Status::Ok) << row.name;
         const bool prefix = row.data == "Name:";
         EXPECT_EQ(prefix ? read.data.left(5) : read.data, row.data) << row.name;
-        if (!out.isNull())
+        if (!out.isNull()) {
             EXPECT_EQ(QByteArrayView(out.data(), prefix ? 5 : out.size()), row.data) << row.name;
+        }
     }
 }
