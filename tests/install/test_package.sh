@@ -17,13 +17,8 @@ grep -v '^running with root privileges' "$scratch/log" || true
 
 dpkg-deb -x "$deb" "$scratch/root"
 appstreamcli validate --no-net --pedantic "$scratch/root/usr/share/metainfo/$id.metainfo.xml"
-# SingleMainWindow came with version 1.5 of the Desktop Entry standard; a
-# validator that knows 1.4 (Debian 12's) takes it for an unknown key.
-if ! desktop-file-validate "$scratch/root/usr/share/applications/$id.desktop" >"$scratch/log" 2>&1; then
-    desktop-file-validate --help | grep -q -E 'ation 1\.4\b' && ! grep -v 'contains key "SingleMainWindow"' "$scratch/log" | grep -q . ||
-        fail "desktop-file-validate: $(cat "$scratch/log")"
-    echo "desktop-file-validate (Desktop Entry 1.4): $(cat "$scratch/log")"
-fi
+desktop-file-validate "$scratch/root/usr/share/applications/$id.desktop" >"$scratch/log" 2>&1 ||
+    fail "desktop-file-validate: $(cat "$scratch/log")"
 man_warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
                "$scratch/root/usr/share/man/man6/kestrelmoor-modlist.6.gz" 2>&1 >/dev/null)
 [ -z "$man_warnings" ] || fail "manual page: $man_warnings"
