@@ -9,11 +9,10 @@
 #include <functional>
 #include <utility>
 
-// Answers fetches from queues set by the test, per address: each fetch takes
-// the next answer, the last one is given again and again. A successful answer
-// to a fetch with a file writes the file as a real fetch would; a failed one
-// leaves it alone. whileFetching runs inside each fetch, where a progress
-// dialog's Cancel would: cancel() there makes the fetch end Cancelled.
+// Answers fetches from queues set by the test, per address: each fetch takes the next answer, the last one is given
+// again and again. A successful answer to a fetch with a file writes the file as a real fetch would; a failed one
+// leaves it alone. whileFetching runs inside each fetch, where a progress dialog's Cancel would: cancel() there makes
+// the fetch end Cancelled.
 class FakeFetcher final : public HttpFetcher
 {
 public:

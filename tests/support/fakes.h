@@ -11,9 +11,8 @@
 #include <functional>
 #include <optional>
 
-// Records every message box instead of showing it. Answers with the queued
-// buttons; with none queued, Cancel where it is offered (so that no question
-// can loop), else the first button offered.
+// Records every message box instead of showing it. Answers with the queued buttons; with none queued, Cancel where it
+// is offered (so that no question can loop), else the first button offered.
 class FakeMessages final : public Messages
 {
 public:
@@ -22,13 +21,12 @@ public:
         QMessageBox::Icon icon;
         QString title, text;
         QMessageBox::StandardButtons buttons;
-        QString details;
     };
 
     QMessageBox::StandardButton show(QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text,
-                                     QMessageBox::StandardButtons buttons, const QString &details = {}) override
+                                     QMessageBox::StandardButtons buttons, const QString & = {}) override
     {
-        shown.append(Shown{icon, title, text, buttons, details});
+        shown.append(Shown{icon, title, text, buttons});
         if (whileShown)
             whileShown(shown.last());
         if (!answers.isEmpty())
@@ -63,18 +61,15 @@ public:
     bool available = true, installed = false;
 };
 
-// A web view that loads nothing: it records what it was asked to do and keeps a
-// history the way a browser does, so that windows can be tested without Chromium.
+// A web view that loads nothing: it records what it was asked to do and keeps a history the way a browser does. While
+// shownAddress is set, the view reports it as its address (a page still at the old address, about:blank after a stopped
+// first load).
 class FakeWebView final : public WebView
 {
 public:
     using WebView::WebView;
 
-    void navigate(const QString &url) override
-    {
-        navigations.append(url);
-        m_history = m_history.mid(0, ++m_index) << url;
-    }
+    void navigate(const QString &url) override { navigations.append(url), m_history = m_history.mid(0, ++m_index) << url; }
     bool goBack() override { return canGoBack() ? (--m_index, true) : false; }
     bool goForward() override { return canGoForward() ? (++m_index, true) : false; }
     bool canGoBack() const override { return m_index > 0; }
@@ -86,8 +81,6 @@ public:
 
     QStringList navigations;
     int stops = 0, refreshes = 0;
-    // What the view reports as its address while set: a page still at the old
-    // address, about:blank after a stopped first load.
     std::optional<QString> shownAddress;
 
 private:

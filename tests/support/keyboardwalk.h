@@ -10,8 +10,7 @@
 
 // What a keyboard or screen-reader user meets in a window.
 
-// The control a widget belongs to: the nearest one, itself or above, with an
-// object name (the web view's inner surface counts as "webView").
+// The nearest widget, itself or above, with an object name (the web view's inner surface is "webView").
 inline QString controlName(const QWidget *widget)
 {
     while (widget && widget->objectName().isEmpty())
@@ -42,20 +41,17 @@ inline QStringList tabChain(QWidget *window, const QString &first)
 // Where the focus goes with `count` presses of Tab (or Shift+Tab) from `first`.
 inline QStringList tabbedThrough(QWidget *window, const QString &first, int count, bool backwards = false)
 {
-    if (QWidget *start = window->findChild<QWidget *>(first))
-        start->setFocus(Qt::TabFocusReason);
+    window->findChild<QWidget *>(first)->setFocus(Qt::TabFocusReason);
     QStringList visited{focusedControl()};
     for (int i = 0; i < count; ++i) {
         QWidget *at = QApplication::focusWidget();
-        QTest::keyClick(at ? at : window, backwards ? Qt::Key_Backtab : Qt::Key_Tab,
-                        backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QTest::keyClick(at ? at : window, backwards ? Qt::Key_Backtab : Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
         visited.append(focusedControl());
     }
     return visited;
 }
 
-// Every tab stop and every visible button that has no name for a screen reader;
-// a button that shows only a picture has to be named by its tooltip.
+// Tab stops and visible buttons without a name for a screen reader; a picture button's name is its tooltip.
 inline QStringList unnamedControls(QWidget *window)
 {
     QStringList unnamed;
@@ -71,8 +67,7 @@ inline QStringList unnamedControls(QWidget *window)
     return unnamed;
 }
 
-// The access keys (the letter after a single "&" in a caption) that two visible
-// buttons, or labels of a field, of the window share: one of them would never be pressed.
+// Access keys ("&" in a caption) that two visible buttons or field labels share: one is never pressed.
 inline QStringList sharedAccessKeys(QWidget *window)
 {
     QStringList seen, shared;

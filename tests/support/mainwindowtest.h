@@ -22,9 +22,8 @@ inline QByteArray twoListCatalogue(const QString &listServer)
            "Quake3\r\nq3modlist.dat\r\n" + archives + "q3modlist.zip\r\nq3modlist\r\nq3start.htm\r\n";
 }
 
-// The main window over a scratch program folder, with every adapter a fake.
-// Quake 2 is the list shown first: Weapons (Arena One, Railgun Café), Maps (Big
-// Arena, Q2DM1 remake) and an empty folder; Quake 3 is the second list.
+// The main window over a scratch program folder, with every adapter a fake. Quake 2 is the list shown first: Weapons
+// (Arena One, Railgun Café), Maps (Big Arena, Q2DM1 remake) and an empty folder; Quake 3 is the second list.
 class MainWindowTest : public ::testing::Test
 {
 protected:
@@ -43,8 +42,8 @@ protected:
         dir.write(QStringLiteral("mods.dat"), twoListCatalogue(kServer));
     }
 
-    // Makes and starts the window as the program does, and lets the start-up
-    // options run: they follow once the window is exposed.
+    // Makes and starts the window as the program does, and lets the start-up options run: they follow once the window
+    // is exposed.
     MainWindow &start(WebViewFactory &webViews, const QString &listServer = kServer)
     {
         window = std::make_unique<MainWindow>(MainContext{dir.path(), listServer, kSite, &settings, &messages, &webViews,

@@ -2,31 +2,19 @@
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
 
-// Serves a folder over HTTP on 127.0.0.1 with Python's http.server, and keeps
-// the request log so a test can see which pages were fetched.
+// Serves a folder over HTTP on 127.0.0.1 with Python's http.server, on a port it picks itself, and keeps the request
+// log so a test can see which pages were fetched.
 class PageServer
 {
 public:
     explicit PageServer(const QString &root)
     {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
-        const QString arguments = QStringLiteral("-u -m http.server %1 --bind 127.0.0.1 --directory").arg(m_port);
-        m_process.start(QStringLiteral("python3"), arguments.split(u' ') << root);
-        m_process.waitForStarted(5000);
-        for (int i = 0; i < 100; ++i) { // ready once it accepts a connection
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(100))
-                break;
-            QTest::qWait(50);
-        }
+        m_process.start(QStringLiteral("python3"), {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", root});
+        QString said; // "Serving HTTP on 127.0.0.1 port N ...", once it listens
+        while (!said.contains(u'\n') && m_process.waitForReadyRead(10000))
+            said += QString::fromUtf8(m_process.readAllStandardOutput());
+        m_port = QRegularExpression(QStringLiteral(" port (\\d+)")).match(said).captured(1).toUShort();
     }
     ~PageServer()
     {

@@ -4,9 +4,8 @@
 
 #include <QTest>
 
-// Waits, letting events run, until a condition holds, and fails the GoogleTest
-// test when it never does. (QTest's QTRY_ macros report to QTest only: inside a
-// GoogleTest test a timeout would pass unnoticed.)
+// Waits, letting events run, until a condition holds, and fails the GoogleTest test when it never does. (QTest's QTRY_
+// macros report to QTest only: inside a GoogleTest test a timeout would pass unnoticed.)
 #define WAIT_TRUE(condition, timeoutMs) \
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(condition); }, timeoutMs)) << "waited for: " #condition
 

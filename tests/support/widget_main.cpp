@@ -2,8 +2,7 @@
 
 #include <QApplication>
 
-// Entry point of the window tests: one QApplication for all of them. Without a
-// display the offscreen platform is used.
+// Entry point of the window tests: one QApplication for all of them. Without a display the offscreen platform is used.
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

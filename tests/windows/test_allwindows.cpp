@@ -1,7 +1,6 @@
-// Every window as a keyboard or screen-reader user meets it, and the pictures
-// the windows show. The pictures are SVG files in the static libraries'
-// resources: one left out of the link, a misspelt name or a broken file draws
-// nothing, silently, so these tests look at what the windows really show.
+// Every window as a keyboard or screen-reader user meets it, and the pictures the windows show. The pictures are SVG
+// files in the static libraries' resources: one left out of the link, a misspelt name or a broken file draws nothing,
+// silently, so these tests look at what the windows really show.
 #include "core/modlistloader.h"
 #include "platform/appicon.h"
 #include "support/keyboardwalk.h"
@@ -17,9 +16,7 @@
 #include "ui/treeicons.h"
 
 #include <QLabel>
-#include <QPointer>
 #include <QSet>
-#include <QSignalSpy>
 
 #include <algorithm>
 
@@ -53,57 +50,28 @@ QStringList blankPictures(QWidget *window)
     return blank;
 }
 
-// Every window, one at a time, shown as the active window.
-class AllWindowsTest : public MainWindowTest
+// Back and Forward are Tab stops while there is somewhere to go.
+template<typename W> W *goneBack(W *w)
 {
-protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        favourites.replaceAll({Favourite{u"Arena"_s, u"http://a/1"_s, {}, {}}});
-        ModTree tree;
-        parseModList(crlfLines({"[ValidHeader]", "Maps", "---", "Maps?Big maps?http://m/1"}), tree);
-        model.setTree(std::move(tree));
-    }
-    void TearDown() override { delete shownWindow.data(); }
-
-    QWidget *show(QWidget *made)
-    {
-        delete shownWindow.data();
-        shownWindow = made;
-        made->show();
-        made->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(made));
-        return made;
-    }
-    bool closed()
-    {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return shownWindow.isNull() || !shownWindow->isVisible();
-    }
-    FullScreenWindow *fullScreen() { return new FullScreenWindow(views, kHome, [] { return kHome; }); }
-    // Back and Forward are Tab stops while there is somewhere to go.
-    template<typename W> W *goBackFrom(W *w)
-    {
-        w->navigationBar()->openAddress(u"http://a/2"_s);
-        w->navigationBar()->openAddress(u"http://a/3"_s);
-        w->template findChild<QAbstractButton *>(u"backButton"_s)->click();
-        return w;
-    }
-
-    ModTreeModel model;
-    QPointer<QWidget> shownWindow;
-};
+    w->navigationBar()->openAddress(u"http://a/2"_s);
+    w->navigationBar()->openAddress(u"http://a/3"_s);
+    w->template findChild<QAbstractButton *>(u"backButton"_s)->click();
+    return w;
+}
 
 } // namespace
 
-// Tab and Shift+Tab go round each window in reading order, from the control
-// that has the focus when it opens; every stop has a name for screen readers,
-// every picture is drawn, and no two captions share an access key.
-TEST_F(AllWindowsTest, TabGoesRoundEachWindowInReadingOrderAndEveryControlIsNamedAndDrawn)
+// Tab and Shift+Tab go round each window in reading order, from the control that has the focus when it opens; every
+// stop has a name for screen readers, every picture is drawn, and no two captions share an access key.
+TEST_F(MainWindowTest, TabGoesRoundEveryWindowInReadingOrderAndEveryControlIsNamedAndDrawn)
 {
+    favourites.replaceAll({Favourite{u"Arena"_s, u"http://a/1"_s, {}, {}}});
+    ModTree tree;
+    parseModList(crlfLines({"[ValidHeader]", "Maps", "---", "Maps?Big maps?http://m/1"}), tree);
+    ModTreeModel model;
+    model.setTree(std::move(tree));
     const struct { const char *window; std::function<QWidget *()> make; const char *order; } rows[] = {
-        {"main", [this] { return start(), goBackFrom(window.get()), window.release(); },
+        {"main", [this] { return start(), goneBack(window.get()), window.release(); },
          "modTree webView listChooser updateButton findButton addFavouriteButton optionsButton configureFavouritesButton "
          "remoteControlButton backButton forwardButton homeButton refreshButton stopButton addressField infoButton "
          "fullScreenButton filterField"},
@@ -111,53 +79,36 @@ TEST_F(AllWindowsTest, TabGoesRoundEachWindowInReadingOrderAndEveryControlIsName
          "favouritesList alwaysOnTopBox minimizeButton showMainWindowButton closeButton"},
         {"favourites", [this] { return new FavouritesDialog(favourites); },
          "favouritesList moveUpButton moveDownButton addButton nameField urlField okButton cancelButton deleteButton"},
-        {"fullscreen", [this] { return goBackFrom(fullScreen()); },
+        {"fullscreen", [this] { return goneBack(new FullScreenWindow(views, kHome, [] { return kHome; })); },
          "addressField returnButton webView backButton forwardButton homeButton refreshButton stopButton"},
         {"options, the remote control at start-up on",
          [this] { return setOption(Options::kShowFav, "1"), new OptionsDialog(settings, messages); },
          "showRemoteAtStartupBox fullScreenAtStartupBox maximizedAtStartupBox cancelButton okButton remoteOnlyAtStartupBox "
          "defaultBrowserBox listServerField"},
-        {"find", [this] { return new FindDialog(model); }, "searchField findNextButton returnButton"},
+        {"find", [&] { return new FindDialog(model); }, "searchField findNextButton returnButton"},
         {"about", [this] { return new AboutDialog(shell, messages, kSite); }, "returnButton siteLink"},
     };
     for (const auto &row : rows) {
-        QWidget *w = show(row.make());
+        const std::unique_ptr<QWidget> w(row.make());
+        w->show();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get())) << row.window;
         const QStringList order = QString::fromLatin1(row.order).split(u' ');
         EXPECT_EQ(focusedControl(), order.first()) << row.window;
-        EXPECT_EQ(tabbedThrough(w, order.first(), int(order.size())), order + order.mid(0, 1)) << row.window;
+        EXPECT_EQ(tabbedThrough(w.get(), order.first(), int(order.size())), order + order.mid(0, 1)) << row.window;
         QStringList backwards = order;
         std::reverse(backwards.begin(), backwards.end());
-        EXPECT_EQ(tabbedThrough(w, backwards.first(), int(order.size()), true), backwards + backwards.mid(0, 1)) << row.window;
-        EXPECT_EQ(unnamedControls(w), QStringList()) << row.window;
-        EXPECT_EQ(blankPictures(w), QStringList()) << row.window;
-        EXPECT_EQ(sharedAccessKeys(w), QStringList()) << row.window;
+        EXPECT_EQ(tabbedThrough(w.get(), backwards.first(), int(order.size()), true), backwards + backwards.mid(0, 1)) << row.window;
+        EXPECT_EQ(unnamedControls(w.get()), QStringList()) << row.window;
+        EXPECT_EQ(blankPictures(w.get()), QStringList()) << row.window;
+        EXPECT_EQ(sharedAccessKeys(w.get()), QStringList()) << row.window;
     }
 }
 
-// The & keys of the captions work where the program, not Qt alone, makes them
-// work: a label's key moves to its field, and "&Return" hands the page back.
-TEST_F(AllWindowsTest, AccessKeysOfLabelsAndOfTheFullScreenWindow)
-{
-    QStringList returned;
-    const struct { const char *name; std::function<QWidget *()> make; Qt::Key key; std::function<bool()> done; } rows[] = {
-        {"options: &List server", [this] { return new OptionsDialog(settings, messages); }, Qt::Key_L,
-         [] { return focusedControl() == "listServerField"_L1; }},
-        {"fullscreen: &Return", [&] {
-             FullScreenWindow *full = fullScreen();
-             QObject::connect(full, &FullScreenWindow::returnRequested, [&](const QString &url) { returned.append(url); });
-             return full;
-         }, Qt::Key_R, [&] { return closed() && returned == QStringList{kHome}; }},
-    };
-    for (const auto &row : rows) {
-        QWidget *w = show(row.make());
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w, row.key, Qt::AltModifier);
-        EXPECT_TRUE(QTest::qWaitFor(row.done, 2000)) << row.name;
-    }
-}
-
-// The pictures' lines take the palette's ink when they are shown: dark on a
-// light desktop, light on a dark one, and drawn either way, greyed out too.
-TEST(Pictures, ButtonPicturesKeepTheirLinesVisibleOnLightAndDarkDesktops)
+// The pictures' lines take the palette's ink when they are shown: dark on a light desktop, light on a dark one, and
+// drawn either way, greyed out too. The program's icon at the sizes the desktop asks for, two tree pictures that tell
+// folders from links, the remote control's icon and dark panel.
+TEST(Pictures, ButtonPicturesFollowTheDesktopsInkAndEveryIconIsDrawn)
 {
     const QPalette saved = QGuiApplication::palette();
     for (const auto &[window, ink, dark] : {std::tuple{QColor(0xef, 0xef, 0xef), QColor(Qt::black), false},
@@ -175,12 +126,7 @@ TEST(Pictures, ButtonPicturesKeepTheirLinesVisibleOnLightAndDarkDesktops)
         EXPECT_TRUE(dark ? gear > 160 : gear < 90) << gear;
     }
     QGuiApplication::setPalette(saved);
-}
 
-// The program's icon at the sizes the desktop asks for, two tree pictures that
-// tell folders from links, and the remote control's own icon and dark panel.
-TEST(Pictures, IconsOfTheProgramTheTreeAndTheRemoteControl)
-{
     EXPECT_TRUE(isDrawn(appIcon().pixmap(16, 16)) && isDrawn(appIcon().pixmap(256, 256)));
     const QImage folder = treeIcon(u"folder"_s).pixmap(16, 16).toImage(), link = treeIcon(u"link"_s).pixmap(16, 16).toImage();
     EXPECT_TRUE(isDrawn(QPixmap::fromImage(folder)) && isDrawn(QPixmap::fromImage(link)) && folder != link);
@@ -190,6 +136,6 @@ TEST(Pictures, IconsOfTheProgramTheTreeAndTheRemoteControl)
     FakeMessages messages;
     RemoteControl remote(favourites, settings, shell, messages);
     EXPECT_TRUE(isDrawn(remote.windowIcon().pixmap(16, 16)));
-    const QImage window = remote.grab().toImage();
-    EXPECT_LT(QColor(window.pixel(2, window.height() / 2)).lightness(), 100) << "the dark panel between the edge and the list";
+    const QImage panel = remote.grab().toImage();
+    EXPECT_LT(QColor(panel.pixel(2, panel.height() / 2)).lightness(), 100) << "the dark panel between the edge and the list";
 }
