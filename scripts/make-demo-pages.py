@@ -6,10 +6,10 @@ Generates, under data/:
   mods.dat.in                                catalogue shipped with the program
   listserver/kestrelmoor/modlist/q2modlist.dat.in   current list on the list server
   listserver/kestrelmoor/modlist/mods.dat.in        catalogue on the list server
-  listserver/kestrelmoor/modlist/welcome.htm        start page
   listserver/kestrelmoor/modlist/mods/<slug>.htm    one page per mod
-  listserver/kestrelmoor/index.htm                  the publisher's page
-  listserver/kestrelmoor/site.css                   the stylesheet every page links to
+
+The list's start page (welcome.htm), the publisher's page (index.htm) and the
+stylesheet every page links to (site.css) are written by hand beside them.
 
 The .dat.in files use CR LF after every line and contain the placeholder
 @KML_LIST_SERVER@, which the build fills in with configure_file(@ONLY).
@@ -233,29 +233,6 @@ NEW_MODS = [
      "extra features. It is the usual choice for playing Lazarus-based mods."),
 ]
 
-CSS = """\
-/* The look of every page on the Kestrelmoor list site, light and dark. */
-:root{color-scheme:light dark}
-body{margin:0;padding:24px 32px;font:15px/1.55 "Segoe UI",Ubuntu,"Noto Sans",Arial,sans-serif;background:#f6f5f1;color:#23262b}
-main{max-width:44em}
-h1{margin:0 0 4px;font-size:1.7em;color:#7a3b12}
-h2{margin:1.4em 0 .3em;font-size:1.1em;color:#7a3b12}
-.cat{display:inline-block;margin:0 0 12px;padding:2px 10px;border-radius:10px;font-size:.85em;background:#e6e0d4;color:#4a4036}
-.box{padding:12px 16px;border-left:4px solid #b8641f;background:#ffffff;border-radius:4px}
-a{color:#9c4a10}
-a:hover{color:#c0601a}
-footer{margin-top:28px;padding-top:10px;border-top:1px solid #d8d2c6;font-size:.85em;color:#6a6660}
-@media (prefers-color-scheme:dark){
-body{background:#1c1e22;color:#dcdcd6}
-h1,h2{color:#f0a860}
-.cat{background:#33363c;color:#d0c8bc}
-.box{background:#25282d;border-left-color:#d07a30}
-a{color:#f2a65a}
-a:hover{color:#ffc27f}
-footer{border-top-color:#3a3d43;color:#9a9a94}
-}
-"""
-
 PAGE = """\
 <!DOCTYPE html>
 <html lang="en">
@@ -263,49 +240,13 @@ PAGE = """\
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>{title}</title>
-<link rel="stylesheet" href="{stylesheet}">
+<link rel="stylesheet" href="../../site.css">
 </head>
 <body>
 <main>
 {body}</main>
 </body>
 </html>
-"""
-
-WELCOME_BODY = """\
-<h1>Kestrelmoor's Quake 2 Mod List</h1>
-<p class="cat">Welcome</p>
-<div class="box">
-<p>This is a hand-picked list of Quake 2 modifications: deathmatch and
-Capture the Flag mods, team games, bots, total conversions, single-player
-add-ons, the mission packs and a few handy utilities.</p>
-</div>
-<h2>Using the list</h2>
-<p>The tree on the left sorts the mods into folders. Open a folder to see
-its mods, then click a mod to show its page here, with a short description
-of what it is and how it plays.</p>
-<h2>Keeping up to date</h2>
-<p>New mods are added to the list from time to time. Choose
-<strong>Update list</strong> to fetch the newest list; the tree refreshes
-as soon as the download has finished.</p>
-<footer>Kestrelmoor Mod List &middot; Have fun, and see you on the servers.</footer>
-"""
-
-INDEX_BODY = """\
-<h1>Kestrelmoor</h1>
-<p class="cat">Home</p>
-<div class="box">
-<p>Kestrelmoor keeps a hand-picked list of modifications for Quake 2 and the
-program to browse it with.</p>
-</div>
-<h2>The mod list</h2>
-<p><a href="modlist/welcome.htm">Open the list's start page</a>, or pick a
-mod from the tree on the left.</p>
-<h2>Help</h2>
-<p>If something does not work as it should, choose <strong>Update list</strong>
-first: it brings the list and its pages up to date. The program's manual page,
-<code>man kestrelmoor-modlist</code>, lists its options and files.</p>
-<footer>Kestrelmoor Mod List &middot; Have fun, and see you on the servers.</footer>
 """
 
 MOD_BODY = """\
@@ -349,8 +290,8 @@ def check(folders, mods):
         assert desc.strip(), slug
 
 
-def page(title, body, stylesheet):
-    return PAGE.format(title=html.escape(title), stylesheet=stylesheet, body=body).encode("ascii")
+def page(title, body):
+    return PAGE.format(title=html.escape(title), body=body).encode("ascii")
 
 
 def main():
@@ -378,17 +319,12 @@ def main():
     write_bytes(os.path.join(data, "mods.dat.in"), catalogue)
     write_bytes(os.path.join(modlist, "mods.dat.in"), catalogue)
 
-    write_bytes(os.path.join(modlist, "welcome.htm"),
-                page("Kestrelmoor's Quake 2 Mod List", WELCOME_BODY, "../site.css"))
-    site = os.path.join(data, "listserver", "kestrelmoor")
-    write_bytes(os.path.join(site, "index.htm"), page("Kestrelmoor", INDEX_BODY, "site.css"))
-    write_bytes(os.path.join(site, "site.css"), CSS.encode("ascii"))
 
     for slug, folder, name, description in all_mods:
         body = MOD_BODY.format(name=html.escape(name), folder=html.escape(folder),
                                description=html.escape(description))
         write_bytes(os.path.join(modlist, "mods", slug + ".htm"),
-                    page(name + " - Kestrelmoor's Quake 2 Mod List", body, "../../site.css"))
+                    page(name + " - Kestrelmoor's Quake 2 Mod List", body))
 
 
 if __name__ == "__main__":
