@@ -51,6 +51,21 @@ struct FetchResult
     QDateTime lastModified;
 
     bool ok() const { return status == Status::Ok; }
+
+    // A fetch that failed with `status`, after an answer with `httpStatus` or none (0).
+    static FetchResult failure(Status status, const QString &text, int httpStatus = 0)
+    {
+        FetchResult result;
+        result.status = status;
+        result.httpStatus = httpStatus;
+        result.errorText = text;
+        return result;
+    }
+    // The answer to a fetch asked for while another one of the same fetcher runs.
+    static FetchResult busy()
+    {
+        return failure(Status::Busy, QStringLiteral("another transfer is still going on"));
+    }
 };
 
 // Fetches one address at a time and returns when the transfer has ended: from

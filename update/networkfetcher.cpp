@@ -259,19 +259,13 @@ NetworkFetcher::~NetworkFetcher() = default;
 
 FetchResult NetworkFetcher::fetch(const FetchRequest &request)
 {
-    FetchResult result;
-    if (m_busy) {
-        result.status = Status::Busy;
-        result.errorText = QStringLiteral("another transfer is still going on");
-        return result;
-    }
+    if (m_busy)
+        return FetchResult::busy();
     const QString scheme = request.url.scheme().toLower();
     if (!request.url.isValid() || request.url.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        result.status = Status::BadAddress;
-        result.errorText = QStringLiteral("not a web address: %1").arg(request.url.toString());
-        return result;
-    }
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return FetchResult::failure(Status::BadAddress,
+                                    QStringLiteral("not a web address: %1").arg(request.url.toString()));
     m_busy = true;
     const auto idle = qScopeGuard([this] { m_busy = false; });
 
@@ -286,6 +280,7 @@ FetchResult NetworkFetcher::fetch(const FetchRequest &request)
     if (request.ifModifiedSince.isValid())
         http.setHeader(QNetworkRequest::IfModifiedSinceHeader, request.ifModifiedSince);
 
+    FetchResult result;
     Transfer transfer(request, result, m_settings);
     std::unique_ptr<QNetworkReply> reply(m_manager->get(http));
     reply->setReadBufferSize(m_settings.readBufferBytes);

@@ -8,12 +8,8 @@ RoutingFetcher::RoutingFetcher(HttpFetcher &builtInList, HttpFetcher &web) : m_b
 
 FetchResult RoutingFetcher::fetch(const FetchRequest &request)
 {
-    if (m_running) {
-        FetchResult busy;
-        busy.status = FetchResult::Status::Busy;
-        busy.errorText = QStringLiteral("another transfer is still going on");
-        return busy;
-    }
+    if (m_running)
+        return FetchResult::busy();
     m_running = ListServer::isBuiltIn(request.url) ? &m_builtInList : &m_web;
     const auto idle = qScopeGuard([this] { m_running = nullptr; });
     return m_running->fetch(request);

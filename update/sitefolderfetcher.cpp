@@ -20,15 +20,6 @@ constexpr qint64 kChunkBytes = 256 * 1024;
 // How long a copy may keep the event loop waiting: about one frame.
 constexpr qint64 kEventsEveryMs = 16;
 
-FetchResult failure(Status status, int httpStatus, const QString &text)
-{
-    FetchResult result;
-    result.status = status;
-    result.httpStatus = httpStatus;
-    result.errorText = text;
-    return result;
-}
-
 // True when an If-None-Match value names the tag: a list of tags, weak ones
 // included (a GET compares weakly), or "*".
 bool matchesTag(const QByteArray &ifNoneMatch, const QByteArray &tag)
@@ -62,21 +53,22 @@ QByteArray SiteFolderFetcher::entityTag(const QFileInfo &file)
 FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
 {
     if (m_busy)
-        return failure(Status::Busy, 0, QStringLiteral("another transfer is still going on"));
+        return FetchResult::busy();
     if (!ListServer::isBuiltIn(request.url))
-        return failure(Status::BadAddress, 0,
-                       QStringLiteral("not an address of the built-in list: %1").arg(request.url.toString()));
+        return FetchResult::failure(
+            Status::BadAddress, QStringLiteral("not an address of the built-in list: %1").arg(request.url.toString()));
     m_busy = true;
     m_cancelled = false;
     const auto idle = qScopeGuard([this] { m_busy = false; });
 
     const SiteFile site = findSiteFile(m_folder, request.url);
     if (site.kind == SiteFile::Kind::Refused)
-        return failure(Status::HttpError, 403,
-                       QStringLiteral("the address leaves the built-in list's folder: refused (403 Forbidden)"));
+        return FetchResult::failure(Status::HttpError,
+                                    QStringLiteral("the address leaves the built-in list's folder: refused (403 Forbidden)"),
+                                    403);
     if (site.kind == SiteFile::Kind::NotFound)
-        return failure(Status::HttpError, 404, QStringLiteral("the built-in list has no %1 (404 Not Found)")
-                                                   .arg(request.url.path()));
+        return FetchResult::failure(
+            Status::HttpError, QStringLiteral("the built-in list has no %1 (404 Not Found)").arg(request.url.path()), 404);
 
     const QFileInfo info(site.path);
     FetchResult result;
@@ -94,17 +86,19 @@ FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
 
     const qint64 total = info.size();
     if (total > request.maxBytes)
-        return failure(Status::TooLarge, 200,
-                       QStringLiteral("the answer is %1 bytes long, more than %2").arg(total).arg(request.maxBytes));
+        return FetchResult::failure(
+            Status::TooLarge,
+            QStringLiteral("the answer is %1 bytes long, more than %2").arg(total).arg(request.maxBytes), 200);
     QFile source(site.path);
     if (!source.open(QIODevice::ReadOnly))
-        return failure(Status::HttpError, 403,
-                       QStringLiteral("%1: %2 (403 Forbidden)").arg(request.url.path(), source.errorString()));
+        return FetchResult::failure(
+            Status::HttpError, QStringLiteral("%1: %2 (403 Forbidden)").arg(request.url.path(), source.errorString()), 403);
     std::unique_ptr<QSaveFile> target;
     if (!request.saveTo.isEmpty()) {
         target = std::make_unique<QSaveFile>(request.saveTo);
         if (!target->open(QIODevice::WriteOnly))
-            return failure(Status::WriteFailed, 200, QStringLiteral("%1: %2").arg(request.saveTo, target->errorString()));
+            return FetchResult::failure(
+                Status::WriteFailed, QStringLiteral("%1: %2").arg(request.saveTo, target->errorString()), 200);
     } else {
         result.body.reserve(qsizetype(total));
     }
