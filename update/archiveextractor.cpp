@@ -48,11 +48,6 @@ QString text(QByteArrayView bytes)
     return QString::fromUtf8(bytes);
 }
 
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 QString zipErrorText(int code)
 {
     zip_error_t error;

@@ -28,11 +28,6 @@ constexpr char kJournalDraft[] = "journal.new";
 const QByteArray kJournalHeader = QByteArrayLiteral("kestrelmoor-modlist commit 1");
 const QByteArray kJournalEnd = QByteArrayLiteral("end");
 
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 QString text(const QByteArray &path)
 {
     return QString::fromUtf8(path);

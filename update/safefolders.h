@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <fcntl.h>
 
@@ -62,3 +63,6 @@ QByteArray nameOf(const QByteArray &path);
 bool removeTree(int parentFd, const char *name);
 
 bool writeAll(int fd, const char *data, std::size_t size);
+
+// What the system says of an errno value, for a person.
+QString errnoText(int error);
