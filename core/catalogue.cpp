@@ -2,12 +2,6 @@
 
 #include "textlines.h"
 
-namespace {
-// The catalogue holds at most 56 short lines; anything much bigger is no catalogue.
-constexpr qint64 kMaxCatalogueBytes = 1 << 20;
-const QByteArray kHeader = QByteArrayLiteral("[ValidHeader]");
-} // namespace
-
 ModListEntry defaultCatalogueRow(const QString &listServerBase)
 {
     return ModListEntry{QStringLiteral("Quake2"), QStringLiteral("q2modlist.dat"),
@@ -27,7 +21,7 @@ CatalogueLoad parseCatalogue(QByteArrayView data, const ModListEntry &defaultRow
     CatalogueLoad result;
     LineReader lines(data);
     const auto header = lines.next();
-    if (header && *header == kHeader) {
+    if (header && *header == kValidHeader) {
         while (result.rows.size() < kMaxCatalogueRows) {
             QString fields[5];
             int got = 0;

@@ -23,6 +23,8 @@ struct CatalogueLoad
 };
 
 inline constexpr int kMaxCatalogueRows = 11;
+// The catalogue holds at most 56 short lines; anything much bigger is no catalogue.
+inline constexpr qint64 kMaxCatalogueBytes = qint64(1) << 20;
 
 // The built-in Quake 2 row, used when mods.dat cannot be read.
 ModListEntry defaultCatalogueRow(const QString &listServerBase);

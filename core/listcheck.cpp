@@ -9,9 +9,6 @@
 
 namespace {
 
-const QByteArray kHeader = QByteArrayLiteral("[ValidHeader]");
-const QByteArray kSectionEnd = QByteArrayLiteral("---");
-
 // Why a link line added no node, told from the line and the folders.
 QString linkSkipReason(QByteArrayView line, quint32 counter, const QSet<QString> &folders)
 {
@@ -42,8 +39,8 @@ int checkModList(const QString &path, QTextStream &out, QTextStream &err)
     {
         LineReader lines(file.data);
         const auto first = lines.next();
-        if (!first || *first != kHeader) {
-            err << path << ":1: the first line is not " << kHeader << '\n';
+        if (!first || *first != kValidHeader) {
+            err << path << ":1: the first line is not " << kValidHeader << '\n';
             return 1;
         }
     }
@@ -72,7 +69,7 @@ int checkModList(const QString &path, QTextStream &out, QTextStream &err)
     while (const auto line = lines.next()) {
         ++number;
         if (!inLinks) {
-            if (*line == kSectionEnd) {
+            if (*line == kLinkSectionStart) {
                 inLinks = true;
             } else if (folder < tree.folderCount() && tree.textBytes(folder).data() == line->data()) {
                 ++folder;

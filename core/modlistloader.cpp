@@ -10,8 +10,6 @@
 
 namespace {
 
-const QByteArray kHeader = QByteArrayLiteral("[ValidHeader]");
-const QByteArray kSectionEnd = QByteArrayLiteral("---");
 // A folder, a name, a URL, two "?" and a line end: "Maps?Q2DM1?http://q2.example/q2dm1.htm".
 constexpr qsizetype kMinLinkLineBytes = 32;
 
@@ -89,7 +87,7 @@ PageBuffer readModList(const QString &path)
         return {};
     LineReader lines(QByteArrayView(data.data(), data.size()));
     const auto first = lines.next();
-    if (!first || *first != kHeader)
+    if (!first || *first != kValidHeader)
         return {};
     return data;
 }
@@ -104,7 +102,7 @@ int parseSource(ModTree &tree)
     lines.next(); // header
 
     while (const auto line = lines.next()) {
-        if (*line == kSectionEnd)
+        if (*line == kLinkSectionStart)
             break;
         tree.addFolder(spanOf(src, *line));
     }

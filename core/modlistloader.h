@@ -9,6 +9,9 @@
 // Largest mod list file the loader reads; a bigger file counts as unreadable.
 inline constexpr qint64 kMaxModListBytes = qint64(1) << 30;
 
+// The line that ends a mod list's folders; the links follow it.
+inline const QByteArray kLinkSectionStart = QByteArrayLiteral("---");
+
 struct ModListLoad
 {
     enum class Source {

@@ -48,6 +48,9 @@ private:
     qsizetype m_mapped = 0;
 };
 
+// The first line of a mod list file and of the catalogue.
+inline const QByteArray kValidHeader = QByteArrayLiteral("[ValidHeader]");
+
 // Line-wise reading of the program's text files. A line ends at CR LF, at a lone
 // LF or at a lone CR; the last line may lack its terminator. The reader works on
 // a byte buffer and hands out views into it, so a large file is never copied.

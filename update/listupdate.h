@@ -70,9 +70,9 @@ public:
         bool unchanged = false;                   // Updated, and the server had nothing new
     };
 
-    // Largest archive and catalogue accepted from the server.
+    // Largest archive accepted from the server (the catalogue's cap is the
+    // one its reader keeps).
     static constexpr qint64 kMaxArchiveBytes = qint64(1) << 30;
-    static constexpr qint64 kMaxCatalogueBytes = qint64(1) << 20;
 
     ListUpdate(QString programFolder, QString listServer, SettingsStore &settings, HttpFetcher &fetcher,
                ListUpdateHooks hooks);
