@@ -1,8 +1,8 @@
 #include "listupdate.h"
 
+#include "archive/foldertransaction.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
-#include "foldertransaction.h"
 
 #include <QCoreApplication>
 #include <QFile>

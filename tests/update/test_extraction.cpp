@@ -1,5 +1,5 @@
-#include "update/archiveextractor.h"
-#include "update/entryname.h"
+#include "archive/archiveextractor.h"
+#include "archive/entryname.h"
 
 #include "support/tempfolder.h"
 #include "updatetest.h"
