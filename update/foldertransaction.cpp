@@ -24,7 +24,6 @@ using Status = FolderTransaction::Result::Status;
 constexpr char kStaging[] = "staging";
 constexpr char kBackup[] = "backup";
 constexpr char kJournal[] = "journal";
-constexpr char kJournalDraft[] = "journal.new";
 const QByteArray kJournalHeader = QByteArrayLiteral("kestrelmoor-modlist commit 1");
 const QByteArray kJournalEnd = QByteArrayLiteral("end");
 
@@ -136,16 +135,13 @@ FolderTransaction::Result plan(int stagingFd, int folderFd, std::vector<Move> &m
     return {};
 }
 
-bool writeJournal(int workFd, const std::vector<Move> &moves)
+bool writeJournal(int workFd, const std::vector<Move> &moves, QString *error)
 {
     QByteArray journal = kJournalHeader + '\n';
     for (const Move &move : moves)
         journal += (move.replace ? "R " : "N ") + move.path + '\n';
     journal += kJournalEnd + '\n';
-    Fd file(openat(workFd, kJournalDraft, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    return file.valid() && writeAll(file.get(), journal.constData(), size_t(journal.size())) &&
-           fsync(file.get()) == 0 && file.close() && renameat(workFd, kJournalDraft, workFd, kJournal) == 0 &&
-           fsync(workFd) == 0;
+    return replaceFileContentsAt(workFd, kJournal, journal, error);
 }
 
 enum class JournalRead { Missing, Read, Damaged };
@@ -362,10 +358,10 @@ FolderTransaction::Result FolderTransaction::commit(const std::function<void(int
     // killed from here on leaves nothing that recover() cannot finish. (They
     // are not flushed to disk first: that would cost a fifth of the update's
     // time, for a power cut rather than a killed process.)
-    if (!writeJournal(workFd.get(), moves)) {
-        const int error = errno;
+    QString journalError;
+    if (!writeJournal(workFd.get(), moves, &journalError)) {
         removeWork();
-        return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(m_folder, errnoText(error)));
+        return failure(Status::WriteFailed, journalError);
     }
     Trees trees(folderFd.get(), workFd.get());
     size_t applied = 0;
@@ -379,8 +375,9 @@ FolderTransaction::Result FolderTransaction::commit(const std::function<void(int
         const QString why = trees.valid() ? QStringLiteral("%1: %2").arg(text(moves[applied].path), errnoText(error))
                                           : QStringLiteral("%1: %2").arg(m_folder, errnoText(error));
         // Undone, the folder is as it was; else the journal stays for recover().
-        if (undoAll(trees, moves, applied))
-            removeWork();
+        if (!undoAll(trees, moves, applied))
+            return failure(Status::Unfinished, why);
+        removeWork();
         return failure(Status::WriteFailed, why);
     }
     workFd.reset();
