@@ -206,7 +206,10 @@ public:
         return renameat(stagedFd, name.constData(), folderFd, name.constData()) == 0;
     }
 
-    // Takes back a move, made or not: the old file returns, a new one goes.
+    // Takes back a move, made or not: the new file goes back to staging, then
+    // the old one returns. Each step can be made again by apply(), so an undo
+    // cut short (a failing disk) leaves nothing that recover() cannot finish:
+    // a new file is never deleted here.
     bool undo(const Move &move)
     {
         const QByteArray parent = parentOf(move.path);
@@ -214,15 +217,18 @@ public:
         const int folderFd = m_folder.open(parent, false);
         if (folderFd < 0)
             return errno == ENOENT;
+        const int stagedFd = m_staged.open(parent, true);
+        if (stagedFd < 0)
+            return false;
+        if (!exists(stagedFd, name) && exists(folderFd, name) &&
+            renameat(folderFd, name.constData(), stagedFd, name.constData()) != 0)
+            return false;
         if (move.replace) {
             const int backupFd = m_backup.open(parent, false);
             if (backupFd >= 0 && exists(backupFd, name))
                 return renameat(backupFd, name.constData(), folderFd, name.constData()) == 0;
         }
-        const int stagedFd = m_staged.open(parent, false);
-        if (stagedFd >= 0 && exists(stagedFd, name))
-            return true;  // never moved
-        return removeTree(folderFd, name.constData());
+        return true;
     }
 
 private:
