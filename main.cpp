@@ -128,7 +128,7 @@ int main(int argc, char *argv[])
     parser.process(*app);
     if (modOptions.isSet(parser)) {
         adoptEarlierSettings(earlierUserSettingsPath(), userSettingsPath());
-        const QSettingsStore settings;
+        const IniSettingsStore settings;
         return modOptions.run(parser, settings, QStandardPaths::writableLocation(QStandardPaths::CacheLocation),
                               stdout, stderr);
     }
@@ -144,6 +144,11 @@ int main(int argc, char *argv[])
     ProgramFolder folder;
     if (parser.isSet(folderOption)) {
         const QFileInfo given(parser.value(folderOption));
+        // Qt names files in UTF-8: bytes that are not cannot reach the folder.
+        if (!given.isDir() && parser.value(folderOption).contains(QChar::ReplacementCharacter))
+            return fail(QStringLiteral("the folder's name is not valid UTF-8, and the program can only name folders "
+                                       "in UTF-8: %1")
+                            .arg(parser.value(folderOption)));
         if (!given.isDir())
             return fail(QStringLiteral("no such folder: %1").arg(parser.value(folderOption)));
         folder.path = given.absoluteFilePath();
@@ -178,7 +183,7 @@ int main(int argc, char *argv[])
     // Settings now live in a folder named as the data folder is; an earlier
     // version's settings are taken over once.
     adoptEarlierSettings(earlierUserSettingsPath(), userSettingsPath());
-    QSettingsStore settings;
+    IniSettingsStore settings;
     QString listServer = ListServer::choose(
         settings.value(Options::kApplication, Options::kSection, Options::kListServer, QString()),
         listServerFileValue(folder.path, QStringLiteral("ListServer")), QStringLiteral(KML_LIST_SERVER));

@@ -24,7 +24,6 @@ using Status = FolderTransaction::Result::Status;
 constexpr char kStaging[] = "staging";
 constexpr char kBackup[] = "backup";
 constexpr char kJournal[] = "journal";
-constexpr char kJournalDraft[] = "journal.new";
 const QByteArray kJournalHeader = QByteArrayLiteral("kestrelmoor-modlist commit 1");
 const QByteArray kJournalEnd = QByteArrayLiteral("end");
 
@@ -136,16 +135,13 @@ FolderTransaction::Result plan(int stagingFd, int folderFd, std::vector<Move> &m
     return {};
 }
 
-bool writeJournal(int workFd, const std::vector<Move> &moves)
+bool writeJournal(int workFd, const std::vector<Move> &moves, QString *error)
 {
     QByteArray journal = kJournalHeader + '\n';
     for (const Move &move : moves)
         journal += (move.replace ? "R " : "N ") + move.path + '\n';
     journal += kJournalEnd + '\n';
-    Fd file(openat(workFd, kJournalDraft, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    return file.valid() && writeAll(file.get(), journal.constData(), size_t(journal.size())) &&
-           fsync(file.get()) == 0 && file.close() && renameat(workFd, kJournalDraft, workFd, kJournal) == 0 &&
-           fsync(workFd) == 0;
+    return replaceFileContentsAt(workFd, kJournal, journal, error);
 }
 
 enum class JournalRead { Missing, Read, Damaged };
@@ -210,7 +206,10 @@ public:
         return renameat(stagedFd, name.constData(), folderFd, name.constData()) == 0;
     }
 
-    // Takes back a move, made or not: the old file returns, a new one goes.
+    // Takes back a move, made or not: the new file goes back to staging, then
+    // the old one returns. Each step can be made again by apply(), so an undo
+    // cut short (a failing disk) leaves nothing that recover() cannot finish:
+    // a new file is never deleted here.
     bool undo(const Move &move)
     {
         const QByteArray parent = parentOf(move.path);
@@ -218,15 +217,18 @@ public:
         const int folderFd = m_folder.open(parent, false);
         if (folderFd < 0)
             return errno == ENOENT;
+        const int stagedFd = m_staged.open(parent, true);
+        if (stagedFd < 0)
+            return false;
+        if (!exists(stagedFd, name) && exists(folderFd, name) &&
+            renameat(folderFd, name.constData(), stagedFd, name.constData()) != 0)
+            return false;
         if (move.replace) {
             const int backupFd = m_backup.open(parent, false);
             if (backupFd >= 0 && exists(backupFd, name))
                 return renameat(backupFd, name.constData(), folderFd, name.constData()) == 0;
         }
-        const int stagedFd = m_staged.open(parent, false);
-        if (stagedFd >= 0 && exists(stagedFd, name))
-            return true;  // never moved
-        return removeTree(folderFd, name.constData());
+        return true;
     }
 
 private:
@@ -362,10 +364,10 @@ FolderTransaction::Result FolderTransaction::commit(const std::function<void(int
     // killed from here on leaves nothing that recover() cannot finish. (They
     // are not flushed to disk first: that would cost a fifth of the update's
     // time, for a power cut rather than a killed process.)
-    if (!writeJournal(workFd.get(), moves)) {
-        const int error = errno;
+    QString journalError;
+    if (!writeJournal(workFd.get(), moves, &journalError)) {
         removeWork();
-        return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(m_folder, errnoText(error)));
+        return failure(Status::WriteFailed, journalError);
     }
     Trees trees(folderFd.get(), workFd.get());
     size_t applied = 0;
@@ -379,8 +381,9 @@ FolderTransaction::Result FolderTransaction::commit(const std::function<void(int
         const QString why = trees.valid() ? QStringLiteral("%1: %2").arg(text(moves[applied].path), errnoText(error))
                                           : QStringLiteral("%1: %2").arg(m_folder, errnoText(error));
         // Undone, the folder is as it was; else the journal stays for recover().
-        if (undoAll(trees, moves, applied))
-            removeWork();
+        if (!undoAll(trees, moves, applied))
+            return failure(Status::Unfinished, why);
+        removeWork();
         return failure(Status::WriteFailed, why);
     }
     workFd.reset();

@@ -36,7 +36,9 @@ public:
         enum class Status {
             Ok,
             Conflict,     // a link or a file where a staged folder goes, or a folder where a staged file goes
-            WriteFailed,  // the disk said no
+            WriteFailed,  // the disk said no; the folder is as it was
+            Unfinished,   // the disk said no, and undoing the moves failed too: the
+                          // journal stays, and the next recover() finishes the commit
         };
         Status status = Status::Ok;
         QString message;

@@ -161,8 +161,3 @@ bool writeAll(int fd, const char *data, std::size_t size)
     }
     return true;
 }
-
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}

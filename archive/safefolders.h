@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/checkedfile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -64,5 +66,3 @@ bool removeTree(int parentFd, const char *name);
 
 bool writeAll(int fd, const char *data, std::size_t size);
 
-// What the system says of an errno value, for a person.
-QString errnoText(int error);

@@ -1,12 +1,13 @@
 #include "favourites.h"
 
+#include "checkedfile.h"
+
 #include "textlines.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace {
@@ -58,6 +59,40 @@ QString freeBackupPath(const QString &path)
             return candidate;
     }
     return QString();
+}
+
+// Copies a file of any size through CheckedFileWriter.
+bool copyFile(const QString &from, const QString &to, QString *error)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly)) {
+        *error = source.errorString();
+        return false;
+    }
+    CheckedFileWriter target(to);
+    if (!target.open()) {
+        *error = target.errorString();
+        return false;
+    }
+    QByteArray block(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = source.read(block.data(), block.size());
+        if (n < 0) {
+            *error = source.errorString();
+            return false;
+        }
+        if (n == 0)
+            break;
+        if (!target.write(QByteArrayView(block.constData(), n))) {
+            *error = target.errorString();
+            return false;
+        }
+    }
+    if (!target.commit()) {
+        *error = target.errorString();
+        return false;
+    }
+    return true;
 }
 
 QString shown(const QString &path)
@@ -139,7 +174,7 @@ FavouritesLoad Favourites::load(const QString &path)
     return result;
 }
 
-bool Favourites::writeTo(QIODevice &device, QString *error) const
+QByteArray Favourites::toBytes() const
 {
     QByteArray bytes;
     for (const Favourite &favourite : m_favourites) {
@@ -148,51 +183,33 @@ bool Favourites::writeTo(QIODevice &device, QString *error) const
         bytes += encodeValue(favourite.url, favourite.urlBytes);
         bytes += "\r\n";
     }
-    // A device may take part of the data at a time; a write that takes nothing
-    // is a failure.
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const qint64 written = device.write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0) {
-            if (error)
-                *error = device.errorString();
-            return false;
-        }
-        done += qsizetype(written);
-    }
-    return true;
+    return bytes;
 }
 
 FavouritesSave Favourites::save(const QString &path)
 {
     FavouritesSave result;
+    // A pipe or a device in the file's place would block the copy and the
+    // write; it is no favourites file.
+    if (isSpecialFile(path)) {
+        result.error = tr("Cannot write %1: it exists and is not a file").arg(shown(path));
+        return result;
+    }
     if (!m_backupPath.isEmpty() && QFileInfo::exists(path)) {
         const QFileInfo planned(m_backupPath);
         const QString backup = (planned.exists() || planned.isSymLink()) ? freeBackupPath(path) : m_backupPath;
-        QFile original(path);
-        if (backup.isEmpty() || !original.copy(backup)) {
-            result.error = tr("%1 could not be kept as a backup, so it was not replaced: %2")
-                               .arg(shown(path), backup.isEmpty() ? tr("no free backup name") : original.errorString());
+        QString why;
+        if (backup.isEmpty())
+            why = tr("no free backup name");
+        if (!why.isEmpty() || !copyFile(path, backup, &why)) {
+            result.error = tr("%1 could not be kept as a backup, so it was not replaced: %2").arg(shown(path), why);
             return result;
         }
     }
     m_backupPath.clear();
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.error = tr("Cannot write %1: %2").arg(shown(path), file.errorString());
+    if (!replaceFileContents(path, toBytes(), &result.error))
         return result;
-    }
-    QString writeError;
-    if (!writeTo(file, &writeError)) {
-        file.cancelWriting();
-        result.error = tr("Cannot write %1: %2").arg(shown(path), writeError);
-        return result;
-    }
-    if (!file.commit()) {
-        result.error = tr("Cannot write %1: %2").arg(shown(path), file.errorString());
-        return result;
-    }
     result.ok = true;
     return result;
 }

@@ -82,8 +82,8 @@ public:
     // Writes rows 0 to count() - 1 to path, replacing the file atomically:
     // on failure the file on disk is left as it was and the table is untouched.
     FavouritesSave save(const QString &path);
-    // Writes the file's content to a device that is open for writing.
-    bool writeTo(QIODevice &device, QString *error) const;
+    // The file's content, as save() writes it.
+    QByteArray toBytes() const;
 
     // Appends a favourite. Returns false, and changes nothing, when all 51 rows
     // are in use. Line breaks inside a value become spaces: each value is one line.

@@ -27,6 +27,15 @@ bool ListServer::isWebServer(const QString &address)
            !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment();
 }
 
+bool ListServer::isListAddress(const QString &url)
+{
+    const QUrl parsed(url.trimmed());
+    const QString scheme = parsed.scheme().toLower();
+    if (scheme == kScheme)
+        return true;
+    return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !parsed.host().isEmpty();
+}
+
 QString ListServer::normalised(const QString &address)
 {
     QString text = address.trimmed();

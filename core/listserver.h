@@ -28,6 +28,12 @@ bool isBuiltIn(const QString &url);
 // with a host, and neither query nor fragment (the program appends paths).
 bool isWebServer(const QString &address);
 
+// True for an address that a list, a favourite or the remote control may
+// open: http or https with a host, or the built-in list's own scheme. Anything
+// else (javascript:, file:, data:, ...) would run or show in whatever page the
+// view holds, or reach the user's files, on the word of a downloaded list.
+bool isListAddress(const QString &url);
+
 // The address trimmed, without the slashes at its end.
 QString normalised(const QString &address);
 

@@ -17,6 +17,8 @@ inline const QString kDefBrw = QStringLiteral("DefBrw");
 inline const QString kUpdate = QStringLiteral("update");
 // The list server the user chose in the options; empty or absent: the built-in list.
 inline const QString kListServer = QStringLiteral("ListServer");
+// The width the user gave the tree column, in twips.
+inline const QString kTreeWidth = QStringLiteral("TreeWidth");
 
 // A start-up switch is on when its text reads as the number 1 ("1", " 1", "1.0").
 bool isOn(const SettingsStore &store, const QString &key);

@@ -18,24 +18,43 @@ public:
     // written; the value is then not kept.
     virtual bool setValue(const QString &application, const QString &section, const QString &key,
                              const QString &value) = 0;
+    // Why the last setValue() failed, for a person; empty when it did not.
+    virtual QString errorString() const { return {}; }
 };
 
-// The real store: one INI file per user (by default userSettingsPath()). Names
-// are folded to lower case and escaped, so "RConly" and "RCOnly" are one entry
-// and no name can reach into another's group.
-class QSettingsStore final : public SettingsStore
+// The real store: one INI file per user (by default userSettingsPath()), that
+// reads as a person would write it:
+//
+//     [DorOdor]
+//     Options\ShowFav=1
+//
+// one group per application, "section\key=value" lines. Names keep the
+// spelling the program gives them and are read without regard to case, so a
+// hand-written "options\SHOWFAV" counts. A name's "%", "\", "[", "]", "=" and
+// control characters are written as %XX, so no name can reach into another's
+// group; a value is written as it is, with backslash escapes for line breaks
+// and backslashes, and in double quotes when it has spaces at either end.
+//
+// A file in the encoded form that earlier versions wrote ("[ndorodor]",
+// "noptions\nshowfav=1") is read as well, and rewritten in this form once. A
+// damaged file (not text, or too large to be settings) reads as the defaults
+// and is set aside as ".damaged" at the next save. Every save replaces the file
+// through CheckedFileWriter, so a full disk leaves it as it was.
+class IniSettingsStore final : public SettingsStore
 {
 public:
-    QSettingsStore();                              // the user's own store, at userSettingsPath()
-    explicit QSettingsStore(QString iniFilePath);  // a store at a given path
+    IniSettingsStore();                              // the user's own store, at userSettingsPath()
+    explicit IniSettingsStore(QString iniFilePath);  // a store at a given path
 
     QString value(const QString &application, const QString &section, const QString &key,
-                       const QString &defaultValue) const override;
+                  const QString &defaultValue) const override;
     bool setValue(const QString &application, const QString &section, const QString &key,
-                     const QString &value) override;
+                  const QString &value) override;
+    QString errorString() const override { return m_error; }
 
 private:
     QString m_path;
+    QString m_error;
 };
 
 // A store kept in memory, for tests and for runs that must not touch the user's

@@ -10,8 +10,8 @@ class QLocalServer;
 
 // One running program per program folder: two would share favs.dat and race
 // on the list update. The first start holds a lock file in the folder and, when
-// it shows a window, listens on a local socket named after the folder (and the
-// user); a later start finds the lock held and asks that program to bring its
+// it shows a window, listens on a local socket named after the folder in the
+// user's private runtime folder; a later start finds the lock held and asks that program to bring its
 // window forward. The lock also makes it safe to clean up at start what an
 // update that was cut off left behind.
 class SingleInstance final : public QObject

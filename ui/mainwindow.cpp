@@ -3,6 +3,7 @@
 #include "aboutdialog.h"
 #include "buttonpictures.h"
 #include "core/favourites.h"
+#include "core/listserver.h"
 #include "core/modlistloader.h"
 #include "core/modtreefilter.h"
 #include "core/options.h"
@@ -51,7 +52,6 @@ const QString kInitialCaption = QStringLiteral("Quake2 - Mod List");
 const QString kCaptionPrefix = QStringLiteral("Kestrelmoor - Mod List - ");
 const QString kUpdatedPrefix = QStringLiteral("updated: ");
 // Where the user left the line between the tree and the page, in twips.
-const QString kTreeWidthKey = QStringLiteral("TreeWidth");
 
 // How long a passing message stays in the status bar.
 constexpr int kStatusMessageMs = 5000;
@@ -150,7 +150,7 @@ void MainWindow::buildControls()
     resize(client.width(), client.height() + statusBar()->sizeHint().height());
     bool stored = false;
     const double storedTwips =
-        m_ctx.settings->value(Options::kApplication, Options::kSection, kTreeWidthKey, QString()).toDouble(&stored);
+        m_ctx.settings->value(Options::kApplication, Options::kSection, Options::kTreeWidth, QString()).toDouble(&stored);
     const int treeWidth = fromTwips(stored && storedTwips > 0 && storedTwips < 1e6 ? storedTwips : kDesignTreeWidth, this);
     m_splitter->setSizes({treeWidth, std::max(client.width() - treeWidth, 1)});
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_treeWidthMoved = true; });
@@ -273,6 +273,7 @@ QWidget *MainWindow::buildBrowserPanel()
     m_webView->setAccessibleName(tr("Web page"));
     m_navigationBar = new NavigationBar(*m_webView, [this] { return homeAddress(); }, panel);
     connect(m_navigationBar, &NavigationBar::loadingChanged, this, &MainWindow::showLoadingStatus);
+    connect(m_navigationBar, &NavigationBar::addressRefused, this, &MainWindow::showRefusal);
 
     auto *info = new QPushButton(tr("Info"), panel);
     info->setObjectName(QStringLiteral("infoButton"));
@@ -393,7 +394,8 @@ void MainWindow::selectList(int index)
         return;
     m_current = m_catalogue.at(index);
     setWindowTitle(kCaptionPrefix + m_current.listName);
-    openAddress(homeAddress());
+    if (acceptListAddress(homeAddress()))
+        openAddress(homeAddress());
     rebuildTree(listPath());
     showUpdateDate();
 }
@@ -489,6 +491,19 @@ void MainWindow::openAddress(const QString &url)
     m_navigationBar->openAddress(url);
 }
 
+bool MainWindow::acceptListAddress(const QString &url)
+{
+    if (ListServer::isListAddress(url))
+        return true;
+    showRefusal(tr("Not opened: \"%1\" is not a web address.").arg(url.left(200)));
+    return false;
+}
+
+void MainWindow::showRefusal(const QString &message)
+{
+    m_statusLabel->setText(message);
+}
+
 void MainWindow::showLoadingStatus(bool loading)
 {
     m_statusLabel->setText(loading ? tr("Downloading...") : m_statusText);
@@ -546,7 +561,7 @@ void MainWindow::openNode(const QModelIndex &index)
         return;
     m_lastNode = node;
     m_lastNodeGeneration = m_model.generation();
-    if (m_model.tree().isLink(node))
+    if (m_model.tree().isLink(node) && acceptListAddress(m_model.tree().url(node)))
         openAddress(m_model.tree().url(node));
 }
 
@@ -627,7 +642,7 @@ bool MainWindow::saveBeforeQuit()
     // A preference only: a store that cannot take it leaves the design width.
     if (m_treeWidthMoved) {
         const double twips = m_splitter->sizes().value(0) * twipsPerPixel(this);
-        m_ctx.settings->setValue(Options::kApplication, Options::kSection, kTreeWidthKey, QString::number(qRound(twips)));
+        m_ctx.settings->setValue(Options::kApplication, Options::kSection, Options::kTreeWidth, QString::number(qRound(twips)));
     }
     m_ctx.tray->remove();
     if (m_remoteControl)
@@ -768,10 +783,11 @@ void MainWindow::updateList()
             fitListLabels();
         };
         hooks.rebuildTree = [this] { rebuildTree(listPath()); };
-        hooks.inform = [this](const QString &title, const QString &text) {
+        hooks.inform = [this](const QString &title, const QString &text, const QString &details, bool warning) {
             if (m_updateProgress)
                 m_updateProgress->hide();
-            m_ctx.messages->show(this, QMessageBox::Information, title, text, QMessageBox::Ok);
+            m_ctx.messages->show(this, warning ? QMessageBox::Warning : QMessageBox::Information, title, text,
+                                 QMessageBox::Ok, details);
         };
         hooks.progress = [this](UpdateStep step, qint64 done, qint64 total) {
             if (m_updateProgress)
@@ -800,6 +816,8 @@ void MainWindow::updateList()
 
 void MainWindow::openFavourite(const QString &url)
 {
+    if (!acceptListAddress(url))
+        return;
     // The fullscreen window browses while it is open; else this window does,
     // brought back from the tray or the taskbar.
     if (m_fullScreenWindow) {

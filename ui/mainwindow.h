@@ -119,6 +119,10 @@ private:
     void fitListLabels();
 
     void openNode(const QModelIndex &index);
+    // An address from the list, a favourite or the catalogue opens only when
+    // it is a web address (or the built-in list's); else the status bar says so.
+    bool acceptListAddress(const QString &url);
+    void showRefusal(const QString &message);
     void addFavourite();
     // A change of the favourites goes to favs.dat at once.
     void saveChangedFavourites();

@@ -156,7 +156,13 @@ QString NavigationBar::addressFromUserInput(const QString &text)
 
 void NavigationBar::openTypedAddress()
 {
-    openAddress(addressFromUserInput(m_addressField->text()));
+    // Any address may be typed, a local file's too; script never runs from here.
+    const QString address = addressFromUserInput(m_addressField->text());
+    if (QUrl(address.trimmed()).scheme().compare(QLatin1String("javascript"), Qt::CaseInsensitive) == 0) {
+        Q_EMIT addressRefused(tr("Not opened: script addresses do not run from the address field."));
+        return;
+    }
+    openAddress(address);
 }
 
 void NavigationBar::showLoadProgress(int progress, int progressMax)

@@ -39,6 +39,8 @@ public:
 Q_SIGNALS:
     // A page started or ended loading.
     void loadingChanged(bool loading);
+    // An address typed in the field was not opened; message says why.
+    void addressRefused(const QString &message);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

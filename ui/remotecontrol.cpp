@@ -316,7 +316,10 @@ void RemoteControl::openFavourite(int row)
     // Read at every pick: a change made in the options dialog counts at once.
     // The default browser cannot open the built-in list's own addresses, so
     // those open in the program whatever the option says.
-    if (!Options::isNonZero(m_settings, Options::kDefBrw) || ListServer::isBuiltIn(url)) {
+    // Nor does an address that is not a web address go to the browser: the
+    // program refuses it and says so.
+    if (!Options::isNonZero(m_settings, Options::kDefBrw) || ListServer::isBuiltIn(url) ||
+        !ListServer::isListAddress(url)) {
         Q_EMIT openRequested(url);
         return;
     }

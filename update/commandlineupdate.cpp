@@ -70,7 +70,14 @@ int updateFromCommandLine(const QString &programFolder, const QString &listServe
         std::fprintf(err, "\r\033[K");
     if (outcome.end == ListUpdate::Outcome::End::Updated) {
         std::fprintf(out, "%s\n", outcome.unchanged ? "Mod List is up to date." : "Mod List updated successfully.");
+        if (!outcome.warning.isEmpty())
+            std::fprintf(err, "%s: %s\n", kProgram, qPrintable(outcome.warning));
         return 0;
+    }
+    if (outcome.end == ListUpdate::Outcome::End::Unfinished) {
+        std::fprintf(err, "%s: the update could not be finished; the next start puts the new list wholly in place.\n%s\n",
+                     kProgram, qPrintable(update.lastError()));
+        return 1;
     }
     std::fprintf(err, "%s: the update failed; the list is as it was.\n%s\n", kProgram, qPrintable(update.lastError()));
     return 1;

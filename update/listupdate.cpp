@@ -1,6 +1,7 @@
 #include "listupdate.h"
 
 #include "archive/foldertransaction.h"
+#include "core/checkedfile.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
 
@@ -21,6 +22,9 @@ const QString kRetryText =
     QStringLiteral("Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
 const QString kSuccessTitle = QStringLiteral("Mod List");
 const QString kSuccessText = QStringLiteral("Mod List updated successfully.");
+const QString kUnfinishedText =
+    QStringLiteral("The new list could not be put wholly in place, and the old one could not be restored either. "
+                   "The program will finish putting the new list in place when it next starts.");
 const QString kCatalogueFile = QStringLiteral("mods.dat");
 // The validators of the copies the last updates put in place. The name is one
 // of the program's own (".kml-"), which no archive may bring.
@@ -118,14 +122,7 @@ QString fetchFailure(const QString &what, const QString &url, const FetchResult 
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString &error)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(bytes) == bytes.size() && file.flush()) {
-        file.close();
-        if (file.error() == QFileDevice::NoError)
-            return true;
-    }
-    error = QStringLiteral("%1: %2").arg(path, file.errorString());
-    return false;
+    return replaceFileContents(path, bytes, &error);
 }
 
 } // namespace
@@ -139,6 +136,8 @@ struct ListUpdate::Run
     FetchResult catalogueAnswer;
     FetchResult archiveAnswer;
     bool archiveChanged = false;
+    bool unfinished = false;  // a commit that could be neither finished nor undone
+    QString warning;          // what went wrong after the new list was in place
     std::unique_ptr<FolderTransaction> transaction;
 };
 
@@ -266,6 +265,15 @@ ListUpdate::Outcome ListUpdate::run(ModListEntry current)
         }
         ++outcome.failures;
         m_lastError = error;
+        // The folder is neither old nor new until the journal is replayed: a
+        // retry would only meet it again. The next start finishes it.
+        if (state.unfinished) {
+            m_lastError += QStringLiteral("\nThe new list is only partly in place; the program finishes putting it "
+                                          "in place when it next starts.");
+            if (m_hooks.inform)
+                m_hooks.inform(kSuccessTitle, kUnfinishedText, m_lastError, true);
+            return end(Outcome::End::Unfinished);
+        }
         if (!m_hooks.askRetry || !m_hooks.askRetry(kRetryTitle, kRetryText, error))
             return end(Outcome::End::Cancelled);
         // The staged files are gone with a failed unpacking or commit: fetch the
@@ -276,9 +284,11 @@ ListUpdate::Outcome ListUpdate::run(ModListEntry current)
         }
     }
     outcome.unchanged = !state.archiveChanged && state.newCatalogue.isEmpty();
+    outcome.warning = state.warning;
     end(Outcome::End::Updated);
     if (m_hooks.inform)
-        m_hooks.inform(kSuccessTitle, kSuccessText);
+        m_hooks.inform(kSuccessTitle, state.warning.isEmpty() ? kSuccessText : kSuccessText + u'\n' + state.warning,
+                       QString(), !state.warning.isEmpty());
     return outcome;
 }
 
@@ -300,10 +310,12 @@ bool ListUpdate::perform(Step step, Run &run, QString &error)
         m_committing = true;
         return commit(run, error);
     case Step::StampDate:
+        // The new list is in place whatever happens here: a date that cannot
+        // be saved is said beside the success, never reported as a failure.
         if (!m_settings.setValue(run.current.settingsName, Options::kSection, Options::kUpdate, dateStamp(m_today()))) {
-            error = QStringLiteral("Saving the update date failed.\nReason: the settings of %1 cannot be written")
-                        .arg(run.current.settingsName);
-            return false;
+            const QString why = m_settings.errorString();
+            run.warning = why.isEmpty() ? QStringLiteral("The update date could not be saved.")
+                                        : QStringLiteral("The update date could not be saved: %1").arg(why);
         }
         return true;
     case Step::ShowDate:
@@ -364,6 +376,15 @@ bool ListUpdate::fetchCatalogue(Run &run, QString &error)
 bool ListUpdate::fetchArchive(Run &run, QString &error)
 {
     QFile::remove(archivePath());
+    // The catalogue's own validators would answer for it, and a 304 would pass
+    // for an unchanged archive: a catalogue that names itself names no archive.
+    if (QUrl(run.archiveUrl).adjusted(QUrl::NormalizePathSegments) ==
+        QUrl(catalogueUrl()).adjusted(QUrl::NormalizePathSegments)) {
+        error = QStringLiteral("Fetching the list archive failed.\nAddress: %1\nReason: the address is the list "
+                               "catalogue's own, not an archive")
+                    .arg(run.archiveUrl);
+        return false;
+    }
     FetchRequest request = conditionalRequest(m_programFolder, run.archiveUrl, archivePath(), kMaxArchiveBytes);
     request.progress = [this](qint64 received, qint64 total) { report(Step::FetchArchive, received, total); };
     run.archiveAnswer = m_fetcher.fetch(request);
@@ -439,7 +460,9 @@ bool ListUpdate::commit(Run &run, QString &error)
     const FolderTransaction::Result result =
         run.transaction->commit([this](int done, int total) { report(Step::Commit, done, total); });
     run.transaction.reset();
-    if (!result.ok())
+    if (!result.ok()) {
+        run.unfinished = result.status == FolderTransaction::Result::Status::Unfinished;
         return failed(result.message);
+    }
     return true;
 }

@@ -28,8 +28,9 @@ struct ListUpdateHooks
     std::function<bool(const QString &title, const QString &text, const QString &details)> askRetry;
     std::function<void(const QString &text)> setUpdatedLabel;  // "updated: " and the date
     std::function<void()> rebuildTree;                        // reloads the tree from the list file
-    // A modal notice with an information icon and an OK button.
-    std::function<void(const QString &title, const QString &text)> inform;
+    // A modal notice with an OK button: an information icon, or a warning one
+    // when `warning` is set. `details` as for askRetry, or empty.
+    std::function<void(const QString &title, const QString &text, const QString &details, bool warning)> inform;
     // The step under way and how far it is: bytes while fetching, files while
     // unpacking and putting them in place; total -1 when not known. Heard at the
     // start of each step and now and then while it runs.
@@ -63,11 +64,14 @@ public:
 
     struct Outcome
     {
-        enum class End { Updated, Cancelled, AlreadyRunning };
+        // Unfinished: putting the files in place failed and so did undoing
+        // it; the next start (recoverInterrupted()) finishes the commit.
+        enum class End { Updated, Cancelled, AlreadyRunning, Unfinished };
         End end = End::Updated;
         Step cancelledAt = Step::FetchCatalogue;  // the step under way when it ended Cancelled
         int failures = 0;                         // failed steps, retried or not
         bool unchanged = false;                   // Updated, and the server had nothing new
+        QString warning;                          // Updated, but something after that failed
     };
 
     // Largest archive accepted from the server (the catalogue's cap is the

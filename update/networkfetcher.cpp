@@ -1,11 +1,12 @@
 #include "networkfetcher.h"
 
+#include "core/checkedfile.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -55,7 +56,7 @@ public:
                 return;
             }
             if (m_file) {
-                if (m_file->write(chunk, n) != n) {
+                if (!m_file->write(QByteArrayView(chunk, n))) {
                     fail(reply, Status::WriteFailed, m_file->errorString());
                     return;
                 }
@@ -111,7 +112,7 @@ public:
         }
         if (m_failed) {
             if (m_file)
-                m_file->cancelWriting();
+                m_file->cancel();
             m_result.status = m_status;
             m_result.errorText = m_text;
             m_result.body.clear();
@@ -152,9 +153,9 @@ private:
             }
         }
         if (!m_request.saveTo.isEmpty()) {
-            m_file = std::make_unique<QSaveFile>(m_request.saveTo);
-            if (!m_file->open(QIODevice::WriteOnly)) {
-                fail(reply, Status::WriteFailed, QStringLiteral("%1: %2").arg(m_request.saveTo, m_file->errorString()));
+            m_file = std::make_unique<CheckedFileWriter>(m_request.saveTo);
+            if (!m_file->open()) {
+                fail(reply, Status::WriteFailed, m_file->errorString());
                 return false;
             }
         } else if (m_expected > 0) {
@@ -205,7 +206,7 @@ private:
             if (!m_file->commit()) {
                 m_failed = true;
                 m_status = Status::WriteFailed;
-                m_text = QStringLiteral("%1: %2").arg(m_request.saveTo, m_file->errorString());
+                m_text = m_file->errorString();
                 return;
             }
             m_result.savedTo = m_request.saveTo;
@@ -233,7 +234,7 @@ private:
     const FetchRequest &m_request;
     FetchResult &m_result;
     const NetworkFetcher::Settings &m_settings;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<CheckedFileWriter> m_file;
     QElapsedTimer m_clock;
     std::deque<std::pair<qint64, qint64>> m_samples{{0, 0}};  // (ms since the start, bytes by then)
     qint64 m_expected = -1;

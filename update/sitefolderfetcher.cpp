@@ -1,5 +1,7 @@
 #include "sitefolderfetcher.h"
 
+#include "core/checkedfile.h"
+
 #include "core/listserver.h"
 
 #include <QCoreApplication>
@@ -7,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QScopeGuard>
 
 #include <memory>
@@ -93,12 +94,11 @@ FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
     if (!source.open(QIODevice::ReadOnly))
         return FetchResult::failure(
             Status::HttpError, QStringLiteral("%1: %2 (403 Forbidden)").arg(request.url.path(), source.errorString()), 403);
-    std::unique_ptr<QSaveFile> target;
+    std::unique_ptr<CheckedFileWriter> target;
     if (!request.saveTo.isEmpty()) {
-        target = std::make_unique<QSaveFile>(request.saveTo);
-        if (!target->open(QIODevice::WriteOnly))
-            return FetchResult::failure(
-                Status::WriteFailed, QStringLiteral("%1: %2").arg(request.saveTo, target->errorString()), 200);
+        target = std::make_unique<CheckedFileWriter>(request.saveTo);
+        if (!target->open())
+            return FetchResult::failure(Status::WriteFailed, target->errorString(), 200);
     } else {
         result.body.reserve(qsizetype(total));
     }
@@ -106,7 +106,7 @@ FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
 
     const auto fail = [&](Status status, const QString &text) {
         if (target)
-            target->cancelWriting();
+            target->cancel();
         result.status = status;
         result.errorText = text;
         result.body.clear();
@@ -126,8 +126,8 @@ FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
         if (result.bytesReceived + n > request.maxBytes)
             return fail(Status::TooLarge, QStringLiteral("the answer is longer than %1 bytes").arg(request.maxBytes));
         if (target) {
-            if (target->write(chunk.constData(), n) != n)
-                return fail(Status::WriteFailed, QStringLiteral("%1: %2").arg(request.saveTo, target->errorString()));
+            if (!target->write(QByteArrayView(chunk.constData(), n)))
+                return fail(Status::WriteFailed, target->errorString());
         } else {
             result.body.append(chunk.constData(), n);
         }
@@ -147,7 +147,7 @@ FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
                     QStringLiteral("%1 bytes arrived where %2 were announced").arg(result.bytesReceived).arg(total));
     if (target) {
         if (!target->commit())
-            return fail(Status::WriteFailed, QStringLiteral("%1: %2").arg(request.saveTo, target->errorString()));
+            return fail(Status::WriteFailed, target->errorString());
         result.savedTo = request.saveTo;
     }
     result.status = Status::Ok;

@@ -1,9 +1,12 @@
 #include "core/favourites.h"
+#include "support/smalldisk.h"
 #include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -26,26 +29,6 @@ QByteArray pairs(int n)
 }
 
 // Takes `room` bytes, then fails like a full disk.
-class FullDisk final : public QIODevice
-{
-public:
-    explicit FullDisk(qint64 room) : m_room(room) { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 len) override
-    {
-        if (m_room == 0)
-            setErrorString(u"No space left on device"_s);
-        len = std::min(len, m_room);
-        m_room -= len;
-        return len > 0 ? len : -1;
-    }
-
-private:
-    qint64 m_room;
-};
-
 // A favs.dat in a scratch folder and the table that loads and saves it.
 class FavouritesTest : public ::testing::Test
 {
@@ -142,12 +125,28 @@ TEST_F(FavouritesTest, WhatTheTableCannotHoldIsKeptInABackup)
 TEST_F(FavouritesTest, FailedWritesAreReportedAndChangeNothing)
 {
     table.replaceAll(favs({{"Arena pack", "http://a/1"}, {"Big maps", "http://a/2"}}));
-    for (const qint64 room : {qint64(0), qint64(10)}) {
-        FullDisk device(room);
-        QString error;
-        EXPECT_FALSE(table.writeTo(device, &error)) << room;
-        EXPECT_EQ(error, u"No space left on device"_s) << room;
+    // The disk fills after the last save; the next save fails and the file on
+    // disk stays as it was, with nothing left beside it.
+    SmallDisk disk(64 * 1024);
+    if (disk.mounted()) {
+        const QString path = disk.file("favs.dat");
+        ASSERT_TRUE(table.save(path).ok);
+        disk.fill();
+        table.add("Third", "http://a/3");
+        const FavouritesSave full = table.save(path);
+        EXPECT_FALSE(full.ok);
+        EXPECT_TRUE(full.error.contains(u"no space left on the device"_s)) << full.error.toStdString();
+        EXPECT_EQ(disk.folder().read("favs.dat"), "Arena pack\r\nhttp://a/1\r\nBig maps\r\nhttp://a/2\r\n");
+        EXPECT_EQ(QDir(disk.folder().path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"favs.dat", "filler"}));
     }
+
+    // A pipe in the file's place is refused, never opened: opening it would block.
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.file("favs.dat")).constData(), 0600), 0);
+    EXPECT_EQ(load().status, FavouritesLoad::Status::Unreadable);
+    const FavouritesSave pipe = table.save(dir.file("favs.dat"));
+    EXPECT_FALSE(pipe.ok);
+    EXPECT_TRUE(pipe.error.contains(u"not a file"_s)) << pipe.error.toStdString();
+    QFile::remove(dir.file("favs.dat"));
 
     // A favs.dat that cannot be read (a folder) is not replaced by what could not be kept.
     ASSERT_TRUE(QDir(dir.path()).mkdir("favs.dat"));

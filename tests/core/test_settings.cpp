@@ -1,6 +1,7 @@
 #include "core/options.h"
 #include "core/programfolder.h"
 #include "core/settingsstore.h"
+#include "support/smalldisk.h"
 #include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ TEST(SettingsStore, BothStoresKeepTheContractAndTheIniStoreKeepsNoCache)
     MemorySettingsStore memory;
     checkStoreContract(memory);
     TempFolder dir;
-    QSettingsStore store(dir.file("conf/modlist.ini")), other(dir.file("conf/modlist.ini"));
+    IniSettingsStore store(dir.file("conf/modlist.ini")), other(dir.file("conf/modlist.ini"));
     checkStoreContract(store);
     EXPECT_EQ(other.value("q2modlist", Options::kSection, "UPDATE", {}), u"07-04-1999"_s);
     ASSERT_TRUE(other.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, "1"));
@@ -52,10 +53,43 @@ TEST(SettingsStore, BothStoresKeepTheContractAndTheIniStoreKeepsNoCache)
 
     dir.write("garbage.ini", QByteArray("\xff\xfe[[[\0\0=\n=\n[", 13) + QByteArray(10000, '\x01'));
     dir.write("blocker", "x"); // the store's folder is a file
-    QSettingsStore garbage(dir.file("garbage.ini")), blocked(dir.file("blocker/modlist.ini"));
+    IniSettingsStore garbage(dir.file("garbage.ini")), blocked(dir.file("blocker/modlist.ini"));
     EXPECT_FALSE(blocked.setValue(Options::kApplication, Options::kSection, Options::kShowFav, "1"));
     for (const SettingsStore *damaged : {&garbage, &blocked})
         EXPECT_EQ(damaged->value(Options::kApplication, Options::kSection, Options::kShowFav, "0"), u"0"_s);
+}
+
+// The file reads as a person would write it; an earlier version's encoded file is rewritten in that form
+// once, keeping every value; a hand-written name counts whatever its case.
+TEST(SettingsStore, TheFileIsReadableAndEarlierFilesAreRewrittenOnce)
+{
+    const struct { const char *name; QByteArray before, after; } rows[] = {
+        {"written by the program", {}, "[DorOdor]\nOptions\\ShowFav=1\n"},
+        {"earlier encoded form", "[ndorodor]\nnoptions\\ndefbrw=0\nnoptions\\nshowfav=0\n\n[nmy%2520list]\nnoptions\\nupdate=07-04-1999\n",
+         "[DorOdor]\nOptions\\DefBrw=0\nOptions\\ShowFav=1\n\n[my list]\nOptions\\update=07-04-1999\n"},
+        {"written by hand", "; mine\n[dorodor]\n  options\\SHOWFAV = 0\nstray line\n", "[DorOdor]\nOptions\\ShowFav=1\n"},
+    };
+    for (const auto &row : rows) {
+        TempFolder dir;
+        if (!row.before.isEmpty())
+            dir.write("modlist.ini", row.before);
+        IniSettingsStore store(dir.file("modlist.ini"));
+        EXPECT_EQ(store.value(Options::kApplication, Options::kSection, Options::kShowFav, "-"),
+                  row.before.isEmpty() ? u"-"_s : u"0"_s) << row.name;
+        ASSERT_TRUE(store.setValue(Options::kApplication, Options::kSection, Options::kShowFav, "1")) << row.name;
+        EXPECT_EQ(dir.read("modlist.ini"), row.after) << row.name;
+    }
+
+    // A full disk leaves the file as it was, and says why.
+    SmallDisk disk(64 * 1024);
+    if (disk.mounted()) {
+        IniSettingsStore store(disk.file("modlist.ini"));
+        ASSERT_TRUE(store.setValue(Options::kApplication, Options::kSection, Options::kShowFav, "1"));
+        disk.fill();
+        EXPECT_FALSE(store.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, "1"));
+        EXPECT_TRUE(store.errorString().contains(u"no space left on the device"_s)) << store.errorString().toStdString();
+        EXPECT_EQ(disk.folder().read("modlist.ini"), "[DorOdor]\nOptions\\ShowFav=1\n");
+    }
 }
 
 // Start-up switches are on at the number 1, the remote control's browser choice at any number but 0.

@@ -19,10 +19,9 @@ QByteArray loadAndWrite(Favourites &table, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
         std::abort();
     table.load(file.fileName());
-    QBuffer written;
-    if (!written.open(QIODevice::WriteOnly) || table.count() > Favourites::kCapacity || !table.writeTo(written, nullptr))
+    if (table.count() > Favourites::kCapacity)
         std::abort();
-    return written.data();
+    return table.toBytes();
 }
 
 } // namespace

@@ -44,9 +44,9 @@ protected:
 
     // Makes and starts the window as the program does, and lets the start-up options run: they follow once the window
     // is exposed.
-    MainWindow &start(WebViewFactory &webViews, const QString &listServer = kServer)
+    MainWindow &start(WebViewFactory &webViews, const QString &listServer = kServer, const QString &folder = {})
     {
-        window = std::make_unique<MainWindow>(MainContext{dir.path(), listServer, kSite, &settings, &messages, &webViews,
+        window = std::make_unique<MainWindow>(MainContext{folder.isEmpty() ? dir.path() : folder, listServer, kSite, &settings, &messages, &webViews,
                                                           &shell, &tray, &favourites, &fetcher});
         window->start();
         EXPECT_TRUE(window->isMinimized() || QTest::qWaitForWindowExposed(window.get()));

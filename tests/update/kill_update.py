@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Usage: kill_update.py PROGRAM. `PROGRAM --update` killed with SIGKILL at several moments of an update; the next
-start (another --update, against a server that now fails) must find the program folder wholly old or wholly new, with
-nothing left behind. Then: one program per folder."""
+"""Usage: kill_update.py PROGRAM FAILRENAME. `PROGRAM --update` killed with SIGKILL at several moments of an update;
+the next start (another --update, against a server that now fails) must find the program folder wholly old or wholly
+new, with nothing left behind. The same when every rename fails from some point of putting files in place on (the
+FAILRENAME library preloaded): the update says that the next start finishes it. Then: one program per folder."""
 
 import http.server, io, os, pathlib, shutil, signal, subprocess, sys, tempfile, threading, time, zipfile
 
 PROGRAM = os.path.abspath(sys.argv[1])
+FAILRENAME = os.path.abspath(sys.argv[2])
 PAGES = 3000  # in 300 folders: putting them in place takes a while
 
 
@@ -67,6 +69,7 @@ def wait_until(what, condition):
     while not condition():
         if time.time() > deadline:
             raise SystemExit("timed out waiting for " + what)
+        time.sleep(0.0005)
 
 
 def main():
@@ -99,17 +102,23 @@ def main():
                    ("as the journal is written", "serve", committing(0), new)]
         moments += [("%.3f s into putting files in place" % delay, "serve", committing(delay), new)
                     for delay in (0.001, 0.005, 0.02, 0.05)] + [("never", "serve", None, new)]
+        # Renames fail from the 40th on: the download, the staged catalogue and the journal are in place by then,
+        # and a few files have moved; undoing them fails too.
+        moments.append(("renames failing", "serve", "fail renames", new))
         for label, mode, when, allowed in moments:
             shutil.rmtree(folder, ignore_errors=True)
             for name, content in files(base, "old").items():
                 pathlib.Path(folder, name).parent.mkdir(parents=True, exist_ok=True)
                 pathlib.Path(folder, name).write_bytes(content)
             server.mode, server.sent = mode, 0
-            child = run(args, env)
-            if when:
+            failing = when == "fail renames"
+            child = run(args, dict(env, LD_PRELOAD=FAILRENAME, KML_FAIL_RENAMEAT_FROM="40") if failing else env)
+            if when and not failing:
                 wait_until(label, lambda: when() or child.poll() is not None)
                 child.kill()
-            child.communicate()
+            child_err = child.communicate()[1].decode()
+            if failing and (child.returncode != 1 or "next start" not in child_err or "as it was" in child_err):
+                failures.append("%s: status %d, %r" % (label, child.returncode, child_err))
             cut = snapshot(folder)
             in_place = sum(1 for name, content in new.items() if content != "<folder>" and cut.get(name) == content)
 

@@ -87,7 +87,10 @@ protected:
         };
         hooks.setUpdatedLabel = [this](const QString &text) { events << u"label "_s + text; };
         hooks.rebuildTree = [this] { events << u"tree"_s; };
-        hooks.inform = [this](const QString &title, const QString &) { events << u"inform "_s + title; };
+        hooks.inform = [this](const QString &title, const QString &text, const QString &, bool warning) {
+            events << u"inform "_s + title + (warning ? u" warning"_s : QString());
+            informed << text;
+        };
         // The start of a step is heard with no total; a fetch's total comes from within the fetch.
         hooks.progress = [this](Step step, qint64, qint64 total) {
             if (cancelAt == step && total >= 0)
@@ -113,6 +116,7 @@ protected:
     QString server;
     QStringList events;
     QStringList details;  // of each question
+    QStringList informed; // the texts of the notices
     QList<bool> retryAnswers;
     std::function<void()> whileBusy;
     std::optional<Step> cancelAt;
@@ -211,10 +215,16 @@ TEST_P(CancelAt, LeavesTheOldListOrTheWholeNewOne)
     EXPECT_EQ(outcome.end, row.end) << error();
     const bool newFiles = row.end == End::Updated || row.endsAt == Step::StampDate;
     EXPECT_EQ(snapshot(program.path()), newFiles ? updatedFolder() : kOldFolder) << "no tempor.zip, no staging";
-    EXPECT_EQ(stamp(u"q2modlist"_s), row.end == End::Updated ? u"07-04-1999"_s : u"never"_s);
+    EXPECT_EQ(stamp(u"q2modlist"_s), row.end == End::Updated && row.settingsWritable ? u"07-04-1999"_s : u"never"_s);
     EXPECT_EQ(stamp(u"q3modlist"_s), u"01-01-2000"_s) << "only the current list's date changes";
-    if (row.end == End::Updated)
+    if (row.end == End::Updated) {
+        // The list is in place: a date that cannot be saved is a warning beside the success, and the tree is rebuilt.
+        EXPECT_EQ(outcome.warning.isEmpty(), row.settingsWritable);
+        EXPECT_TRUE(events.contains(u"tree"_s));
+        EXPECT_EQ(events.last(), row.settingsWritable ? u"inform Mod List"_s : u"inform Mod List warning"_s);
+        EXPECT_TRUE(informed.value(0).startsWith(u"Mod List updated successfully."_s)) << informed.value(0).toStdString();
         return;
+    }
     EXPECT_EQ(int(outcome.cancelledAt), int(row.endsAt));
     // Cancelled in the progress dialog: no question, no label, no tree, no success message.
     EXPECT_EQ(events, kStart + (row.cancelAt ? QStringList{} : QStringList{kAsk}) + QStringList{u"button on"_s});
@@ -232,7 +242,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "Address: http://listserver.test/kestrelmoor/modlist/q2modlist.zip"},
         // The new catalogue waits for the archive: it never stands beside the old list.
         CancelRow{"archive is an error page", newCatalogue(), "<html>Not Found</html>", Step::Unpack, {}, "no zip archive"},
-        CancelRow{"date cannot be saved", newCatalogue(), goodArchive(), Step::StampDate, {}, "settings", false},
+        CancelRow{"date cannot be saved", newCatalogue(), goodArchive(), Step::StampDate, {}, "", false, End::Updated},
+        CancelRow{"the archive address is the catalogue's own", newCatalogue(kCatalogueUrl), goodArchive(),
+                  Step::FetchArchive, {}, "the list catalogue's own"},
         CancelRow{"Cancel while the catalogue is fetched", newCatalogue(), goodArchive(), Step::FetchCatalogue,
                   Step::FetchCatalogue},
         CancelRow{"Cancel while the archive is fetched", newCatalogue(), goodArchive(), Step::FetchArchive, Step::FetchArchive},

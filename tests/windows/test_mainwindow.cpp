@@ -1,6 +1,7 @@
 #include "core/modlistloader.h"
 #include "core/modtreefilter.h"
 #include "support/mainwindowtest.h"
+#include "support/smalldisk.h"
 #include "support/wait.h"
 #include "ui/finddialog.h"
 #include "ui/fullscreenwindow.h"
@@ -272,6 +273,59 @@ TEST_F(MainWindowTest, FavouritesThatCannotBeSavedAskRetryDiscardOrCancel)
     messages.answers = {QMessageBox::Discard};
     w.close();
     EXPECT_FALSE(w.isVisible() || tray.installed);
+}
+
+// The disk fills after the start: a favourite added then cannot be saved, which is said once, and favs.dat keeps what
+// it held, so the program may be killed at any moment after.
+TEST_F(MainWindowTest, AFullDiskNeverEmptiesTheFavourites)
+{
+    SmallDisk disk(256 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "a tmpfs of its own needs root";
+    for (const QString &name : QDir(dir.path()).entryList(QDir::Files))
+        disk.folder().write(name, dir.read(name));
+    disk.folder().write(u"favs.dat"_s, "Arena\r\nhttp://a/1\r\n");
+    start(views, kServer, disk.folder().path());
+    messages.shown.clear();
+    disk.fill();
+    clickRow(linkRow(u"Big Arena"_s));
+    QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(disk.folder().read(u"favs.dat"_s), "Arena\r\nhttp://a/1\r\n");
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].text.contains(u"no space left on the device"_s)) << messages.shown[0].text.toStdString();
+}
+
+// A list or a favourite that names script, a local file or data opens nothing and says so, with the default browser
+// chosen too; a typed address may name a local file, never script.
+TEST_F(MainWindowTest, OnlyWebAddressesOpenFromTheListAndTheFavourites)
+{
+    dir.write(u"q2modlist.dat"_s, crlfLines({"[ValidHeader]", "Weapons", "---", "Weapons?Script?javascript:alert(1)",
+                                             "Weapons?Local?file:///etc/passwd", "Weapons?Data?data:text/html,x",
+                                             "Weapons?Good?https://w/1"}));
+    MainWindow &w = start();
+    const auto refused = [&] { return control<QLabel>("statusLabel")->text().startsWith(u"Not opened"_s); };
+    const QStringList opened = web().navigations;
+    for (const char *name : {"Script", "Local", "Data"}) {
+        clickRow(linkRow(QString::fromLatin1(name)));
+        EXPECT_TRUE(web().navigations == opened && refused()) << name;
+    }
+    clickRow(linkRow(u"Good"_s));
+    EXPECT_EQ(web().navigations.last(), u"https://w/1"_s);
+
+    setOption(Options::kDefBrw, "1");
+    favourites.add(u"Script"_s, u"javascript:alert(2)"_s);
+    click("remoteControlButton");
+    auto *list = w.remoteControl()->findChild<QListWidget *>(u"favouritesList"_s);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    EXPECT_TRUE(web().navigations.last() == u"https://w/1"_s && shell.opened.isEmpty() && refused());
+
+    auto *field = control<QLineEdit>("addressField");
+    for (const QString &typed : {u"javascript:alert(3)"_s, u"file:///etc/hosts"_s}) {
+        field->setText(typed);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    EXPECT_EQ(web().navigations.mid(opened.size()), (QStringList{u"https://w/1"_s, u"file:///etc/hosts"_s}));
 }
 
 // A favourite picked in the remote control opens in the window that browses: the fullscreen window while it is open,
