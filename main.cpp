@@ -225,6 +225,7 @@ int main(int argc, char *argv[])
 
     Downloads downloads(QWebEngineProfile::defaultProfile(), shell, &Downloads::askWhereToSave);
     MainWindow mainWindow(context);
+    QObject::connect(&downloads, &Downloads::installRequested, &mainWindow, &MainWindow::installArchive);
     // A later start of the program shows this window instead of a second one.
     QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &MainWindow::showMainWindow);
     instance.listen();

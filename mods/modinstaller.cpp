@@ -387,6 +387,9 @@ ModInstaller::Result ModInstaller::uninstall(const QString &game, bool alsoChang
     removeEmptyFolders(folder, true);
     result.ok = true;
     result.message = QStringLiteral("Uninstalled %1: %2 files removed.").arg(game).arg(result.removed);
+    const qsizetype trashed = inventory.changed.size() + inventory.added.size() - result.kept.size();
+    if (trashed > 0)
+        result.message += QStringLiteral(" %1 files changed or added since the install went to the trash.").arg(trashed);
     if (!failed.isEmpty())
         result.message += QStringLiteral(" These could not be moved to the trash and stay in %1: %2.")
                               .arg(folder, failed.join(QStringLiteral(", ")));

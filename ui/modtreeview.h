@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QTreeView>
 
 #include <vector>
@@ -40,6 +41,10 @@ public:
     void setFilterText(const QString &text, int fallbackNode);
     // Makes a shown node current and selected, in sight, its folder opened.
     void selectNode(int node);
+    // Marks the links to these pages as installed mods.
+    void setInstalledPages(const QSet<QString> &pages);
+    // Shows only the links of installed mods, or every link again.
+    void showOnlyInstalled(bool on);
 
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
@@ -58,6 +63,8 @@ private:
     // arithmetic does not apply or disagrees with the view.
     Placed place(const QModelIndex &index) const;
     int uniformRowHeight() const;
+    QSet<QString> m_installedPages;
+    bool m_onlyInstalled = false;
     void forgetRows() { m_folderRows.clear(); }
     // After every reset of the filtered tree (new text, new tree): opens every
     // shown folder while filtering.
