@@ -328,24 +328,30 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
     return result;
 }
 
-ModInstaller::Check ModInstaller::checkUninstall(const QString &game) const
+QString ModInstaller::uninstallProblem(const QString &game, ModManifest *manifest) const
 {
-    Check check;
     const QString folder = folderOf(game);
     const QFileInfo info(folder);
     if (const QString problem = gameNameProblem(game); !problem.isEmpty())
-        check.error = problem;
-    else if (info.isSymLink() || (info.exists() && !info.isDir()))
-        check.error = QStringLiteral("%1 is no folder; nothing was removed.").arg(folder);
-    else if (!info.exists())
-        check.error = QStringLiteral("%1 is not installed in %2.").arg(game, m_modsFolder);
-    else if (QString why; !ModManifest::read(folder, &check.manifest, &why))
-        check.error = QFileInfo::exists(folder + u'/' + ModManifest::kFileName)
-                          ? QStringLiteral("The record of %1's files is damaged (%2); nothing was removed.").arg(game, why)
-                          : QStringLiteral("%1 was not installed by Mod List; nothing was removed.").arg(folder);
+        return problem;
+    if (info.isSymLink() || (info.exists() && !info.isDir()))
+        return QStringLiteral("%1 is no folder; nothing was removed.").arg(folder);
+    if (!info.exists())
+        return QStringLiteral("%1 is not installed in %2.").arg(game, m_modsFolder);
+    if (QString why; !ModManifest::read(folder, manifest, &why))
+        return QFileInfo::exists(folder + u'/' + ModManifest::kFileName)
+                   ? QStringLiteral("The record of %1's files is damaged (%2); nothing was removed.").arg(game, why)
+                   : QStringLiteral("%1 was not installed by Mod List; nothing was removed.").arg(folder);
+    return {};
+}
+
+ModInstaller::Check ModInstaller::checkUninstall(const QString &game) const
+{
+    Check check;
+    check.error = uninstallProblem(game, &check.manifest);
     if (!check.error.isEmpty())
         return check;
-    Inventory inventory = takeInventory(folder, check.manifest);
+    Inventory inventory = takeInventory(folderOf(game), check.manifest);
     check.error = inventory.error;
     check.changed = std::move(inventory.changed);
     check.added = std::move(inventory.added);
@@ -359,15 +365,16 @@ ModInstaller::Result ModInstaller::uninstall(const QString &game, bool alsoChang
     if (QFileInfo(m_modsFolder).isDir() && !lock.tryLock(0) && lock.error() == QLockFile::LockFailedError)
         return failure(QStringLiteral("Another install or uninstall is running in %1; try again when it has ended.")
                            .arg(m_modsFolder));
-    const Check check = checkUninstall(game);
-    if (!check.error.isEmpty())
-        return failure(check.error);
-    const QString folder = folderOf(game);
-    const Inventory inventory = takeInventory(folder, check.manifest);
     Result result;
-    result.manifest = check.manifest;
+    if (const QString problem = uninstallProblem(game, &result.manifest); !problem.isEmpty())
+        return failure(problem);
+    const QString folder = folderOf(game);
+    const Inventory inventory = takeInventory(folder, result.manifest);
+    if (!inventory.error.isEmpty())
+        return failure(inventory.error);
+    const QByteArray base = QFile::encodeName(folder) + '/';
     for (const ModManifest::File &file : inventory.asInstalled) {
-        if (QFile::remove(folder + u'/' + QString::fromUtf8(file.path)))
+        if (::unlink((base + file.path).constData()) == 0)
             ++result.removed;
     }
     QStringList failed;

@@ -65,6 +65,9 @@ public:
     QString folderOf(const QString &game) const;
 
 private:
+    // Why the mod cannot be uninstalled ("" when it can), with its manifest read.
+    QString uninstallProblem(const QString &game, ModManifest *manifest) const;
+
     QString m_modsFolder;
     QString m_engineFolder;
 };
