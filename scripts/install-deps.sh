@@ -6,7 +6,7 @@
 # either gets the one command to run as root, and the script stops.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev libzip-dev python3)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev libzip-dev libssl-dev python3)
 case "${1:-run}" in
     run) ;;
     test) packages+=(googletest libgtest-dev dpkg-dev file xvfb xauth openbox trayer xdotool x11-utils imagemagick
