@@ -276,10 +276,14 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
     manifest.sourcePage = sourcePage;
     const QString staged = staging + u'/' + game;
     QSet<QByteArray> newPaths;
+    QSet<QString> madeFolders;
     for (const auto &[source, path] : layout.files) {
         const QString to = staged + u'/' + QString::fromUtf8(path);
         const QByteArray toName = QFile::encodeName(to);
-        if (!QDir().mkpath(QFileInfo(to).absolutePath()) ||
+        const QString folder = QFileInfo(to).absolutePath();
+        const bool made = madeFolders.contains(folder) || QDir().mkpath(folder);
+        madeFolders.insert(folder);
+        if (!made ||
             ::rename(QFile::encodeName(sources.value(source)).constData(), toName.constData()) != 0)
             return failure(QStringLiteral("%1 cannot be written: %2").arg(to, errnoText(errno)));
         if (path.endsWith(".so"))
