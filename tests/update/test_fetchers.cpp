@@ -2,6 +2,7 @@
 #include "update/routingfetcher.h"
 #include "update/sitefolderfetcher.h"
 
+#include "support/smalldisk.h"
 #include "support/tempfolder.h"
 #include "testhttpserver.h"
 #include "updatetest.h"
@@ -209,6 +210,27 @@ TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
     EXPECT_NE(changed.etag, first.etag);
     EXPECT_GT(reports.size(), 1);
     EXPECT_EQ(reports.last(), std::make_pair(qint64(3 << 20), qint64(3 << 20)));
+}
+
+// A disk that is full: a small answer as much as a large one fails both fetchers with the reason, and the file in
+// place stays as it was, with nothing beside it.
+TEST_F(Fetch, AFullDiskFailsTheDownloadAndSaysSo)
+{
+    SmallDisk disk(64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "a tmpfs of its own needs root";
+    disk.folder().write(u"tempor.zip"_s, kOld);
+    disk.fill();
+    server.route("/file", {.body = kBody});
+    server.route("/small", {.body = kPage});
+    for (const auto &[fetcher, url] : {std::pair<HttpFetcher *, QString>{&network, server.url("/file")},
+                                       {&network, server.url("/small")}, {&siteFetcher, kPageUrl}}) {
+        const FetchResult result = fetcher->fetch(get(url, disk.file(u"tempor.zip"_s)));
+        EXPECT_EQ(result.status, Status::WriteFailed) << url.toStdString();
+        EXPECT_TRUE(result.errorText.contains(u"no space left on the device"_s)) << result.errorText.toStdString();
+        EXPECT_EQ(QDir(disk.folder().path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "tempor.zip"}));
+        EXPECT_EQ(disk.folder().read(u"tempor.zip"_s), kOld);
+    }
 }
 
 // A second fetch started inside the first one's wait (a timer, the tray) is turned away, and Cancel there (a progress
