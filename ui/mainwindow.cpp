@@ -795,19 +795,28 @@ void MainWindow::updateList()
         };
         m_update = std::make_unique<ListUpdate>(m_ctx.programFolder, m_ctx.listServer, *m_ctx.settings,
                                                 *m_ctx.fetcher, std::move(hooks));
+        connect(m_update.get(), &ListUpdate::finished, this, &MainWindow::updateEnded);
     }
-    // Application-modal while the update runs: the other windows take no input,
-    // and its Cancel reaches the update through the event loops of its steps.
-    const bool hadKeys = isActiveWindow();
-    UpdateProgressDialog progress(this);
-    m_updateProgress = &progress;
-    connect(&progress, &UpdateProgressDialog::cancelRequested, this, [this] { m_update->cancel(); });
-    progress.show();
-    m_update->run(m_current);
+    // Application-modal while the update runs: the other windows take no input.
+    // The update runs from the event loop, so the dialog's Cancel reaches it at once.
+    m_keysBeforeUpdate = isActiveWindow();
+    m_updateProgress = new UpdateProgressDialog(this);
+    connect(m_updateProgress, &UpdateProgressDialog::cancelRequested, m_update.get(), &ListUpdate::cancel);
+    m_updateProgress->show();
+    m_update->start(m_current);
+}
+
+void MainWindow::updateEnded()
+{
+    QPointer<UpdateProgressDialog> progress = m_updateProgress;
     m_updateProgress = nullptr;
-    progress.hide();
+    if (progress) {
+        progress->hide();
+        progress->deleteLater();
+    }
     // The keys go back to this window when it had them (the dialog took them).
-    if (hadKeys && isVisible() && (!QApplication::activeWindow() || QApplication::activeWindow() == &progress))
+    if (m_keysBeforeUpdate && isVisible() &&
+        (!QApplication::activeWindow() || QApplication::activeWindow() == progress.data()))
         activateWindow();
     // A close asked for while the update ran (the tray's "Close", an end signal).
     if (std::exchange(m_closeAfterUpdate, false))

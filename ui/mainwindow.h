@@ -128,6 +128,7 @@ private:
     void saveChangedFavourites();
     void configureFavourites();
     void updateList();
+    void updateEnded();
     void showFindDialog();
     void showOptionsDialog();
     void showAboutDialog();
@@ -181,4 +182,5 @@ private:
     // Shown while an update runs, and only then.
     QPointer<UpdateProgressDialog> m_updateProgress;
     bool m_closeAfterUpdate = false;
+    bool m_keysBeforeUpdate = false;  // this window had the keys when the update began
 };

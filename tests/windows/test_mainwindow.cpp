@@ -1,3 +1,4 @@
+#include "core/endsignals.h"
 #include "core/modlistloader.h"
 #include "core/modtreefilter.h"
 #include "support/mainwindowtest.h"
@@ -25,6 +26,8 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextDocument>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -407,7 +410,9 @@ TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedF
         if (url == q2 && dialog)
             QTest::mouseClick(dialog->findChild<QPushButton *>(u"cancelUpdateButton"_s), Qt::LeftButton);
     };
+    const auto ended = [&] { return QTest::qWaitFor([&] { return !w.findChild<QDialog *>(u"updateProgressDialog"_s); }, 30000); };
     click("updateButton");
+    ASSERT_TRUE(ended());
     EXPECT_EQ(seen, (QStringList{u"modal"_s, u"modal"_s}));
     EXPECT_TRUE(messages.shown.isEmpty()) << "no question, no success message";
     EXPECT_EQ(shown(tree()), before);
@@ -423,6 +428,7 @@ TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedF
     messages.whileShown = [&](const FakeMessages::Shown &s) { asked.append(s.title + (button->isEnabled() ? " (on)"_L1 : " (off)"_L1)); };
     messages.answers = {QMessageBox::Ok}; // retry once
     button->click();
+    ASSERT_TRUE(ended());
     EXPECT_EQ(fetcher.order.mid(0, 2), (QStringList{modlist + "mods.dat"_L1, q3}));
     EXPECT_EQ(asked, (QStringList{u"Connection Error (off)"_s, u"Mod List (on)"_s})) << "the button is off while it runs";
     EXPECT_EQ(messages.shown.value(0).buttons, QMessageBox::Ok | QMessageBox::Cancel);
@@ -435,9 +441,44 @@ TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedF
     asked.clear();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_U, Qt::ControlModifier);
+    ASSERT_TRUE(ended());
     EXPECT_EQ(asked, QStringList{u"Connection Error (off)"_s});
     EXPECT_EQ(shown(tree()), u"Fresh[New mod]"_s);
     EXPECT_TRUE(button->isEnabled());
+}
+
+// Closing the window, the tray's Close and an end signal while an update runs cancel it; the window closes once it has
+// ended, with the old list or the whole new one in place and nothing left behind.
+TEST_F(MainWindowTest, AnUpdateUnderWayEndsCleanlyWhenTheProgramCloses)
+{
+    const QByteArray listBefore = dir.read(u"q2modlist.dat"_s), listAfter = crlfLines({"[ValidHeader]", "New", "---"});
+    const QString modlist = kServer + "/kestrelmoor/modlist/"_L1;
+    fetcher.answer(modlist + "mods.dat"_L1, {FakeFetcher::Answer::good(twoListCatalogue(kServer))});
+    fetcher.answer(modlist + "q2modlist.zip"_L1, {FakeFetcher::Answer::good(buildZip({ZipEntry{"q2modlist.dat", listAfter}}))});
+    for (const char *how : {"the window", "the tray", "an end signal"}) {
+        SCOPED_TRACE(how);
+        MainWindow &w = start();
+        const QString way = QString::fromLatin1(how);
+        if (way == u"an end signal"_s)
+            ASSERT_TRUE(onEndSignals(&w, [&w] { w.close(); }));
+        bool asked = false;
+        fetcher.whileFetching = [&](const QString &) {
+            if (std::exchange(asked, true))
+                return;
+            if (way == u"the window"_s)
+                w.close();
+            else if (way == u"the tray"_s)
+                w.trayMenu()->findChild<QAction *>(u"quitAction"_s)->trigger();
+            else
+                ::raise(SIGTERM);
+        };
+        click("updateButton");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible() && !w.findChild<QDialog *>(u"updateProgressDialog"_s); }, 30000));
+        // The signal reaches the window from the event loop, maybe once the files began to move.
+        const QByteArray list = dir.read(u"q2modlist.dat"_s);
+        EXPECT_TRUE(list == listBefore || (way == u"an end signal"_s && list == listAfter));
+        EXPECT_FALSE(dir.exists(u"tempor.zip"_s) || dir.exists(u".kml-update"_s));
+    }
 }
 
 // The selection stays visible while the find dialog has the focus, in the colours of a new scheme too.
