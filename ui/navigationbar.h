@@ -48,7 +48,9 @@ private:
     void showLoadProgress(int progress, int progressMax);
     void showAddress(bool loading);
     void showInField(const QString &address);
-    void enableHistoryButtons();
+    void stopLoading();
+    // Back and Forward while there is history that way, Stop while a page loads.
+    void enableButtons();
 
     WebView &m_view;
     std::function<QString()> m_homeAddress;
