@@ -37,6 +37,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -55,11 +56,6 @@ const QString kTreeWidthKey = QStringLiteral("TreeWidth");
 
 // How long a passing message stays in the status bar.
 constexpr int kStatusMessageMs = 5000;
-
-// The design's widths and heights, in twips.
-constexpr double kDesignClientWidth = 10200;
-constexpr double kDesignClientHeight = 7485;
-constexpr double kDesignTreeWidth = 2415;
 
 void bringForward(QWidget *window)
 {
@@ -144,16 +140,37 @@ void MainWindow::buildControls()
     setTabOrderForReading();
     m_treeView->setFocus();
 
-    // The design size of the client area, the tree column at its design width
-    // or where the user left it.
-    const QSize client = fromTwips(QSizeF(kDesignClientWidth, kDesignClientHeight), this);
-    resize(client.width(), client.height() + statusBar()->sizeHint().height());
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_treeWidthMoved = true; });
+}
+
+void MainWindow::placeOnScreen()
+{
+    const QScreen *s = screen();
+    if (!s)
+        return;
+    // Two thirds of the screen's free area, centred, never less than the
+    // window needs. The window manager has not framed the window yet: room for
+    // a title bar is left here, and the real frame is fitted in once it is
+    // mapped.
+    const QRect area = s->availableGeometry();
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QSize room = (area.size() - QSize(0, titleBar)).expandedTo(QSize(1, 1));
+    resize(QSize(area.width() * 2 / 3, area.height() * 2 / 3).expandedTo(minimumSizeHint()).boundedTo(room));
+    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - titleBar - height()) / 2);
+}
+
+void MainWindow::placeTreeColumn()
+{
+    // Where the user left the line, or else as wide as the list's names need,
+    // up to a third of the window.
     bool stored = false;
     const double storedTwips =
         m_ctx.settings->value(Options::kApplication, Options::kSection, kTreeWidthKey, QString()).toDouble(&stored);
-    const int treeWidth = fromTwips(stored && storedTwips > 0 && storedTwips < 1e6 ? storedTwips : kDesignTreeWidth, this);
-    m_splitter->setSizes({treeWidth, std::max(client.width() - treeWidth, 1)});
-    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_treeWidthMoved = true; });
+    const QMargins margins = m_treeView->parentWidget()->contentsMargins();
+    const int treeWidth = stored && storedTwips > 0 && storedTwips < 1e6
+                              ? fromTwips(storedTwips, this)
+                              : m_treeView->widthForNames(width() / 3) + margins.left() + margins.right();
+    m_splitter->setSizes({treeWidth, std::max(width() - treeWidth, 1)});
 }
 
 QWidget *MainWindow::buildListPanel()
@@ -257,7 +274,6 @@ QWidget *MainWindow::buildListPanel()
     layout->addWidget(m_filterField);
     layout->addWidget(m_treeView, 1);
     layout->addWidget(m_listChooser);
-    layout->addSpacing(fromTwips(750, this));
     layout->addLayout(tools);
     // The updated label shrinks its font to the room it is given.
     panel->installEventFilter(this);
@@ -284,6 +300,11 @@ QWidget *MainWindow::buildBrowserPanel()
     full->setToolTip(tr("Fullscreen mode"));
     full->setAutoDefault(false);
     connect(full, &QPushButton::clicked, this, &MainWindow::showFullScreenWindow);
+
+    // As wide as their captions, however wide the style makes buttons: the
+    // address field takes the rest of the row.
+    for (QPushButton *button : {info, full})
+        button->setMaximumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 3 * button->fontMetrics().height() / 2);
 
     auto *top = new QHBoxLayout;
     top->setSpacing(4);
@@ -338,9 +359,7 @@ void MainWindow::setTabOrderForReading()
 
 void MainWindow::start()
 {
-    // The design size, unless the screen is smaller (a high scale factor).
-    if (const QScreen *s = screen())
-        resize(size().boundedTo(s->availableGeometry().size()).expandedTo(minimumSizeHint()));
+    placeOnScreen();
     // Only the tray: minimised before it is mapped, so that the window never shows.
     if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
         setWindowState(windowState() | Qt::WindowMinimized);
@@ -365,6 +384,7 @@ void MainWindow::start()
     // The first list: its tree, caption, update date and start page, each once.
     m_listChooser->setCurrentIndex(0);
     selectList(0);
+    placeTreeColumn();
 
     // What the table could not take in is kept, and said once.
     const FavouritesLoad favourites = m_ctx.favourites->load(favouritesPath());

@@ -114,6 +114,9 @@ private:
     // window, as the options say.
     void applyStartupOptions();
     void fitIntoScreen();
+    // A start: the window's size and place on the screen, and the tree column's width.
+    void placeOnScreen();
+    void placeTreeColumn();
     bool saveBeforeQuit();
     void showUpdateDate();
     void fitListLabels();

@@ -96,6 +96,29 @@ void ModTreeView::selectNode(int node)
     scrollTo(index);
 }
 
+int ModTreeView::widthForNames(int limit) const
+{
+    const ModTree &tree = m_model.tree();
+    const QModelIndex first = m_filter->index(0, 0);
+    if (!first.isValid())
+        return 0;
+    // What a row adds to its name (the picture, the margins) as the delegate
+    // says for the first row, and what the view adds to its rows.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QFontMetrics metrics(font());
+    const int rowExtra = itemDelegate()->sizeHint(option, first).width() - metrics.horizontalAdvance(first.data().toString());
+    const int viewExtra = 2 * frameWidth() + verticalScrollBar()->sizeHint().width() + (rootIsDecorated() ? indentation() : 0);
+    int width = 0;
+    // Measured from the tree's bytes rather than through the model, and only
+    // until the limit is reached: a list of a great many links stays quick.
+    for (int node = 0; node < tree.count() && width < limit; ++node) {
+        const int indent = tree.isLink(node) ? indentation() : 0;
+        width = std::max(width, viewExtra + rowExtra + indent + metrics.horizontalAdvance(tree.text(node)));
+    }
+    return std::min(width, limit);
+}
+
 int ModTreeView::uniformRowHeight() const
 {
     // What QTreeView takes for every row when their heights are uniform.

@@ -40,6 +40,9 @@ public:
     void setFilterText(const QString &text, int fallbackNode);
     // Makes a shown node current and selected, in sight, its folder opened.
     void selectNode(int node);
+    // The width the view needs to show every name of the tree whole, folders
+    // closed or open, but no more than `limit`.
+    int widthForNames(int limit) const;
 
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;

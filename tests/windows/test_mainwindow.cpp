@@ -7,6 +7,7 @@
 #include "ui/modtreeview.h"
 #include "ui/navigationbar.h"
 #include "ui/remotecontrol.h"
+#include "ui/designunits.h"
 #include "ui/treeicons.h"
 #include "update/zipbuilder.h"
 
@@ -22,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTextDocument>
 
@@ -559,12 +561,30 @@ TEST_F(MainWindowTest, TreeTooltipsShowTheWholeNameAndTheAddress)
     EXPECT_EQ(tip.toPlainText(), u"Rocket Arena <CTF> edition\nhttp://r/1"_s);
 }
 
-// The window starts inside the screen's free area, also where the design size does not fit (ctest runs this on 1280 x
-// 1024 at scale factor 2 too), and down to its minimum size every control keeps a room of its own.
+// The window starts inside the screen's free area, centred, two thirds of it or the least it needs (ctest runs this on
+// 1280 x 1024 at scale factor 2 too); the tree column shows the names whole (up to a third of the window) unless the user
+// left it elsewhere; no band between the list chooser and the tools. Down to its minimum size every control keeps a room
+// of its own.
 TEST_F(MainWindowTest, WindowFitsTheScreenAndNoControlOverlapsAnother)
 {
+    setOption("TreeWidth", "3000");
+    const QSplitter *splitter = start().findChild<QSplitter *>();
+    EXPECT_EQ(splitter->sizes().value(0), std::min(qRound(3000 / twipsPerPixel(window.get())),
+                                                   window->width() - splitter->widget(1)->minimumSizeHint().width() - splitter->handleWidth()));
+    setOption("TreeWidth", "");
     MainWindow &w = start();
-    EXPECT_TRUE(w.screen()->availableGeometry().contains(w.frameGeometry())) << w.frameGeometry().width();
+    const QRect area = w.screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(w.frameGeometry())) << w.frameGeometry().width();
+    EXPECT_EQ(w.width(), std::max(area.width() * 2 / 3, w.minimumSizeHint().width()));
+    EXPECT_LE((w.frameGeometry().center() - area.center()).manhattanLength(), 40);
+    tree()->expandAll();
+    const int names = static_cast<QAbstractItemView *>(tree())->sizeHintForColumn(0);
+    EXPECT_TRUE(names <= tree()->viewport()->width() || tree()->width() >= w.width() / 3 - 8) << names;
+    EXPECT_LE(control("updateButton")->mapTo(&w, QPoint()).y() - control("listChooser")->mapTo(&w, QPoint(0, control("listChooser")->height())).y(), 8);
+    const int addressWidth = control("addressField")->width();
+    w.resize(w.width() + 200, w.height());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(control("addressField")->width(), addressWidth + 200) << "the address field takes the room a wider window gives";
     for (const QSize size : {w.size(), QSize(1, 1)}) {
         w.resize(size);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
