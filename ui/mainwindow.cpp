@@ -787,7 +787,12 @@ void MainWindow::updateList()
             m_updatedLabel->setText(text);
             fitListLabels();
         };
-        hooks.rebuildTree = [this] { rebuildTree(listPath()); };
+        // The new list keeps the open folders and the current node it still has.
+        hooks.rebuildTree = [this] {
+            const ModTreeView::ViewState state = m_treeView->viewState();
+            rebuildTree(listPath());
+            m_treeView->restoreViewState(state);
+        };
         hooks.inform = [this](const QString &title, const QString &text) {
             if (m_updateProgress)
                 m_updateProgress->hide();

@@ -21,6 +21,7 @@ const QString kRetryText =
     QStringLiteral("Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
 const QString kSuccessTitle = QStringLiteral("Mod List");
 const QString kSuccessText = QStringLiteral("Mod List updated successfully.");
+const QString kUpToDateText = QStringLiteral("Mod List is up to date.");
 const QString kCatalogueFile = QStringLiteral("mods.dat");
 // The validators of the copies the last updates put in place. The name is one
 // of the program's own (".kml-"), which no archive may bring.
@@ -278,7 +279,7 @@ ListUpdate::Outcome ListUpdate::run(ModListEntry current)
     outcome.unchanged = !state.archiveChanged && state.newCatalogue.isEmpty();
     end(Outcome::End::Updated);
     if (m_hooks.inform)
-        m_hooks.inform(kSuccessTitle, kSuccessText);
+        m_hooks.inform(kSuccessTitle, outcome.unchanged ? kUpToDateText : kSuccessText);
     return outcome;
 }
 

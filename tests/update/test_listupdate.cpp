@@ -87,7 +87,7 @@ protected:
         };
         hooks.setUpdatedLabel = [this](const QString &text) { events << u"label "_s + text; };
         hooks.rebuildTree = [this] { events << u"tree"_s; };
-        hooks.inform = [this](const QString &title, const QString &) { events << u"inform "_s + title; };
+        hooks.inform = [this](const QString &title, const QString &text) { events << u"inform "_s + title, informed << text; };
         // The start of a step is heard with no total; a fetch's total comes from within the fetch.
         hooks.progress = [this](Step step, qint64, qint64 total) {
             if (cancelAt == step && total >= 0)
@@ -112,6 +112,7 @@ protected:
     std::optional<ListUpdate> update;
     QString server;
     QStringList events;
+    QStringList informed; // the texts of the notices
     QStringList details;  // of each question
     QList<bool> retryAnswers;
     std::function<void()> whileBusy;
@@ -142,6 +143,7 @@ TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
     EXPECT_EQ(http.lastHeader(cataloguePath, "If-Modified-Since"), date);
     EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s) << "an unchanged list is stamped as updated";
     EXPECT_EQ(events, kStart + kUpdated + kStart + kUpdated);
+    EXPECT_EQ(informed, (QStringList{u"Mod List updated successfully."_s, u"Mod List is up to date."_s}));
 
     // Refused: its tag must not be the one sent next time.
     http.route(archivePath, {.body = "<html>Not Found</html>", .etag = "\"a2\""});

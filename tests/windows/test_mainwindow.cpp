@@ -344,7 +344,7 @@ TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedF
     settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-02-2003"_s);
     MainWindow &w = start();
     const QString modlist = kServer + "/kestrelmoor/modlist/"_L1, q2 = modlist + "q2modlist.zip"_L1, q3 = modlist + "q3modlist.zip"_L1;
-    const QByteArray fresh = crlfLines({"[ValidHeader]", "Fresh", "---", "Fresh?New mod?http://n/1"});
+    const QByteArray fresh = crlfLines({"[ValidHeader]", "Fresh", "Other", "---", "Fresh?New mod?http://n/1", "Other?Defrag?http://q3/2"});
     fetcher.answer(modlist + "mods.dat"_L1, {FakeFetcher::Answer::good(twoListCatalogue(kServer))});
     fetcher.answer(q2, {FakeFetcher::Answer::good(buildZip({ZipEntry{"q2modlist.dat", fresh}}))});
     fetcher.answer(q3, {FakeFetcher::Answer::failed(), FakeFetcher::Answer::good(buildZip({ZipEntry{"q3modlist.dat", fresh}}))});
@@ -368,6 +368,8 @@ TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedF
     fetcher.whileFetching = nullptr;
     fetcher.order.clear();
     w.selectList(1);
+    tree()->setCurrentIndex(linkRow(u"Defrag"_s)); // its folder opens, and stays open with the new list
+    tree()->expand(tree()->model()->index(0, 0));  // Arenas, which the new list has not
     auto *button = control<QAbstractButton>("updateButton");
     QStringList asked;
     messages.whileShown = [&](const FakeMessages::Shown &s) { asked.append(s.title + (button->isEnabled() ? " (on)"_L1 : " (off)"_L1)); };
@@ -377,7 +379,9 @@ TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedF
     EXPECT_EQ(asked, (QStringList{u"Connection Error (off)"_s, u"Mod List (on)"_s})) << "the button is off while it runs";
     EXPECT_EQ(messages.shown.value(0).buttons, QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(control<QLabel>("updatedLabel")->text(), "updated: "_L1 + dateStamp(QDate::currentDate()));
-    EXPECT_EQ(shown(tree()), u"Fresh[New mod]"_s);
+    EXPECT_EQ(shown(tree()), u"Fresh[New mod] Other+[Defrag]"_s);
+    EXPECT_EQ(tree()->currentIndex(), linkRow(u"Defrag"_s));
+    EXPECT_EQ(messages.shown.last().text, u"Mod List updated successfully."_s);
 
     // Cancel at the question leaves the list as it was. The keys are back in the window once the progress dialog has
     // gone.
@@ -386,7 +390,7 @@ TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedF
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_U, Qt::ControlModifier);
     EXPECT_EQ(asked, QStringList{u"Connection Error (off)"_s});
-    EXPECT_EQ(shown(tree()), u"Fresh[New mod]"_s);
+    EXPECT_EQ(shown(tree()), u"Fresh[New mod] Other+[Defrag]"_s);
     EXPECT_TRUE(button->isEnabled());
 }
 
