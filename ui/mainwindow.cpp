@@ -289,6 +289,7 @@ QWidget *MainWindow::buildBrowserPanel()
     m_webView->setAccessibleName(tr("Web page"));
     m_navigationBar = new NavigationBar(*m_webView, [this] { return homeAddress(); }, panel);
     connect(m_navigationBar, &NavigationBar::loadingChanged, this, &MainWindow::showLoadingStatus);
+    connect(m_navigationBar, &NavigationBar::pageAddressChanged, this, &MainWindow::followPage);
 
     auto *info = new QPushButton(tr("Info"), panel);
     info->setObjectName(QStringLiteral("infoButton"));
@@ -557,6 +558,33 @@ void MainWindow::selectNode(int node)
         m_filterField->clear();
     // Selected, not clicked: the page stays, and the last node too.
     m_treeView->selectNode(node);
+}
+
+void MainWindow::followPage(const QString &url)
+{
+    // A trailing slash is all that tells a web view's address from the one a
+    // list may give.
+    const auto sameAddress = [](QStringView a, QStringView b) {
+        const auto chopped = [](QStringView s) { return s.endsWith(u'/') ? s.chopped(1) : s; };
+        return chopped(a) == chopped(b);
+    };
+    const ModTree &tree = m_model.tree();
+    int node = m_treeView->nodeAt(m_treeView->currentIndex());
+    if (!tree.isLink(node) || !sameAddress(tree.url(node), url)) {
+        node = ModTree::kNoNode;
+        for (int link = tree.folderCount(); link < tree.count() && node == ModTree::kNoNode; ++link)
+            if (sameAddress(tree.url(link), url))
+                node = link;
+    }
+    if (node != ModTree::kNoNode) {
+        // The mod on the page is the one "Add to favourites" takes.
+        m_lastNode = node;
+        m_lastNodeGeneration = m_model.generation();
+    }
+    if (m_treeView->indexOfNode(node).isValid())
+        m_treeView->selectNode(node);
+    else
+        m_treeView->selectionModel()->clearSelection();
 }
 
 void MainWindow::openNode(const QModelIndex &index)

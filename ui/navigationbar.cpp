@@ -48,6 +48,7 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
                                  m_pendingAddress.clear();
                                  m_view.goBack();
                                  enableButtons();
+                                 noticePageAddress();
                              });
     m_forwardButton = addButton("forwardButton", tr("Forward"),
                                 themedIcon("go-next", st->standardIcon(QStyle::SP_ArrowForward)),
@@ -55,6 +56,7 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
                                     m_pendingAddress.clear();
                                     m_view.goForward();
                                     enableButtons();
+                                    noticePageAddress();
                                 });
     m_homeButton = addButton("homeButton", tr("Home"), themedIcon("go-home", buttonPicture(QStringLiteral("home"))),
                              [this] { openAddress(m_homeAddress()); });
@@ -136,6 +138,7 @@ void NavigationBar::openAddress(const QString &url)
     showInField(url);
     m_view.navigate(url);
     enableButtons();
+    noticePageAddress();
 }
 
 void NavigationBar::stopLoading()
@@ -182,6 +185,7 @@ void NavigationBar::showLoadProgress(int progress, int progressMax)
     const bool changed = loading != m_loading;
     m_loading = loading;
     enableButtons();
+    noticePageAddress();
     if (changed)
         Q_EMIT loadingChanged(loading);
 }
@@ -214,6 +218,15 @@ void NavigationBar::showInField(const QString &address)
     // Where the field is too narrow, its start shows: the site, not the file.
     if (!m_addressField->hasFocus())
         m_addressField->setCursorPosition(0);
+}
+
+void NavigationBar::noticePageAddress()
+{
+    const QString location = m_view.locationUrl();
+    if (location != m_pageAddress) {
+        m_pageAddress = location;
+        Q_EMIT pageAddressChanged(location);
+    }
 }
 
 void NavigationBar::enableButtons()

@@ -39,6 +39,8 @@ public:
 Q_SIGNALS:
     // A page started or ended loading.
     void loadingChanged(bool loading);
+    // The view is at another address: a load, Back or Forward took it there.
+    void pageAddressChanged(const QString &url);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,6 +53,7 @@ private:
     void stopLoading();
     // Back and Forward while there is history that way, Stop while a page loads.
     void enableButtons();
+    void noticePageAddress();
 
     WebView &m_view;
     std::function<QString()> m_homeAddress;
@@ -68,4 +71,5 @@ private:
     QString m_addressBeforeLoad;
     bool m_stoppedByUser = false; // Stop (or Esc) while that load was in progress
     bool m_loadSeen = false;      // a report of that load in progress came
+    QString m_pageAddress;        // the view's address last told of
 };

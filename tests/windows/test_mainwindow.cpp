@@ -257,6 +257,32 @@ TEST_F(MainWindowTest, LinksOpenAndAreAddedToFavouritesUpToAFullTableSavedOnClos
     EXPECT_EQ(dir.read(u"favs.dat"_s), full) << "written again at Close";
 }
 
+// The tree selects the link of the page in the view, however the view got there, and that selection loads nothing.
+TEST_F(MainWindowTest, TheTreeSelectsTheLinkOfThePageShown)
+{
+    MainWindow &w = start();
+    favourites.add(u"Remake"_s, u"http://m/2/"_s);
+    clickRow(linkRow(u"Big Arena"_s));
+    auto *address = control<QLineEdit>("addressField");
+    const struct { const char *step; std::function<void()> act; const char *selected; } steps[] = {
+        {"a typed address", [&] { address->setText(u"http://w/1"_s), QTest::keyClick(address, Qt::Key_Return); }, "Arena One"},
+        {"Back", [&] { click("backButton"); }, "Big Arena"},
+        {"Forward", [&] { click("forwardButton"); }, "Arena One"},
+        {"Home", [&] { click("homeButton"); }, ""},
+        {"a favourite", [&] {
+             click("remoteControlButton");
+             auto *list = w.remoteControl()->findChild<QListWidget *>(u"favouritesList"_s);
+             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+         }, "Q2DM1 remake"},
+    };
+    for (const auto &step : steps) {
+        step.act();
+        const QModelIndexList selected = tree()->selectionModel()->selectedIndexes();
+        EXPECT_EQ(selected.isEmpty() ? QString() : selected.first().data().toString(), QString::fromLatin1(step.selected)) << step.step;
+    }
+    EXPECT_EQ(web().navigations, (QStringList{kHome, u"http://m/1"_s, u"http://w/1"_s, kHome, u"http://m/2/"_s}));
+}
+
 TEST_F(MainWindowTest, FavouritesThatCannotBeSavedAskRetryDiscardOrCancel)
 {
     QDir(dir.path()).mkdir(u"favs.dat"_s);
