@@ -637,10 +637,13 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (watched == m_treeView && event->type() == QEvent::KeyPress) {
-        // Return or Enter, on the keypad too.
+        // Return or Enter, on the keypad too; on a folder it opens or closes it.
         const bool enter = static_cast<QKeyEvent *>(event)->matches(QKeySequence::InsertParagraphSeparator);
-        if (enter && m_treeView->currentIndex().isValid()) {
-            openNode(m_treeView->currentIndex());
+        const QModelIndex current = m_treeView->currentIndex();
+        if (enter && current.isValid()) {
+            if (!current.parent().isValid())
+                m_treeView->setExpanded(current, !m_treeView->isExpanded(current));
+            openNode(current);
             return true;
         }
     }

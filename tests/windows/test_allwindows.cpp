@@ -16,6 +16,7 @@
 #include "ui/treeicons.h"
 
 #include <QLabel>
+#include <QListWidget>
 #include <QSet>
 
 #include <algorithm>
@@ -78,7 +79,14 @@ TEST_F(MainWindowTest, TabGoesRoundEveryWindowInReadingOrderAndEveryControlIsNam
          "fullScreenButton filterField"},
         {"remote control", [this] { return new RemoteControl(favourites, settings, shell, messages); },
          "favouritesList alwaysOnTopBox minimizeButton showMainWindowButton closeButton"},
-        {"favourites", [this] { return new FavouritesDialog(favourites); },
+        {"favourites, the middle entry selected (it moves either way)",
+         [this] {
+             favourites.replaceAll({Favourite{u"A"_s, u"http://a/1"_s, {}, {}}, Favourite{u"B"_s, u"http://a/2"_s, {}, {}},
+                                    Favourite{u"C"_s, u"http://a/3"_s, {}, {}}});
+             auto *dialog = new FavouritesDialog(favourites);
+             dialog->findChild<QListWidget *>()->setCurrentRow(1);
+             return dialog;
+         },
          "favouritesList moveUpButton moveDownButton addButton nameField urlField okButton cancelButton deleteButton"},
         {"fullscreen", [this] { return goneBack(new FullScreenWindow(views, kHome, [] { return kHome; })); },
          "addressField backButton forwardButton homeButton refreshButton stopButton returnButton webView"},

@@ -242,6 +242,11 @@ TEST_F(MainWindowTest, LinksOpenAndAreAddedToFavouritesUpToAFullTableSavedOnClos
     click("addFavouriteButton");
     EXPECT_EQ(w.statusBar()->currentMessage(), u"Added to favourites: Big Arena"_s);
     EXPECT_EQ(dir.read(u"favs.dat"_s), full) << "written at once";
+    const QModelIndex maps = linkRow(u"Big Arena"_s).parent();
+    tree()->collapse(maps);
+    tree()->setCurrentIndex(maps);
+    QTest::keyClick(tree(), Qt::Key_Return);
+    EXPECT_TRUE(tree()->isExpanded(maps)) << "Enter opens a folder";
     tree()->setCurrentIndex(linkRow(u"Arena One"_s));
     QTest::keyClick(tree(), Qt::Key_Return);
     EXPECT_EQ(web().navigations.last(), u"http://w/1"_s);
