@@ -58,8 +58,6 @@ FullScreenWindow::FullScreenWindow(WebViewFactory &webViews, const QString &star
 
     // The design size, for when the window manager takes it out of full screen.
     resize(fromTwips(QSizeF(6720, 5160), this));
-    // The window manager's full screen, above its panels and the tray.
-    setWindowState(Qt::WindowFullScreen);
     m_navigationBar->openAddress(startAddress);
 }
 

@@ -9,9 +9,10 @@ class QPushButton;
 class WebView;
 class WebViewFactory;
 
-// The fullscreen browser window: in the window manager's full screen, the browsing row
-// over a web view of its own. "&Return", F11 or Esc hands the page back to the
-// main window. Deletes itself when closed.
+// The fullscreen browser window, shown in the window manager's full screen
+// (above its panels and the tray): the browsing row over a web view of its
+// own. "&Return", F11 or Esc hands the page back to the main window. Deletes
+// itself when closed.
 class FullScreenWindow final : public QWidget
 {
     Q_OBJECT

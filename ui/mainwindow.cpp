@@ -709,6 +709,10 @@ void MainWindow::showFullScreenWindow()
         m_fullScreenWindow = new FullScreenWindow(*m_ctx.webViews, start, [this] { return homeAddress(); });
         connect(m_fullScreenWindow, &FullScreenWindow::returnRequested, this, &MainWindow::takeBackPage);
     }
+    // The window manager's full screen, asked for as the window shows: a state
+    // set on the widget before it has its native window never reaches the
+    // window manager (Qt 6.4).
+    m_fullScreenWindow->showFullScreen();
     bringForward(m_fullScreenWindow);
 }
 
