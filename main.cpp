@@ -214,7 +214,7 @@ int main(int argc, char *argv[])
     MainContext context{folder.path, listServer, site,
                         &settings, &messages, &webViews, &shell, &tray, &favourites, &fetcher};
 
-    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, &Downloads::askWhereToSave);
+    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, messages, &Downloads::askWhereToSave);
     MainWindow mainWindow(context);
     // A later start of the program shows this window instead of a second one.
     QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &MainWindow::showMainWindow);

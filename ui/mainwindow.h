@@ -114,6 +114,9 @@ private:
     // window, as the options say.
     void applyStartupOptions();
     void fitIntoScreen();
+    // A start: the window's size and place on the screen, and the tree column's width.
+    void placeOnScreen();
+    void placeTreeColumn();
     bool saveBeforeQuit();
     void showUpdateDate();
     void fitListLabels();
@@ -137,6 +140,9 @@ private:
     // the about box, opens in the window that browses.
     void openFavourite(const QString &url);
     void showLoadingStatus(bool loading);
+    // The view went to `url`: the tree selects the link with that address (the
+    // current one when it has it), without opening it; none when no link has it.
+    void followPage(const QString &url);
 
     // The filter field's text changed: shows the matching links, keeping the
     // current node (or else the one opened last) current and in sight when shown.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <QTreeView>
 
 #include <vector>
@@ -40,6 +41,21 @@ public:
     void setFilterText(const QString &text, int fallbackNode);
     // Makes a shown node current and selected, in sight, its folder opened.
     void selectNode(int node);
+    // What the user made of the view, by names rather than node numbers, so
+    // that it outlives a rebuilt tree: the open folders and the current node.
+    struct ViewState
+    {
+        QStringList openFolders;
+        QString currentFolder; // the current node's folder, or the current folder
+        QString currentLink;   // empty when a folder (or nothing) is current
+    };
+    ViewState viewState() const;
+    // Opens the folders and makes current the node of `state` that the tree
+    // still has; under a filter, the folders open again when it is cleared.
+    void restoreViewState(const ViewState &state);
+    // The width the view needs to show every name of the tree whole, folders
+    // closed or open, but no more than `limit`.
+    int widthForNames(int limit) const;
 
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;

@@ -47,14 +47,16 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
                              [this] {
                                  m_pendingAddress.clear();
                                  m_view.goBack();
-                                 enableHistoryButtons();
+                                 enableButtons();
+                                 noticePageAddress();
                              });
     m_forwardButton = addButton("forwardButton", tr("Forward"),
                                 themedIcon("go-next", st->standardIcon(QStyle::SP_ArrowForward)),
                                 [this] {
                                     m_pendingAddress.clear();
                                     m_view.goForward();
-                                    enableHistoryButtons();
+                                    enableButtons();
+                                    noticePageAddress();
                                 });
     m_homeButton = addButton("homeButton", tr("Home"), themedIcon("go-home", buttonPicture(QStringLiteral("home"))),
                              [this] { openAddress(m_homeAddress()); });
@@ -62,10 +64,7 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
                                 themedIcon("view-refresh", st->standardIcon(QStyle::SP_BrowserReload)),
                                 [this] { m_view.refresh(); });
     m_stopButton = addButton("stopButton", tr("Stop"), themedIcon("process-stop", st->standardIcon(QStyle::SP_BrowserStop)),
-                             [this] {
-                                 m_stoppedByUser = m_loading;
-                                 m_view.stop();
-                             });
+                             &NavigationBar::stopLoading);
 
     m_addressField = new QLineEdit(this);
     m_addressField->setObjectName(QStringLiteral("addressField"));
@@ -86,9 +85,10 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
     m_loadProgress->hide();
     m_addressField->installEventFilter(this);
 
-    // Back and Forward follow the history from the first address on, not from
-    // here: disabled before the window has set its Tab order, they leave the
-    // focus chain around the web view's focus proxy broken (Qt 6.4).
+    // Back and Forward follow the history, and Stop the loads, from the first
+    // address on, not from here: disabled before the window has set its Tab
+    // order, they leave the focus chain around the web view's focus proxy
+    // broken (Qt 6.4).
     connect(&m_view, &WebView::progressChange, this, &NavigationBar::showLoadProgress);
 }
 
@@ -106,14 +106,18 @@ void NavigationBar::addShortcuts(QWidget *window, bool escapeStops)
     const std::pair<QKeySequence, QToolButton *> keys[] = {
         {QKeySequence(Qt::ALT | Qt::Key_Left), m_backButton},    {QKeySequence(Qt::ALT | Qt::Key_Right), m_forwardButton},
         {QKeySequence(Qt::ALT | Qt::Key_Home), m_homeButton},    {QKeySequence(Qt::Key_F5), m_refreshButton},
-        {QKeySequence(Qt::Key_Escape), m_stopButton},
     };
     for (const auto &[sequence, button] : keys) {
-        if (button == m_stopButton && !escapeStops)
-            continue;
         auto *shortcut = new QShortcut(sequence, window);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
+    }
+    // Esc stops also a load asked for that has not reported yet, while the
+    // Stop button still shows nothing to stop.
+    if (escapeStops) {
+        auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+        stop->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(stop, &QShortcut::activated, this, &NavigationBar::stopLoading);
     }
     auto *address = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), window);
     address->setContext(Qt::WidgetWithChildrenShortcut);
@@ -133,7 +137,14 @@ void NavigationBar::openAddress(const QString &url)
     m_loadSeen = false;
     showInField(url);
     m_view.navigate(url);
-    enableHistoryButtons();
+    enableButtons();
+    noticePageAddress();
+}
+
+void NavigationBar::stopLoading()
+{
+    m_stoppedByUser = m_loading;
+    m_view.stop();
 }
 
 void NavigationBar::focusAddressField()
@@ -177,11 +188,12 @@ void NavigationBar::showLoadProgress(int progress, int progressMax)
         m_loadProgress->setValue(progress);
     }
     m_loadProgress->setVisible(loading);
-    enableHistoryButtons();
-    if (loading != m_loading) {
-        m_loading = loading;
+    const bool changed = loading != m_loading;
+    m_loading = loading;
+    enableButtons();
+    noticePageAddress();
+    if (changed)
         Q_EMIT loadingChanged(loading);
-    }
 }
 
 void NavigationBar::showAddress(bool loading)
@@ -214,8 +226,18 @@ void NavigationBar::showInField(const QString &address)
         m_addressField->setCursorPosition(0);
 }
 
-void NavigationBar::enableHistoryButtons()
+void NavigationBar::noticePageAddress()
+{
+    const QString location = m_view.locationUrl();
+    if (location != m_pageAddress) {
+        m_pageAddress = location;
+        Q_EMIT pageAddressChanged(location);
+    }
+}
+
+void NavigationBar::enableButtons()
 {
     m_backButton->setEnabled(m_view.canGoBack());
     m_forwardButton->setEnabled(m_view.canGoForward());
+    m_stopButton->setEnabled(m_loading);
 }

@@ -22,6 +22,7 @@ const QString kRetryText =
     QStringLiteral("Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
 const QString kSuccessTitle = QStringLiteral("Mod List");
 const QString kSuccessText = QStringLiteral("Mod List updated successfully.");
+const QString kUpToDateText = QStringLiteral("Mod List is up to date.");
 const QString kUnfinishedText =
     QStringLiteral("The new list could not be put wholly in place, and the old one could not be restored either. "
                    "The program will finish putting the new list in place when it next starts.");
@@ -351,9 +352,10 @@ void ListUpdate::finish(Outcome::End how)
     if (how == Outcome::End::Updated) {
         outcome.unchanged = !run->archiveChanged && run->newCatalogue.isEmpty();
         outcome.warning = run->warning;
+        const QString text = outcome.unchanged ? kUpToDateText : kSuccessText;
         if (m_hooks.inform)
-            m_hooks.inform(kSuccessTitle, run->warning.isEmpty() ? kSuccessText : kSuccessText + u'\n' + run->warning,
-                           QString(), !run->warning.isEmpty());
+            m_hooks.inform(kSuccessTitle, run->warning.isEmpty() ? text : text + u'\n' + run->warning, QString(),
+                           !run->warning.isEmpty());
     } else if (how == Outcome::End::Unfinished && m_hooks.inform) {
         m_hooks.inform(kSuccessTitle, kUnfinishedText, m_lastError, true);
     }

@@ -116,8 +116,9 @@ TEST(Downloads, SavedBytesEqualTheServedOnesCancelLeavesNothingAndTheFolderIsDow
         });
     });
     FakeShell shell;
+    FakeMessages messages;
     QString suggested;
-    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, [&](QWidget *, const QString &path) {
+    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, messages, [&](QWidget *, const QString &path) {
         suggested = path;
         return saveTo.file(QFileInfo(path).fileName());
     });
@@ -131,6 +132,11 @@ TEST(Downloads, SavedBytesEqualTheServedOnesCancelLeavesNothingAndTheFolderIsDow
     EXPECT_EQ(downloads.findChild<QLabel *>(u"amount"_s)->text(), QLocale().formattedDataSize(bytes.size()));
     downloads.findChild<QPushButton *>(u"showInFolder"_s)->click();
     EXPECT_EQ(shell.folders, QStringList{QFileInfo(saveTo.path()).absoluteFilePath()});
+    EXPECT_TRUE(messages.shown.isEmpty());
+    shell.succeed = false; // no file manager: said, in the window that has the program's icon
+    downloads.findChild<QPushButton *>(u"showInFolder"_s)->click();
+    EXPECT_EQ(messages.shown.size(), 1);
+    EXPECT_FALSE(downloads.windowIcon().isNull());
 
     view.navigate(u"http://127.0.0.1:%1/big.zip"_s.arg(stall.serverPort()));
     WAIT_TRUE(downloads.findChildren<QPushButton *>(u"cancel"_s).size() == 2, 30000);

@@ -158,6 +158,7 @@ TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
     EXPECT_EQ(http.lastHeader(cataloguePath, "If-Modified-Since"), date);
     EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s) << "an unchanged list is stamped as updated";
     EXPECT_EQ(events, kStart + kUpdated + kStart + kUpdated);
+    EXPECT_EQ(informed, (QStringList{u"Mod List updated successfully."_s, u"Mod List is up to date."_s}));
 
     // Refused: its tag must not be the one sent next time.
     http.route(archivePath, {.body = "<html>Not Found</html>", .etag = "\"a2\""});
