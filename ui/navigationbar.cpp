@@ -46,7 +46,7 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
     m_backButton = addButton("backButton", tr("Back"), themedIcon("go-previous", st->standardIcon(QStyle::SP_ArrowBack)),
                              [this] {
                                  m_pendingAddress.clear();
-                                 m_view.goBack();
+                                 m_view.back();
                                  enableButtons();
                                  noticePageAddress();
                              });
@@ -54,7 +54,7 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
                                 themedIcon("go-next", st->standardIcon(QStyle::SP_ArrowForward)),
                                 [this] {
                                     m_pendingAddress.clear();
-                                    m_view.goForward();
+                                    m_view.forward();
                                     enableButtons();
                                     noticePageAddress();
                                 });
@@ -62,7 +62,7 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
                              [this] { openAddress(m_homeAddress()); });
     m_refreshButton = addButton("refreshButton", tr("Refresh"),
                                 themedIcon("view-refresh", st->standardIcon(QStyle::SP_BrowserReload)),
-                                [this] { m_view.refresh(); });
+                                [this] { m_view.reload(); });
     m_stopButton = addButton("stopButton", tr("Stop"), themedIcon("process-stop", st->standardIcon(QStyle::SP_BrowserStop)),
                              &NavigationBar::stopLoading);
 
@@ -89,7 +89,15 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
     // address on, not from here: disabled before the window has set its Tab
     // order, they leave the focus chain around the web view's focus proxy
     // broken (Qt 6.4).
-    connect(&m_view, &WebView::progressChange, this, &NavigationBar::showLoadProgress);
+    connect(&m_view, &WebView::loadStarted, this, [this] { showLoading(true); });
+    connect(&m_view, &WebView::loadProgress, this, [this](int progress) {
+        if (m_loading)
+            m_loadProgress->setValue(progress);
+    });
+    connect(&m_view, &WebView::loadFinished, this, [this] { showLoading(false); });
+    // An address change without a load (a jump inside the page, Back to a
+    // page kept in memory) still reaches the field.
+    connect(&m_view, &WebView::urlChanged, this, [this] { showLoading(m_loading); });
 }
 
 bool NavigationBar::eventFilter(QObject *watched, QEvent *event)
@@ -131,12 +139,13 @@ QString NavigationBar::addressText() const
 
 void NavigationBar::openAddress(const QString &url)
 {
-    m_addressBeforeLoad = m_view.locationUrl();
+    m_addressBeforeLoad = m_view.url().toString();
     m_pendingAddress = url;
     m_stoppedByUser = false;
     m_loadSeen = false;
     showInField(url);
-    m_view.navigate(url);
+    // As given: QUrl::fromUserInput would add a scheme.
+    m_view.load(QUrl(url));
     enableButtons();
     noticePageAddress();
 }
@@ -176,17 +185,14 @@ void NavigationBar::openTypedAddress()
     openAddress(address);
 }
 
-void NavigationBar::showLoadProgress(int progress, int progressMax)
+void NavigationBar::showLoading(bool loading)
 {
-    const bool loading = WebView::isLoading(progress, progressMax);
     m_loadSeen = m_loadSeen || loading;
     // What the user is typing stays; otherwise the field follows the page.
     if (!(m_addressField->hasFocus() && m_addressField->isModified()))
         showAddress(loading);
-    if (loading) {
-        m_loadProgress->setMaximum(progressMax);
-        m_loadProgress->setValue(progress);
-    }
+    if (loading && !m_loading)
+        m_loadProgress->setValue(0);
     m_loadProgress->setVisible(loading);
     const bool changed = loading != m_loading;
     m_loading = loading;
@@ -200,7 +206,7 @@ void NavigationBar::showAddress(bool loading)
 {
     // The field never goes blank: an empty address or about:blank (a first
     // load stopped early) leaves what it shows.
-    const QString location = m_view.locationUrl();
+    const QString location = m_view.url().toString();
     const bool real = !location.isEmpty() && location != QLatin1String("about:blank");
     // The address asked for stays until its load has ended at it, the view
     // went elsewhere (a redirect, a link) or the load ended where it began
@@ -228,7 +234,7 @@ void NavigationBar::showInField(const QString &address)
 
 void NavigationBar::noticePageAddress()
 {
-    const QString location = m_view.locationUrl();
+    const QString location = m_view.url().toString();
     if (location != m_pageAddress) {
         m_pageAddress = location;
         Q_EMIT pageAddressChanged(location);

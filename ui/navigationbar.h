@@ -49,7 +49,8 @@ protected:
 
 private:
     void openTypedAddress();
-    void showLoadProgress(int progress, int progressMax);
+    // A load began or ended, or the view's address changed meanwhile.
+    void showLoading(bool loading);
     void showAddress(bool loading);
     void showInField(const QString &address);
     void stopLoading();

@@ -57,7 +57,7 @@ template<typename W> W *goneBack(W *w)
     w->navigationBar()->openAddress(u"http://a/2"_s);
     w->navigationBar()->openAddress(u"http://a/3"_s);
     w->template findChild<QAbstractButton *>(u"backButton"_s)->click();
-    static_cast<FakeWebView *>(w->webView())->reportProgress(10, 100);
+    static_cast<FakeWebView *>(w->webView())->startLoad(10);
     return w;
 }
 

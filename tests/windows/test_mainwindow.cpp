@@ -150,23 +150,23 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
     EXPECT_EQ(web().navigations.last(), u"http://www.example.com"_s);
     w.openAddress(u"http://a/2"_s);
     click("backButton");
-    EXPECT_EQ(web().locationUrl(), u"http://www.example.com"_s);
+    EXPECT_EQ(web().url().toString(), u"http://www.example.com"_s);
     EXPECT_EQ(history(), std::pair(true, true));
     click("forwardButton");
     click("forwardButton"); // nothing ahead
-    EXPECT_EQ(web().locationUrl(), u"http://a/2"_s);
+    EXPECT_EQ(web().url().toString(), u"http://a/2"_s);
     EXPECT_EQ(history(), std::pair(true, false));
     for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Left})
         QTest::keyClick(&w, key, Qt::AltModifier);
-    EXPECT_EQ(web().locationUrl(), u"http://www.example.com"_s);
+    EXPECT_EQ(web().url().toString(), u"http://www.example.com"_s);
     click("homeButton");
     EXPECT_EQ(web().navigations.last(), kHome);
     click("refreshButton");
     QTest::keyClick(&w, Qt::Key_F5);
-    web().reportProgress(10, 100);
+    web().startLoad(10);
     click("stopButton");
     QTest::keyClick(&w, Qt::Key_Escape);
-    EXPECT_EQ(std::pair(web().refreshes, web().stops), std::pair(2, 2));
+    EXPECT_EQ(std::pair(web().reloads, web().stops), std::pair(2, 2));
     QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
     EXPECT_TRUE(address->hasFocus() && address->selectedText() == address->text());
     QTest::keyClick(&w, Qt::Key_B, Qt::ControlModifier);
@@ -174,14 +174,22 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
 
     // The bar shows while a load is in progress, and the status bar says so.
     auto *progress = control<QProgressBar>("loadProgress");
-    web().navigate(u"http://a/page"_s);
-    for (const auto &[value, maximum, loading] : {std::tuple{0, 100, true}, {40, 100, true}, {1, 1, true}, {-1, 100, false},
-                                                  {101, 100, false}, {5, 0, false}, {5, -1, false}}) {
-        web().reportProgress(value, maximum);
-        EXPECT_EQ(std::pair(progress->isVisible(), control("stopButton")->isEnabled()), std::pair(loading, loading))
-            << value << '/' << maximum;
-        EXPECT_TRUE(!loading || (progress->value() == value && progress->maximum() == maximum));
-        EXPECT_EQ(control<QLabel>("statusLabel")->text(), loading ? u"Downloading..."_s : w.statusText());
+    web().load(QUrl(u"http://a/page"_s));
+    const struct { const char *event; std::function<void()> play; int value; bool loading; } events[] = {
+        {"started", [&] { web().startLoad(); }, 0, true},
+        {"at 40 %", [&] { Q_EMIT web().loadProgress(40); }, 40, true},
+        {"finished", [&] { web().endLoad(); }, 40, false},
+        {"progress after the end", [&] { Q_EMIT web().loadProgress(70); }, 40, false},
+        {"a jump inside the page", [&] { Q_EMIT web().urlChanged(QUrl(u"http://a/page#b"_s)); }, 40, false},
+        {"started again", [&] { web().startLoad(); }, 0, true},
+        {"failed", [&] { web().endLoad(false); }, 0, false},
+    };
+    for (const auto &event : events) {
+        event.play();
+        EXPECT_EQ(std::pair(progress->isVisible(), control("stopButton")->isEnabled()), std::pair(event.loading, event.loading))
+            << event.event;
+        EXPECT_EQ(progress->value(), event.value) << event.event;
+        EXPECT_EQ(control<QLabel>("statusLabel")->text(), event.loading ? u"Downloading..."_s : w.statusText()) << event.event;
     }
 
     // The field shows the address asked for until the view is there or went elsewhere, keeps it when the user stops the
@@ -201,7 +209,7 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
             QTest::keyClick(address, Qt::Key_Return);
         }
         web().shownAddress = QString::fromLatin1(step.shown);
-        web().reportProgress(0, 100);
+        web().startLoad();
         if (step.stop)
             QTest::keyClick(&w, Qt::Key_Escape);
         if (*step.typed) {
@@ -209,7 +217,10 @@ TEST_F(MainWindowTest, TheNavigationBarDrivesTheView)
             QTest::keyClick(address, Qt::Key_End);
             QTest::keyClicks(address, QString::fromLatin1(step.typed));
         }
-        web().reportProgress(step.progress, 100);
+        if (step.progress < 0)
+            web().endLoad(false);
+        else
+            Q_EMIT web().loadProgress(step.progress);
         EXPECT_EQ(address->text(), QString::fromLatin1(step.field)) << step.step;
     }
 }
