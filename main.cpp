@@ -223,7 +223,7 @@ int main(int argc, char *argv[])
     MainContext context{folder.path, listServer, site,
                         &settings, &messages, &webViews, &shell, &tray, &favourites, &fetcher};
 
-    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, &Downloads::askWhereToSave);
+    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, messages, &Downloads::askWhereToSave);
     MainWindow mainWindow(context);
     QObject::connect(&downloads, &Downloads::installRequested, &mainWindow, &MainWindow::installArchive);
     // A later start of the program shows this window instead of a second one.

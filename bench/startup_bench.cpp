@@ -80,8 +80,8 @@ int runMainWindow(const QString &server, const QString &programFolder)
     MainWindow window(MainContext{programFolder, server, server + QStringLiteral("/kestrelmoor/"), &settings, &messages,
                                 &views, &shell, &tray, &favourites});
     const QString home = server + QStringLiteral("/kestrelmoor/modlist/welcome.htm");
-    QObject::connect(window.webView(), &WebView::progressChange, &window, [&](int progress, int progressMax) {
-        if (!WebView::isLoading(progress, progressMax) && window.webView()->locationUrl() == home &&
+    QObject::connect(window.webView(), &WebView::loadFinished, &window, [&] {
+        if (window.webView()->url().toString() == home &&
             window.treeModel().tree().count() > 0) {
             report();
             QCoreApplication::exit(0);

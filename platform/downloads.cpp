@@ -1,5 +1,7 @@
 #include "downloads.h"
 
+#include "appicon.h"
+#include "messages.h"
 #include "shell.h"
 
 #include <QDir>
@@ -21,11 +23,13 @@
 
 #include <memory>
 
-Downloads::Downloads(QWebEngineProfile *profile, Shell &shell, SaveChooser chooser, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_shell(shell), m_chooser(std::move(chooser))
+Downloads::Downloads(QWebEngineProfile *profile, Shell &shell, Messages &messages, SaveChooser chooser, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_shell(shell), m_messages(messages), m_chooser(std::move(chooser))
 {
     setObjectName(QStringLiteral("downloads"));
     setWindowTitle(tr("Downloads"));
+    // The Save dialog, whose parent this window is, shows it too.
+    setWindowIcon(appIcon());
     auto *layout = new QVBoxLayout(this);
     // One row per download, in columns, so that the bars line up.
     m_rows = new QGridLayout;
@@ -109,7 +113,11 @@ void Downloads::start(QWebEngineDownloadRequest *request)
     });
     connect(cancel, &QPushButton::clicked, request, &QWebEngineDownloadRequest::cancel);
     connect(open, &QPushButton::clicked, this, [this, target] {
-        m_shell.openFolder(target.absolutePath());
+        if (!m_shell.openFolder(target.absolutePath())) {
+            m_messages.show(this, QMessageBox::Warning, windowTitle(),
+                            tr("No file manager could be started to show this folder:\n%1").arg(target.absolutePath()),
+                            QMessageBox::Ok);
+        }
     });
     connect(install, &QPushButton::clicked, this, [this, target, page] {
         Q_EMIT installRequested(target.absoluteFilePath(), page);

@@ -32,28 +32,14 @@ WebEngineView::WebEngineView(QWidget *parent) : WebView(parent), m_view(new Same
     keepInnerWidgetsInTabPlace();
     m_view->installEventFilter(this);
 
-    // WebEngine reports start, percentages and finish; the windows expect one
-    // progress event with (value, maximum) and "no load" once the load is over,
-    // whether it finished or failed.
-    connect(m_view, &QWebEngineView::loadStarted, this, [this] {
-        m_loading = true;
-        Q_EMIT progressChange(0, 100);
-    });
-    connect(m_view, &QWebEngineView::loadProgress, this, [this](int percent) {
-        if (m_loading)
-            Q_EMIT progressChange(qBound(0, percent, 100), 100);
-    });
-    connect(m_view, &QWebEngineView::loadFinished, this, [this](bool) {
+    connect(m_view, &QWebEngineView::loadStarted, this, &WebView::loadStarted);
+    connect(m_view, &QWebEngineView::loadProgress, this, &WebView::loadProgress);
+    connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
         keepInnerWidgetsInTabPlace();
-        m_loading = false;
-        Q_EMIT progressChange(-1, 0);
+        Q_EMIT loadFinished(ok);
     });
-    // An address change without a load (a jump inside the page) still has to
-    // reach the address field.
-    connect(m_view, &QWebEngineView::urlChanged, this, [this] {
-        if (!m_loading)
-            Q_EMIT progressChange(-1, 0);
-    });
+    connect(m_view, &QWebEngineView::urlChanged, this, &WebView::urlChanged);
+    connect(m_view, &QWebEngineView::titleChanged, this, &WebView::titleChanged);
 }
 
 bool WebEngineView::eventFilter(QObject *watched, QEvent *event)
@@ -90,10 +76,14 @@ void WebEngineView::keepInnerWidgetsInTabPlace()
         m_placedSurface = surface;
 }
 
-void WebEngineView::navigate(const QString &url)
+void WebEngineView::load(const QUrl &url)
 {
-    // QUrl::fromUserInput would add a scheme; the address is used as given.
-    m_view->load(QUrl(url));
+    m_view->load(url);
+}
+
+QUrl WebEngineView::url() const
+{
+    return m_view->url();
 }
 
 bool WebEngineView::canGoBack() const
@@ -106,33 +96,22 @@ bool WebEngineView::canGoForward() const
     return m_view->history()->canGoForward();
 }
 
-bool WebEngineView::goBack()
+void WebEngineView::back()
 {
-    if (!canGoBack())
-        return false;
     m_view->back();
-    return true;
 }
 
-bool WebEngineView::goForward()
+void WebEngineView::forward()
 {
-    if (!canGoForward())
-        return false;
     m_view->forward();
-    return true;
+}
+
+void WebEngineView::reload()
+{
+    m_view->reload();
 }
 
 void WebEngineView::stop()
 {
     m_view->stop();
-}
-
-void WebEngineView::refresh()
-{
-    m_view->reload();
-}
-
-QString WebEngineView::locationUrl() const
-{
-    return m_view->url().toString();
 }

@@ -14,14 +14,14 @@ class WebEngineView final : public WebView
 public:
     explicit WebEngineView(QWidget *parent = nullptr);
 
-    void navigate(const QString &url) override;
-    bool goBack() override;
-    bool goForward() override;
+    void load(const QUrl &url) override;
+    QUrl url() const override;
     bool canGoBack() const override;
     bool canGoForward() const override;
+    void back() override;
+    void forward() override;
+    void reload() override;
     void stop() override;
-    void refresh() override;
-    QString locationUrl() const override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -31,7 +31,6 @@ private:
 
     QWebEngineView *m_view;
     QPointer<QWidget> m_placedSurface;
-    bool m_loading = false;
 };
 
 class WebEngineViewFactory final : public WebViewFactory

@@ -47,6 +47,7 @@ void FavouritesDialog::buildControls()
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setAccessibleName(tr("Favourites"));
     connect(m_list, &QListWidget::itemSelectionChanged, this, &FavouritesDialog::showSelectedEntry);
+    connect(m_list, &QListWidget::itemSelectionChanged, this, &FavouritesDialog::updateButtons);
 
     auto makeButton = [this](const char *name, const QString &caption, const QString &tip, const QRect &at) {
         auto *button = new QPushButton(caption, this);
@@ -209,6 +210,9 @@ void FavouritesDialog::addEntry()
     m_list->addItem(kNewName);
     m_list->setCurrentRow(m_list->count() - 1);
     updateButtons();
+    // The new entry is named next.
+    m_nameField->setFocus(Qt::OtherFocusReason);
+    m_nameField->selectAll();
 }
 
 void FavouritesDialog::deleteSelected()
@@ -239,6 +243,10 @@ void FavouritesDialog::updateButtons()
 {
     // The copy holds at most as many entries as the table.
     m_addButton->setEnabled(m_entries.size() < Favourites::kCapacity);
+    // An entry moves only where there is room that way.
+    const int row = selectedRow();
+    m_moveUpButton->setEnabled(row > 0);
+    m_moveDownButton->setEnabled(row >= 0 && row < m_list->count() - 1);
 }
 
 void FavouritesDialog::keyPressEvent(QKeyEvent *event)

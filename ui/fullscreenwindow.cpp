@@ -7,12 +7,11 @@
 #include <QBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 
 FullScreenWindow::FullScreenWindow(WebViewFactory &webViews, const QString &startAddress,
                                    std::function<QString()> homeAddress, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("fullScreenWindow"));
     setWindowTitle(tr("Kestrelmoor - Fullscreen"));
@@ -47,19 +46,24 @@ FullScreenWindow::FullScreenWindow(WebViewFactory &webViews, const QString &star
 
     // The address field first, then the buttons; after "&Return" the page
     // itself, so that the keyboard reaches its links.
-    setTabOrder(m_navigationBar->addressField(), m_returnButton);
+    QWidget *previous = m_navigationBar->addressField();
+    for (const char *name : {"backButton", "forwardButton", "homeButton", "refreshButton", "stopButton"}) {
+        QWidget *button = m_navigationBar->findChild<QWidget *>(QString::fromLatin1(name));
+        setTabOrder(previous, button);
+        previous = button;
+    }
+    setTabOrder(previous, m_returnButton);
     setTabOrder(m_returnButton, m_webView);
     m_navigationBar->addressField()->setFocus();
 
-    // The design size, for when the window is not maximised.
+    // The design size, for when the window manager takes it out of full screen.
     resize(fromTwips(QSizeF(6720, 5160), this));
-    setWindowState(Qt::WindowMaximized);
     m_navigationBar->openAddress(startAddress);
 }
 
 void FullScreenWindow::showAddress(const QString &url)
 {
-    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowFullScreen);
     m_navigationBar->openAddress(url);
 }
 
@@ -67,15 +71,4 @@ void FullScreenWindow::returnToMainWindow()
 {
     Q_EMIT returnRequested(m_navigationBar->addressText());
     close();
-}
-
-void FullScreenWindow::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    // Some window managers do not maximise a window without a frame: cover the
-    // screen's work area ourselves, which a maximised window would do anyway.
-    if (isMaximized() && screen() && geometry() != screen()->availableGeometry()) {
-        setGeometry(screen()->availableGeometry());
-        setWindowState(windowState() | Qt::WindowMaximized);
-    }
 }

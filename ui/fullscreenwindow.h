@@ -9,9 +9,10 @@ class QPushButton;
 class WebView;
 class WebViewFactory;
 
-// The fullscreen browser window: borderless and maximised, the browsing row
-// over a web view of its own. "&Return", F11 or Esc hands the page back to the
-// main window. Deletes itself when closed.
+// The fullscreen browser window, shown in the window manager's full screen
+// (above its panels and the tray): the browsing row over a web view of its
+// own. "&Return", F11 or Esc hands the page back to the main window. Deletes
+// itself when closed.
 class FullScreenWindow final : public QWidget
 {
     Q_OBJECT
@@ -21,7 +22,7 @@ public:
     FullScreenWindow(WebViewFactory &webViews, const QString &startAddress, std::function<QString()> homeAddress,
                      QWidget *parent = nullptr);
 
-    // The remote control's way in: maximises the window and opens the address here.
+    // The remote control's way in: back to full screen, and opens the address here.
     void showAddress(const QString &url);
     // "&Return": asks the main window to browse on at this window's address, and closes.
     void returnToMainWindow();
@@ -32,9 +33,6 @@ public:
 Q_SIGNALS:
     // The main window browses on at `url`.
     void returnRequested(const QString &url);
-
-protected:
-    void showEvent(QShowEvent *event) override;
 
 private:
     WebView *m_webView = nullptr;

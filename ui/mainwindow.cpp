@@ -45,6 +45,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -62,11 +63,6 @@ const QString kUpdatedPrefix = QStringLiteral("updated: ");
 
 // How long a passing message stays in the status bar.
 constexpr int kStatusMessageMs = 5000;
-
-// The design's widths and heights, in twips.
-constexpr double kDesignClientWidth = 10200;
-constexpr double kDesignClientHeight = 7485;
-constexpr double kDesignTreeWidth = 2415;
 
 void bringForward(QWidget *window)
 {
@@ -151,16 +147,37 @@ void MainWindow::buildControls()
     setTabOrderForReading();
     m_treeView->setFocus();
 
-    // The design size of the client area, the tree column at its design width
-    // or where the user left it.
-    const QSize client = fromTwips(QSizeF(kDesignClientWidth, kDesignClientHeight), this);
-    resize(client.width(), client.height() + statusBar()->sizeHint().height());
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_treeWidthMoved = true; });
+}
+
+void MainWindow::placeOnScreen()
+{
+    const QScreen *s = screen();
+    if (!s)
+        return;
+    // Two thirds of the screen's free area, centred, never less than the
+    // window needs. The window manager has not framed the window yet: room for
+    // a title bar is left here, and the real frame is fitted in once it is
+    // mapped.
+    const QRect area = s->availableGeometry();
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QSize room = (area.size() - QSize(0, titleBar)).expandedTo(QSize(1, 1));
+    resize(QSize(area.width() * 2 / 3, area.height() * 2 / 3).expandedTo(minimumSizeHint()).boundedTo(room));
+    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - titleBar - height()) / 2);
+}
+
+void MainWindow::placeTreeColumn()
+{
+    // Where the user left the line, or else as wide as the list's names need,
+    // up to a third of the window.
     bool stored = false;
     const double storedTwips =
         m_ctx.settings->value(Options::kApplication, Options::kSection, Options::kTreeWidth, QString()).toDouble(&stored);
-    const int treeWidth = fromTwips(stored && storedTwips > 0 && storedTwips < 1e6 ? storedTwips : kDesignTreeWidth, this);
-    m_splitter->setSizes({treeWidth, std::max(client.width() - treeWidth, 1)});
-    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_treeWidthMoved = true; });
+    const QMargins margins = m_treeView->parentWidget()->contentsMargins();
+    const int treeWidth = stored && storedTwips > 0 && storedTwips < 1e6
+                              ? fromTwips(storedTwips, this)
+                              : m_treeView->widthForNames(width() / 3) + margins.left() + margins.right();
+    m_splitter->setSizes({treeWidth, std::max(width() - treeWidth, 1)});
 }
 
 QWidget *MainWindow::buildListPanel()
@@ -275,7 +292,6 @@ QWidget *MainWindow::buildListPanel()
     layout->addLayout(filterRow);
     layout->addWidget(m_treeView, 1);
     layout->addWidget(m_listChooser);
-    layout->addSpacing(fromTwips(750, this));
     layout->addLayout(tools);
     // The updated label shrinks its font to the room it is given.
     panel->installEventFilter(this);
@@ -292,6 +308,7 @@ QWidget *MainWindow::buildBrowserPanel()
     m_navigationBar = new NavigationBar(*m_webView, [this] { return homeAddress(); }, panel);
     connect(m_navigationBar, &NavigationBar::loadingChanged, this, &MainWindow::showLoadingStatus);
     connect(m_navigationBar, &NavigationBar::addressRefused, this, &MainWindow::showRefusal);
+    connect(m_navigationBar, &NavigationBar::pageAddressChanged, this, &MainWindow::followPage);
 
     auto *info = new QPushButton(tr("Info"), panel);
     info->setObjectName(QStringLiteral("infoButton"));
@@ -315,12 +332,20 @@ QWidget *MainWindow::buildBrowserPanel()
     mods->setObjectName(QStringLiteral("modsButton"));
     mods->setToolTip(tr("Install a mod, or see the installed ones"));
     mods->setPopupMode(QToolButton::InstantPopup);
+    // They keep their size; the address field takes what room there is.
+    for (QToolButton *button : {m_playButton, mods})
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto *modsMenu = new QMenu(mods);
     QAction *installAction = modsMenu->addAction(tr("&Install mod from file…"), this, &MainWindow::installModFromFile);
     installAction->setObjectName(QStringLiteral("installModFromFileAction"));
     QAction *installedAction = modsMenu->addAction(tr("Installed &mods…"), this, &MainWindow::showInstalledMods);
     installedAction->setObjectName(QStringLiteral("showInstalledModsAction"));
     mods->setMenu(modsMenu);
+
+    // As wide as their captions, however wide the style makes buttons: the
+    // address field takes the rest of the row.
+    for (QPushButton *button : {info, full})
+        button->setMaximumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 3 * button->fontMetrics().height() / 2);
 
     auto *top = new QHBoxLayout;
     top->setSpacing(4);
@@ -378,9 +403,7 @@ void MainWindow::setTabOrderForReading()
 
 void MainWindow::start()
 {
-    // The design size, unless the screen is smaller (a high scale factor).
-    if (const QScreen *s = screen())
-        resize(size().boundedTo(s->availableGeometry().size()).expandedTo(minimumSizeHint()));
+    placeOnScreen();
     // Only the tray: minimised before it is mapped, so that the window never shows.
     if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
         setWindowState(windowState() | Qt::WindowMinimized);
@@ -406,6 +429,7 @@ void MainWindow::start()
     // The first list: its tree, caption, update date and start page, each once.
     m_listChooser->setCurrentIndex(0);
     selectList(0);
+    placeTreeColumn();
 
     // What the table could not take in is kept, and said once.
     const FavouritesLoad favourites = m_ctx.favourites->load(favouritesPath());
@@ -594,6 +618,33 @@ void MainWindow::selectNode(int node)
     m_treeView->selectNode(node);
 }
 
+void MainWindow::followPage(const QString &url)
+{
+    // A trailing slash is all that tells a web view's address from the one a
+    // list may give.
+    const auto sameAddress = [](QStringView a, QStringView b) {
+        const auto chopped = [](QStringView s) { return s.endsWith(u'/') ? s.chopped(1) : s; };
+        return chopped(a) == chopped(b);
+    };
+    const ModTree &tree = m_model.tree();
+    int node = m_treeView->nodeAt(m_treeView->currentIndex());
+    if (!tree.isLink(node) || !sameAddress(tree.url(node), url)) {
+        node = ModTree::kNoNode;
+        for (int link = tree.folderCount(); link < tree.count() && node == ModTree::kNoNode; ++link)
+            if (sameAddress(tree.url(link), url))
+                node = link;
+    }
+    if (node != ModTree::kNoNode) {
+        // The mod on the page is the one "Add to favourites" takes.
+        m_lastNode = node;
+        m_lastNodeGeneration = m_model.generation();
+    }
+    if (m_treeView->indexOfNode(node).isValid())
+        m_treeView->selectNode(node);
+    else
+        m_treeView->selectionModel()->clearSelection();
+}
+
 void MainWindow::openNode(const QModelIndex &index)
 {
     const int node = m_treeView->nodeAt(index);
@@ -743,10 +794,13 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (watched == m_treeView && event->type() == QEvent::KeyPress) {
-        // Return or Enter, on the keypad too.
+        // Return or Enter, on the keypad too; on a folder it opens or closes it.
         const bool enter = static_cast<QKeyEvent *>(event)->matches(QKeySequence::InsertParagraphSeparator);
-        if (enter && m_treeView->currentIndex().isValid()) {
-            openNode(m_treeView->currentIndex());
+        const QModelIndex current = m_treeView->currentIndex();
+        if (enter && current.isValid()) {
+            if (!current.parent().isValid())
+                m_treeView->setExpanded(current, !m_treeView->isExpanded(current));
+            openNode(current);
             return true;
         }
     }
@@ -812,6 +866,10 @@ void MainWindow::showFullScreenWindow()
         m_fullScreenWindow = new FullScreenWindow(*m_ctx.webViews, start, [this] { return homeAddress(); });
         connect(m_fullScreenWindow, &FullScreenWindow::returnRequested, this, &MainWindow::takeBackPage);
     }
+    // The window manager's full screen, asked for as the window shows: a state
+    // set on the widget before it has its native window never reaches the
+    // window manager (Qt 6.4).
+    m_fullScreenWindow->showFullScreen();
     bringForward(m_fullScreenWindow);
 }
 
@@ -921,7 +979,12 @@ void MainWindow::updateList()
             m_updatedLabel->setText(text);
             fitListLabels();
         };
-        hooks.rebuildTree = [this] { rebuildTree(listPath()); };
+        // The new list keeps the open folders and the current node it still has.
+        hooks.rebuildTree = [this] {
+            const ModTreeView::ViewState state = m_treeView->viewState();
+            rebuildTree(listPath());
+            m_treeView->restoreViewState(state);
+        };
         hooks.inform = [this](const QString &title, const QString &text, const QString &details, bool warning) {
             if (m_updateProgress)
                 m_updateProgress->hide();
@@ -934,19 +997,28 @@ void MainWindow::updateList()
         };
         m_update = std::make_unique<ListUpdate>(m_ctx.programFolder, m_ctx.listServer, *m_ctx.settings,
                                                 *m_ctx.fetcher, std::move(hooks));
+        connect(m_update.get(), &ListUpdate::finished, this, &MainWindow::updateEnded);
     }
-    // Application-modal while the update runs: the other windows take no input,
-    // and its Cancel reaches the update through the event loops of its steps.
-    const bool hadKeys = isActiveWindow();
-    UpdateProgressDialog progress(this);
-    m_updateProgress = &progress;
-    connect(&progress, &UpdateProgressDialog::cancelRequested, this, [this] { m_update->cancel(); });
-    progress.show();
-    m_update->run(m_current);
+    // Application-modal while the update runs: the other windows take no input.
+    // The update runs from the event loop, so the dialog's Cancel reaches it at once.
+    m_keysBeforeUpdate = isActiveWindow();
+    m_updateProgress = new UpdateProgressDialog(this);
+    connect(m_updateProgress, &UpdateProgressDialog::cancelRequested, m_update.get(), &ListUpdate::cancel);
+    m_updateProgress->show();
+    m_update->start(m_current);
+}
+
+void MainWindow::updateEnded()
+{
+    QPointer<UpdateProgressDialog> progress = m_updateProgress;
     m_updateProgress = nullptr;
-    progress.hide();
+    if (progress) {
+        progress->hide();
+        progress->deleteLater();
+    }
     // The keys go back to this window when it had them (the dialog took them).
-    if (hadKeys && isVisible() && (!QApplication::activeWindow() || QApplication::activeWindow() == &progress))
+    if (m_keysBeforeUpdate && isVisible() &&
+        (!QApplication::activeWindow() || QApplication::activeWindow() == progress.data()))
         activateWindow();
     // A close asked for while the update ran (the tray's "Close", an end signal).
     if (std::exchange(m_closeAfterUpdate, false))

@@ -125,6 +125,9 @@ private:
     // window, as the options say.
     void applyStartupOptions();
     void fitIntoScreen();
+    // A start: the window's size and place on the screen, and the tree column's width.
+    void placeOnScreen();
+    void placeTreeColumn();
     bool saveBeforeQuit();
     void showUpdateDate();
     void fitListLabels();
@@ -139,6 +142,7 @@ private:
     void saveChangedFavourites();
     void configureFavourites();
     void updateList();
+    void updateEnded();
     void showFindDialog();
     void showOptionsDialog();
     void showAboutDialog();
@@ -147,6 +151,9 @@ private:
     // the about box, opens in the window that browses.
     void openFavourite(const QString &url);
     void showLoadingStatus(bool loading);
+    // The view went to `url`: the tree selects the link with that address (the
+    // current one when it has it), without opening it; none when no link has it.
+    void followPage(const QString &url);
 
     // The game setup from the options, with what they leave empty detected.
     GameSetup gameSetup() const;
@@ -206,4 +213,5 @@ private:
     // Shown while an update runs, and only then.
     QPointer<UpdateProgressDialog> m_updateProgress;
     bool m_closeAfterUpdate = false;
+    bool m_keysBeforeUpdate = false;  // this window had the keys when the update began
 };

@@ -111,6 +111,89 @@ void ModTreeView::selectNode(int node)
     scrollTo(index);
 }
 
+ModTreeView::ViewState ModTreeView::viewState() const
+{
+    const ModTree &tree = m_model.tree();
+    ViewState state;
+    if (!m_filter->isFiltering()) {
+        for (int row = 0, rows = m_filter->rowCount(); row < rows; ++row) {
+            const QModelIndex folder = m_filter->index(row, 0);
+            if (isExpanded(folder))
+                state.openFolders.append(tree.text(nodeAt(folder)));
+        }
+    } else if (m_expandedGeneration == m_model.generation()) {
+        for (int folder : m_expandedBeforeFilter)
+            state.openFolders.append(tree.text(folder));
+    }
+    const int current = nodeAt(currentIndex());
+    if (tree.isLink(current)) {
+        state.currentFolder = tree.text(tree.parent(current));
+        state.currentLink = tree.text(current);
+    } else if (tree.isValid(current)) {
+        state.currentFolder = tree.text(current);
+    }
+    return state;
+}
+
+void ModTreeView::restoreViewState(const ViewState &state)
+{
+    const ModTree &tree = m_model.tree();
+    // Folder names are unique in a tree; the first link of a name stands for it.
+    auto folderNamed = [&tree](const QString &name) {
+        for (int folder = 0; folder < tree.folderCount(); ++folder)
+            if (tree.text(folder) == name)
+                return folder;
+        return int(ModTree::kNoNode);
+    };
+    QList<int> open;
+    for (const QString &name : state.openFolders)
+        if (const int folder = folderNamed(name); folder != ModTree::kNoNode)
+            open.append(folder);
+    if (m_filter->isFiltering()) {
+        m_expandedBeforeFilter = open;
+        m_expandedGeneration = m_model.generation();
+    } else {
+        for (int folder : std::as_const(open))
+            expand(indexOfNode(folder));
+    }
+    int current = folderNamed(state.currentFolder);
+    if (current != ModTree::kNoNode && !state.currentLink.isEmpty()) {
+        const int folder = current;
+        current = ModTree::kNoNode;
+        for (int row = 0; row < tree.childCount(folder) && current == ModTree::kNoNode; ++row)
+            if (tree.text(tree.child(folder, row)) == state.currentLink)
+                current = tree.child(folder, row);
+    }
+    const QModelIndex index = indexOfNode(current);
+    if (index.isValid()) {
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        scrollTo(index);
+    }
+}
+
+int ModTreeView::widthForNames(int limit) const
+{
+    const ModTree &tree = m_model.tree();
+    const QModelIndex first = m_filter->index(0, 0);
+    if (!first.isValid())
+        return 0;
+    // What a row adds to its name (the picture, the margins) as the delegate
+    // says for the first row, and what the view adds to its rows.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QFontMetrics metrics(font());
+    const int rowExtra = itemDelegate()->sizeHint(option, first).width() - metrics.horizontalAdvance(first.data().toString());
+    const int viewExtra = 2 * frameWidth() + verticalScrollBar()->sizeHint().width() + (rootIsDecorated() ? indentation() : 0);
+    int width = 0;
+    // Measured from the tree's bytes rather than through the model, and only
+    // until the limit is reached: a list of a great many links stays quick.
+    for (int node = 0; node < tree.count() && width < limit; ++node) {
+        const int indent = tree.isLink(node) ? indentation() : 0;
+        width = std::max(width, viewExtra + rowExtra + indent + metrics.horizontalAdvance(tree.text(node)));
+    }
+    return std::min(width, limit);
+}
+
 int ModTreeView::uniformRowHeight() const
 {
     // What QTreeView takes for every row when their heights are uniform.

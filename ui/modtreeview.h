@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QSet>
+#include <QStringList>
 #include <QTreeView>
 
 #include <vector>
@@ -45,6 +46,21 @@ public:
     void setInstalledPages(const QSet<QString> &pages);
     // Shows only the links of installed mods, or every link again.
     void showOnlyInstalled(bool on);
+    // What the user made of the view, by names rather than node numbers, so
+    // that it outlives a rebuilt tree: the open folders and the current node.
+    struct ViewState
+    {
+        QStringList openFolders;
+        QString currentFolder; // the current node's folder, or the current folder
+        QString currentLink;   // empty when a folder (or nothing) is current
+    };
+    ViewState viewState() const;
+    // Opens the folders and makes current the node of `state` that the tree
+    // still has; under a filter, the folders open again when it is cleared.
+    void restoreViewState(const ViewState &state);
+    // The width the view needs to show every name of the tree whole, folders
+    // closed or open, but no more than `limit`.
+    int widthForNames(int limit) const;
 
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;

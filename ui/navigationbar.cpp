@@ -46,26 +46,25 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
     m_backButton = addButton("backButton", tr("Back"), themedIcon("go-previous", st->standardIcon(QStyle::SP_ArrowBack)),
                              [this] {
                                  m_pendingAddress.clear();
-                                 m_view.goBack();
-                                 enableHistoryButtons();
+                                 m_view.back();
+                                 enableButtons();
+                                 noticePageAddress();
                              });
     m_forwardButton = addButton("forwardButton", tr("Forward"),
                                 themedIcon("go-next", st->standardIcon(QStyle::SP_ArrowForward)),
                                 [this] {
                                     m_pendingAddress.clear();
-                                    m_view.goForward();
-                                    enableHistoryButtons();
+                                    m_view.forward();
+                                    enableButtons();
+                                    noticePageAddress();
                                 });
     m_homeButton = addButton("homeButton", tr("Home"), themedIcon("go-home", buttonPicture(QStringLiteral("home"))),
                              [this] { openAddress(m_homeAddress()); });
     m_refreshButton = addButton("refreshButton", tr("Refresh"),
                                 themedIcon("view-refresh", st->standardIcon(QStyle::SP_BrowserReload)),
-                                [this] { m_view.refresh(); });
+                                [this] { m_view.reload(); });
     m_stopButton = addButton("stopButton", tr("Stop"), themedIcon("process-stop", st->standardIcon(QStyle::SP_BrowserStop)),
-                             [this] {
-                                 m_stoppedByUser = m_loading;
-                                 m_view.stop();
-                             });
+                             &NavigationBar::stopLoading);
 
     m_addressField = new QLineEdit(this);
     m_addressField->setObjectName(QStringLiteral("addressField"));
@@ -86,10 +85,19 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
     m_loadProgress->hide();
     m_addressField->installEventFilter(this);
 
-    // Back and Forward follow the history from the first address on, not from
-    // here: disabled before the window has set its Tab order, they leave the
-    // focus chain around the web view's focus proxy broken (Qt 6.4).
-    connect(&m_view, &WebView::progressChange, this, &NavigationBar::showLoadProgress);
+    // Back and Forward follow the history, and Stop the loads, from the first
+    // address on, not from here: disabled before the window has set its Tab
+    // order, they leave the focus chain around the web view's focus proxy
+    // broken (Qt 6.4).
+    connect(&m_view, &WebView::loadStarted, this, [this] { showLoading(true); });
+    connect(&m_view, &WebView::loadProgress, this, [this](int progress) {
+        if (m_loading)
+            m_loadProgress->setValue(progress);
+    });
+    connect(&m_view, &WebView::loadFinished, this, [this] { showLoading(false); });
+    // An address change without a load (a jump inside the page, Back to a
+    // page kept in memory) still reaches the field.
+    connect(&m_view, &WebView::urlChanged, this, [this] { showLoading(m_loading); });
 }
 
 bool NavigationBar::eventFilter(QObject *watched, QEvent *event)
@@ -106,14 +114,18 @@ void NavigationBar::addShortcuts(QWidget *window, bool escapeStops)
     const std::pair<QKeySequence, QToolButton *> keys[] = {
         {QKeySequence(Qt::ALT | Qt::Key_Left), m_backButton},    {QKeySequence(Qt::ALT | Qt::Key_Right), m_forwardButton},
         {QKeySequence(Qt::ALT | Qt::Key_Home), m_homeButton},    {QKeySequence(Qt::Key_F5), m_refreshButton},
-        {QKeySequence(Qt::Key_Escape), m_stopButton},
     };
     for (const auto &[sequence, button] : keys) {
-        if (button == m_stopButton && !escapeStops)
-            continue;
         auto *shortcut = new QShortcut(sequence, window);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
+    }
+    // Esc stops also a load asked for that has not reported yet, while the
+    // Stop button still shows nothing to stop.
+    if (escapeStops) {
+        auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+        stop->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(stop, &QShortcut::activated, this, &NavigationBar::stopLoading);
     }
     auto *address = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), window);
     address->setContext(Qt::WidgetWithChildrenShortcut);
@@ -127,13 +139,21 @@ QString NavigationBar::addressText() const
 
 void NavigationBar::openAddress(const QString &url)
 {
-    m_addressBeforeLoad = m_view.locationUrl();
+    m_addressBeforeLoad = m_view.url().toString();
     m_pendingAddress = url;
     m_stoppedByUser = false;
     m_loadSeen = false;
     showInField(url);
-    m_view.navigate(url);
-    enableHistoryButtons();
+    // As given: QUrl::fromUserInput would add a scheme.
+    m_view.load(QUrl(url));
+    enableButtons();
+    noticePageAddress();
+}
+
+void NavigationBar::stopLoading()
+{
+    m_stoppedByUser = m_loading;
+    m_view.stop();
 }
 
 void NavigationBar::focusAddressField()
@@ -165,30 +185,28 @@ void NavigationBar::openTypedAddress()
     openAddress(address);
 }
 
-void NavigationBar::showLoadProgress(int progress, int progressMax)
+void NavigationBar::showLoading(bool loading)
 {
-    const bool loading = WebView::isLoading(progress, progressMax);
     m_loadSeen = m_loadSeen || loading;
     // What the user is typing stays; otherwise the field follows the page.
     if (!(m_addressField->hasFocus() && m_addressField->isModified()))
         showAddress(loading);
-    if (loading) {
-        m_loadProgress->setMaximum(progressMax);
-        m_loadProgress->setValue(progress);
-    }
+    if (loading && !m_loading)
+        m_loadProgress->setValue(0);
     m_loadProgress->setVisible(loading);
-    enableHistoryButtons();
-    if (loading != m_loading) {
-        m_loading = loading;
+    const bool changed = loading != m_loading;
+    m_loading = loading;
+    enableButtons();
+    noticePageAddress();
+    if (changed)
         Q_EMIT loadingChanged(loading);
-    }
 }
 
 void NavigationBar::showAddress(bool loading)
 {
     // The field never goes blank: an empty address or about:blank (a first
     // load stopped early) leaves what it shows.
-    const QString location = m_view.locationUrl();
+    const QString location = m_view.url().toString();
     const bool real = !location.isEmpty() && location != QLatin1String("about:blank");
     // The address asked for stays until its load has ended at it, the view
     // went elsewhere (a redirect, a link) or the load ended where it began
@@ -214,8 +232,18 @@ void NavigationBar::showInField(const QString &address)
         m_addressField->setCursorPosition(0);
 }
 
-void NavigationBar::enableHistoryButtons()
+void NavigationBar::noticePageAddress()
+{
+    const QString location = m_view.url().toString();
+    if (location != m_pageAddress) {
+        m_pageAddress = location;
+        Q_EMIT pageAddressChanged(location);
+    }
+}
+
+void NavigationBar::enableButtons()
 {
     m_backButton->setEnabled(m_view.canGoBack());
     m_forwardButton->setEnabled(m_view.canGoForward());
+    m_stopButton->setEnabled(m_loading);
 }

@@ -41,16 +41,22 @@ Q_SIGNALS:
     void loadingChanged(bool loading);
     // An address typed in the field was not opened; message says why.
     void addressRefused(const QString &message);
+    // The view is at another address: a load, Back or Forward took it there.
+    void pageAddressChanged(const QString &url);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void openTypedAddress();
-    void showLoadProgress(int progress, int progressMax);
+    // A load began or ended, or the view's address changed meanwhile.
+    void showLoading(bool loading);
     void showAddress(bool loading);
     void showInField(const QString &address);
-    void enableHistoryButtons();
+    void stopLoading();
+    // Back and Forward while there is history that way, Stop while a page loads.
+    void enableButtons();
+    void noticePageAddress();
 
     WebView &m_view;
     std::function<QString()> m_homeAddress;
@@ -68,4 +74,5 @@ private:
     QString m_addressBeforeLoad;
     bool m_stoppedByUser = false; // Stop (or Esc) while that load was in progress
     bool m_loadSeen = false;      // a report of that load in progress came
+    QString m_pageAddress;        // the view's address last told of
 };

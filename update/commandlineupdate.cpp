@@ -4,6 +4,7 @@
 #include "core/endsignals.h"
 #include "listupdate.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <cstdio>
@@ -65,7 +66,13 @@ int updateFromCommandLine(const QString &programFolder, const QString &listServe
     QObject signalContext;
     onEndSignals(&signalContext, [&update] { update.cancel(); });
 
-    const ListUpdate::Outcome outcome = update.run(list);
+    ListUpdate::Outcome outcome;
+    QObject::connect(&update, &ListUpdate::finished, [&outcome](const ListUpdate::Outcome &ended) {
+        outcome = ended;
+        QCoreApplication::exit(0);
+    });
+    update.start(list);
+    QCoreApplication::exec();
     if (lineOpen)
         std::fprintf(err, "\r\033[K");
     if (outcome.end == ListUpdate::Outcome::End::Updated) {

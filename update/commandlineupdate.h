@@ -14,6 +14,7 @@ class SettingsStore;
 // is on `err`. It ends with a line on `out` and status 0 when the list was
 // updated or already up to date, or the reason on `err` and status 1 when it
 // failed, the old list in place. SIGINT, SIGTERM and SIGHUP cancel it (once
-// files are being put in place, it finishes first).
+// files are being put in place, it finishes first). It runs the application's
+// event loop until the update has ended.
 int updateFromCommandLine(const QString &programFolder, const QString &listServer, SettingsStore &settings,
                           HttpFetcher &fetcher, std::FILE *out, std::FILE *err);

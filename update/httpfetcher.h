@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -61,22 +62,32 @@ struct FetchResult
         result.errorText = text;
         return result;
     }
-    // The answer to a fetch asked for while another one of the same fetcher runs.
-    static FetchResult busy()
-    {
-        return failure(Status::Busy, QStringLiteral("another transfer is still going on"));
-    }
 };
 
-// Fetches one address at a time and returns when the transfer has ended: from
-// the caller's view every fetch blocks.
-class HttpFetcher
+// Fetches one address at a time. start() returns at once; finished() follows
+// from the event loop, never from inside start() or cancel(), exactly once for
+// every start() that returned true.
+class HttpFetcher : public QObject
 {
+    Q_OBJECT
+
 public:
-    virtual ~HttpFetcher() = default;
-    virtual FetchResult fetch(const FetchRequest &request) = 0;
-    // Ends the fetch under way, which then returns Cancelled. Safe to call from
-    // a slot that runs while fetch() waits (a progress dialog's Cancel); does
-    // nothing when no fetch runs.
+    using QObject::QObject;
+
+    // Starts a fetch. False, and nothing starts, while another one runs.
+    virtual bool start(const FetchRequest &request) = 0;
+    // Ends the fetch under way, which then finishes Cancelled; does nothing
+    // when none runs.
     virtual void cancel() = 0;
+    virtual bool isBusy() const = 0;
+
+Q_SIGNALS:
+    void finished(const FetchResult &result);
+
+protected:
+    // Emits finished(result) from the event loop.
+    void finishLater(const FetchResult &result)
+    {
+        QMetaObject::invokeMethod(this, [this, result] { Q_EMIT finished(result); }, Qt::QueuedConnection);
+    }
 };

@@ -8,7 +8,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <sys/stat.h>
 
@@ -22,6 +22,7 @@ const QString kRetryText =
     QStringLiteral("Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
 const QString kSuccessTitle = QStringLiteral("Mod List");
 const QString kSuccessText = QStringLiteral("Mod List updated successfully.");
+const QString kUpToDateText = QStringLiteral("Mod List is up to date.");
 const QString kUnfinishedText =
     QStringLiteral("The new list could not be put wholly in place, and the old one could not be restored either. "
                    "The program will finish putting the new list in place when it next starts.");
@@ -138,18 +139,23 @@ struct ListUpdate::Run
     bool archiveChanged = false;
     bool unfinished = false;  // a commit that could be neither finished nor undone
     QString warning;          // what went wrong after the new list was in place
-    std::unique_ptr<FolderTransaction> transaction;
+    bool busyPointer = true;  // after the first failure the pointer stays normal
+    // Staged by the unpacking, put in place by the commit; both run on a worker.
+    std::shared_ptr<FolderTransaction> transaction;
+    Outcome outcome;
 };
 
 ListUpdate::ListUpdate(QString programFolder, QString listServer, SettingsStore &settings, HttpFetcher &fetcher,
-                       ListUpdateHooks hooks)
-    : m_programFolder(std::move(programFolder)),
+                       ListUpdateHooks hooks, QObject *parent)
+    : QObject(parent),
+      m_programFolder(std::move(programFolder)),
       m_listServer(std::move(listServer)),
       m_settings(settings),
       m_fetcher(fetcher),
       m_hooks(std::move(hooks)),
       m_today([] { return QDate::currentDate(); })
 {
+    connect(&m_fetcher, &HttpFetcher::finished, this, &ListUpdate::fetched);
     // The archive unpacks into the program folder, beside the program's own
     // files; a list archive has no business replacing any of them. (Names that
     // begin ".kml-" are refused by the extractor itself.)
@@ -161,7 +167,13 @@ ListUpdate::ListUpdate(QString programFolder, QString listServer, SettingsStore 
     m_extractor.setProtectedNames(own);
 }
 
-ListUpdate::~ListUpdate() = default;
+ListUpdate::~ListUpdate()
+{
+    // A worker must not outlive what it reports to; one that puts files in
+    // place runs to its end first, as it would anyway.
+    m_cancelled = true;
+    m_work.waitForFinished();
+}
 
 QString ListUpdate::archivePath() const
 {
@@ -187,7 +199,7 @@ QString ListUpdate::recoverInterrupted(const QString &programFolder)
 
 void ListUpdate::cancel()
 {
-    if (!m_running || m_committing)
+    if (!m_run || m_committing)
         return;
     m_cancelled = true;
     m_fetcher.cancel();
@@ -204,96 +216,37 @@ void ListUpdate::report(Step step, qint64 done, qint64 total, bool always)
     m_hooks.progress(step, done, total);
 }
 
-ListUpdate::Outcome ListUpdate::run(ModListEntry current)
+bool ListUpdate::start(ModListEntry current)
 {
-    Outcome outcome;
-    if (m_running) {
-        outcome.end = Outcome::End::AlreadyRunning;
-        return outcome;
-    }
-    m_running = true;
+    if (m_run)
+        return false;
+    m_run = std::make_unique<Run>();
+    m_run->current = std::move(current);
     m_cancelled = false;
     m_committing = false;
-    Run state;
-    state.current = std::move(current);
-    // However the update ends, it leaves no archive and no staging behind.
-    const auto end = [&](Outcome::End how) {
-        state.transaction.reset();
-        QFile::remove(archivePath());
-        m_running = false;
-        m_committing = false;
-        if (m_hooks.setButtonEnabled)
-            m_hooks.setButtonEnabled(true);
-        outcome.end = how;
-        return outcome;
-    };
-    const auto setBusy = [this](bool busy) {
-        if (m_hooks.setBusy)
-            m_hooks.setBusy(busy);
-    };
-
     if (m_hooks.setButtonEnabled)
         m_hooks.setButtonEnabled(false);
-    setBusy(true);
+    if (m_hooks.setBusy)
+        m_hooks.setBusy(true);
     recoverInterrupted(m_programFolder);
-    // After the first failure the pointer stays normal for the rest of the update.
-    bool busy = true;
-    Step step = Step::FetchCatalogue;
-    for (;;) {
-        QString error;
-        if (!m_cancelled) {
-            if (perform(step, state, error)) {
-                if (step == Step::Commit && busy) {
-                    setBusy(false);
-                    busy = false;
-                }
-                if (step == Step::RebuildTree)
-                    break;
-                step = Step(int(step) + 1);
-                continue;
-            }
-        }
-        if (busy) {
-            setBusy(false);
-            busy = false;
-        }
-        outcome.cancelledAt = step;
-        // Cancelled by the user: no question, the old list stays.
-        if (m_cancelled) {
-            m_lastError = QStringLiteral("The update was cancelled.");
-            return end(Outcome::End::Cancelled);
-        }
-        ++outcome.failures;
-        m_lastError = error;
-        // The folder is neither old nor new until the journal is replayed: a
-        // retry would only meet it again. The next start finishes it.
-        if (state.unfinished) {
-            m_lastError += QStringLiteral("\nThe new list is only partly in place; the program finishes putting it "
-                                          "in place when it next starts.");
-            if (m_hooks.inform)
-                m_hooks.inform(kSuccessTitle, kUnfinishedText, m_lastError, true);
-            return end(Outcome::End::Unfinished);
-        }
-        if (!m_hooks.askRetry || !m_hooks.askRetry(kRetryTitle, kRetryText, error))
-            return end(Outcome::End::Cancelled);
-        // The staged files are gone with a failed unpacking or commit: fetch the
-        // archive anew.
-        if (step == Step::Unpack || step == Step::Commit) {
-            step = Step::FetchArchive;
-            m_committing = false;
-        }
-    }
-    outcome.unchanged = !state.archiveChanged && state.newCatalogue.isEmpty();
-    outcome.warning = state.warning;
-    end(Outcome::End::Updated);
-    if (m_hooks.inform)
-        m_hooks.inform(kSuccessTitle, state.warning.isEmpty() ? kSuccessText : kSuccessText + u'\n' + state.warning,
-                       QString(), !state.warning.isEmpty());
-    return outcome;
+    next(Step::FetchCatalogue);
+    return true;
 }
 
-bool ListUpdate::perform(Step step, Run &run, QString &error)
+void ListUpdate::next(Step step)
 {
+    // From the event loop: a step never starts inside the one before it.
+    QMetaObject::invokeMethod(this, [this, step] { perform(step); }, Qt::QueuedConnection);
+}
+
+void ListUpdate::perform(Step step)
+{
+    if (!m_run)
+        return;
+    Run &run = *m_run;
+    m_step = step;
+    if (m_cancelled)
+        return stepEnded(false, {});
     // The steps that have work to do say so as they start.
     if (step == Step::FetchCatalogue || step == Step::FetchArchive || step == Step::StampDate ||
         (step == Step::Unpack && run.archiveChanged) ||
@@ -301,14 +254,26 @@ bool ListUpdate::perform(Step step, Run &run, QString &error)
         report(step, 0, -1, true);
     switch (step) {
     case Step::FetchCatalogue:
-        return fetchCatalogue(run, error);
+        return startFetch(conditionalRequest(m_programFolder, catalogueUrl(), QString(), kMaxCatalogueBytes));
     case Step::FetchArchive:
-        return fetchArchive(run, error);
+        QFile::remove(archivePath());
+        // The catalogue's own validators would answer for it, and a 304 would
+        // pass for an unchanged archive: a catalogue that names itself names no archive.
+        if (QUrl(run.archiveUrl).adjusted(QUrl::NormalizePathSegments) ==
+            QUrl(catalogueUrl()).adjusted(QUrl::NormalizePathSegments))
+            return stepEnded(false, QStringLiteral("Fetching the list archive failed.\nAddress: %1\nReason: the address "
+                                                   "is the list catalogue's own, not an archive")
+                                        .arg(run.archiveUrl));
+        return startFetch(conditionalRequest(m_programFolder, run.archiveUrl, archivePath(), kMaxArchiveBytes));
     case Step::Unpack:
-        return unpack(run, error);
+        if (!run.archiveChanged)
+            return stepEnded(true, {});
+        return startUnpack();
     case Step::Commit:
         m_committing = true;
-        return commit(run, error);
+        if (!run.archiveChanged && run.newCatalogue.isEmpty())
+            return stepEnded(true, {});
+        return startCommit();
     case Step::StampDate:
         // The new list is in place whatever happens here: a date that cannot
         // be saved is said beside the success, never reported as a failure.
@@ -317,26 +282,112 @@ bool ListUpdate::perform(Step step, Run &run, QString &error)
             run.warning = why.isEmpty() ? QStringLiteral("The update date could not be saved.")
                                         : QStringLiteral("The update date could not be saved: %1").arg(why);
         }
-        return true;
+        return stepEnded(true, {});
     case Step::ShowDate:
         if (m_hooks.setUpdatedLabel)
             m_hooks.setUpdatedLabel(kUpdatedPrefix + updateDate(m_settings, run.current.settingsName, m_today()));
-        return true;
+        return stepEnded(true, {});
     case Step::RebuildTree:
         if (m_hooks.rebuildTree)
             m_hooks.rebuildTree();
-        return true;
+        return stepEnded(true, {});
     }
-    return false;
 }
 
-bool ListUpdate::fetchCatalogue(Run &run, QString &error)
+void ListUpdate::stepEnded(bool ok, const QString &error)
 {
+    Run &run = *m_run;
+    const auto normalPointer = [&] {
+        if (std::exchange(run.busyPointer, false) && m_hooks.setBusy)
+            m_hooks.setBusy(false);
+    };
+    // A Cancel that came before the files began to move counts, even where
+    // the step it came in ended well.
+    if (ok && !m_cancelled) {
+        if (m_step == Step::Commit)
+            normalPointer();
+        if (m_step == Step::RebuildTree)
+            return finish(Outcome::End::Updated);
+        return next(Step(int(m_step) + 1));
+    }
+    normalPointer();
+    run.outcome.cancelledAt = m_step;
+    // Cancelled by the user: no question, the old list stays.
+    if (m_cancelled) {
+        m_lastError = QStringLiteral("The update was cancelled.");
+        return finish(Outcome::End::Cancelled);
+    }
+    ++run.outcome.failures;
+    m_lastError = error;
+    // The folder is neither old nor new until the journal is replayed: a
+    // retry would only meet it again. The next start finishes it.
+    if (run.unfinished) {
+        m_lastError += QStringLiteral("\nThe new list is only partly in place; the program finishes putting it "
+                                      "in place when it next starts.");
+        return finish(Outcome::End::Unfinished);
+    }
+    if (!m_hooks.askRetry || !m_hooks.askRetry(kRetryTitle, kRetryText, error))
+        return finish(Outcome::End::Cancelled);
+    // The staged files are gone with a failed unpacking or commit: fetch the
+    // archive anew.
+    Step again = m_step;
+    if (again == Step::Unpack || again == Step::Commit) {
+        again = Step::FetchArchive;
+        m_committing = false;
+    }
+    next(again);
+}
+
+void ListUpdate::finish(Outcome::End how)
+{
+    const std::unique_ptr<Run> run = std::move(m_run);
+    // However the update ends, it leaves no archive and no staging behind.
+    run->transaction.reset();
+    QFile::remove(archivePath());
+    m_committing = false;
+    if (m_hooks.setButtonEnabled)
+        m_hooks.setButtonEnabled(true);
+    Outcome outcome = run->outcome;
+    outcome.end = how;
+    if (how == Outcome::End::Updated) {
+        outcome.unchanged = !run->archiveChanged && run->newCatalogue.isEmpty();
+        outcome.warning = run->warning;
+        const QString text = outcome.unchanged ? kUpToDateText : kSuccessText;
+        if (m_hooks.inform)
+            m_hooks.inform(kSuccessTitle, run->warning.isEmpty() ? text : text + u'\n' + run->warning, QString(),
+                           !run->warning.isEmpty());
+    } else if (how == Outcome::End::Unfinished && m_hooks.inform) {
+        m_hooks.inform(kSuccessTitle, kUnfinishedText, m_lastError, true);
+    }
+    Q_EMIT finished(outcome);
+}
+
+void ListUpdate::startFetch(FetchRequest request)
+{
+    const Step step = m_step;
+    request.progress = [this, step](qint64 received, qint64 total) { report(step, received, total); };
+    m_fetching = m_fetcher.start(request);
+    if (!m_fetching)
+        stepEnded(false, QStringLiteral("%1 failed.\nAddress: %2\nReason: another transfer is still going on")
+                             .arg(step == Step::FetchCatalogue ? QStringLiteral("Fetching the list catalogue")
+                                                              : QStringLiteral("Fetching the list archive"),
+                                  request.url.toString()));
+}
+
+void ListUpdate::fetched(const FetchResult &answer)
+{
+    if (!m_run || !std::exchange(m_fetching, false))
+        return;
+    QString error;
+    const bool ok = m_step == Step::FetchCatalogue ? catalogueFetched(answer, error) : archiveFetched(answer, error);
+    stepEnded(ok, error);
+}
+
+bool ListUpdate::catalogueFetched(const FetchResult &answer, QString &error)
+{
+    Run &run = *m_run;
     const QString url = catalogueUrl();
-    FetchRequest request = conditionalRequest(m_programFolder, url, QString(), kMaxCatalogueBytes);
-    request.progress = [this](qint64 received, qint64 total) { report(Step::FetchCatalogue, received, total); };
-    run.catalogueAnswer = m_fetcher.fetch(request);
-    const FetchResult &answer = run.catalogueAnswer;
+    run.catalogueAnswer = answer;
     QByteArray catalogue;
     run.newCatalogue.clear();
     if (answer.status == FetchResult::Status::NotModified) {
@@ -373,96 +424,122 @@ bool ListUpdate::fetchCatalogue(Run &run, QString &error)
     return true;
 }
 
-bool ListUpdate::fetchArchive(Run &run, QString &error)
+bool ListUpdate::archiveFetched(const FetchResult &answer, QString &error)
 {
-    QFile::remove(archivePath());
-    // The catalogue's own validators would answer for it, and a 304 would pass
-    // for an unchanged archive: a catalogue that names itself names no archive.
-    if (QUrl(run.archiveUrl).adjusted(QUrl::NormalizePathSegments) ==
-        QUrl(catalogueUrl()).adjusted(QUrl::NormalizePathSegments)) {
-        error = QStringLiteral("Fetching the list archive failed.\nAddress: %1\nReason: the address is the list "
-                               "catalogue's own, not an archive")
-                    .arg(run.archiveUrl);
-        return false;
-    }
-    FetchRequest request = conditionalRequest(m_programFolder, run.archiveUrl, archivePath(), kMaxArchiveBytes);
-    request.progress = [this](qint64 received, qint64 total) { report(Step::FetchArchive, received, total); };
-    run.archiveAnswer = m_fetcher.fetch(request);
-    run.archiveChanged = run.archiveAnswer.ok();
-    if (run.archiveAnswer.ok() || run.archiveAnswer.status == FetchResult::Status::NotModified)
+    Run &run = *m_run;
+    run.archiveAnswer = answer;
+    run.archiveChanged = answer.ok();
+    if (answer.ok() || answer.status == FetchResult::Status::NotModified)
         return true;
-    error = fetchFailure(QStringLiteral("Fetching the list archive"), run.archiveUrl, run.archiveAnswer);
+    error = fetchFailure(QStringLiteral("Fetching the list archive"), run.archiveUrl, answer);
     return false;
 }
 
-bool ListUpdate::unpack(Run &run, QString &error)
+std::function<bool(int, int)> ListUpdate::workerProgress(Step step)
 {
-    if (!run.archiveChanged)
-        return true;
-    const auto removeArchive = qScopeGuard([this] { QFile::remove(archivePath()); });
-    run.transaction = std::make_unique<FolderTransaction>(m_programFolder);
-    QString why;
-    if (!run.transaction->begin(&why)) {
-        error = QStringLiteral("Unpacking the list archive failed.\nFolder: %1\nReason: %2").arg(m_programFolder, why);
-        return false;
-    }
-    const ExtractionResult result =
-        m_extractor.unpack(archivePath(), run.transaction->stagingPath(), [this](int done, int total) {
-            report(Step::Unpack, done, total);
-            // The progress dialog's Cancel, painting and the end signals get
-            // their turn between files.
-            QCoreApplication::processEvents();
-            return !m_cancelled;
-        });
-    if (result.ok())
-        return true;
-    run.transaction.reset();
-    error = QStringLiteral("Unpacking the list archive failed.\nAddress: %1\nReason: %2").arg(run.archiveUrl, result.message);
-    return false;
-}
-
-bool ListUpdate::commit(Run &run, QString &error)
-{
-    if (!run.archiveChanged && run.newCatalogue.isEmpty())
-        return true;
-    const auto failed = [&](const QString &why) {
-        run.transaction.reset();
-        error = QStringLiteral("Putting the new list in place failed.\nFolder: %1\nReason: %2").arg(m_programFolder, why);
-        return false;
+    // Called on the worker: reports reach the window through its event loop,
+    // now and then, and the answer is whether to go on.
+    auto since = std::make_shared<QElapsedTimer>();
+    return [this, step, since](int done, int total) {
+        if (!since->isValid() || since->elapsed() >= kReportIntervalMs || done == total) {
+            since->start();
+            QMetaObject::invokeMethod(this, [this, step, done, total] { report(step, done, total, true); },
+                                      Qt::QueuedConnection);
+        }
+        return !m_cancelled.load();
     };
-    if (!run.transaction) {
-        run.transaction = std::make_unique<FolderTransaction>(m_programFolder);
+}
+
+void ListUpdate::startUnpack()
+{
+    const QString folder = m_programFolder, archive = archivePath(), url = m_run->archiveUrl;
+    const auto progress = workerProgress(Step::Unpack);
+    m_work = QtConcurrent::run([this, folder, archive, url, progress] {
+        auto transaction = std::make_shared<FolderTransaction>(folder);
+        QString why, error;
+        if (!transaction->begin(&why)) {
+            error = QStringLiteral("Unpacking the list archive failed.\nFolder: %1\nReason: %2").arg(folder, why);
+        } else {
+            const ExtractionResult result = m_extractor.unpack(archive, transaction->stagingPath(), progress);
+            if (!result.ok())
+                error = QStringLiteral("Unpacking the list archive failed.\nAddress: %1\nReason: %2").arg(url, result.message);
+        }
+        QFile::remove(archive);
+        if (!error.isEmpty())
+            transaction.reset();
+        QMetaObject::invokeMethod(this, [this, transaction, error] {
+            if (!m_run)
+                return;
+            m_run->transaction = transaction;
+            stepEnded(error.isEmpty(), error);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void ListUpdate::startCommit()
+{
+    Run &run = *m_run;
+    // What the worker needs, copied: the run stays with this thread.
+    struct Staged
+    {
+        std::shared_ptr<FolderTransaction> transaction;
+        QByteArray newCatalogue;
+        FetchResult catalogueAnswer, archiveAnswer;
+        QString catalogueUrl, archiveUrl, listFile;
+        bool archiveChanged;
+    };
+    Staged staged{std::exchange(run.transaction, {}), run.newCatalogue, run.catalogueAnswer, run.archiveAnswer,
+                  catalogueUrl(), run.archiveUrl, run.current.listFile, run.archiveChanged};
+    const QString folder = m_programFolder;
+    const auto progress = workerProgress(Step::Commit);
+    m_work = QtConcurrent::run([this, staged, folder, progress] {
+        bool unfinished = false;
+        QString error;
+        const auto failed = [&](const QString &why) {
+            error = QStringLiteral("Putting the new list in place failed.\nFolder: %1\nReason: %2").arg(folder, why);
+        };
+        std::shared_ptr<FolderTransaction> transaction = staged.transaction;
         QString why;
-        if (!run.transaction->begin(&why))
-            return failed(why);
-    }
-    const QString staging = run.transaction->stagingPath();
-    QString why;
-    if (!run.newCatalogue.isEmpty() && !writeFile(staging + u'/' + kCatalogueFile, run.newCatalogue, why))
-        return failed(why);
-
-    // The validators go in with the copies they describe, and only with them:
-    // those of an archive that was refused or cancelled are never kept.
-    QList<KnownCopy> copies = readKnownCopies(m_programFolder);
-    const auto remember = [&](const QString &url, const FetchResult &answer, const QString &file) {
-        copies.removeIf([&](const KnownCopy &copy) { return copy.url == url; });
-        if (!answer.etag.isEmpty() || answer.lastModified.isValid())
-            copies.append({url, answer.etag, answer.lastModified, file, stampOf(staging + u'/' + file)});
-    };
-    if (!run.newCatalogue.isEmpty())
-        remember(catalogueUrl(), run.catalogueAnswer, kCatalogueFile);
-    if (run.archiveChanged)
-        remember(run.archiveUrl, run.archiveAnswer, run.current.listFile);
-    if ((!copies.isEmpty() || QFile::exists(m_programFolder + u'/' + kValidatorsFile)) &&
-        !writeFile(staging + u'/' + kValidatorsFile, writeKnownCopies(copies), why))
-        return failed(why);
-
-    const FolderTransaction::Result result =
-        run.transaction->commit([this](int done, int total) { report(Step::Commit, done, total); });
-    run.transaction.reset();
-    if (!result.ok()) {
-        run.unfinished = result.status == FolderTransaction::Result::Status::Unfinished;
-        return failed(result.message);
-    }
-    return true;
+        if (!transaction) {
+            transaction = std::make_shared<FolderTransaction>(folder);
+            if (!transaction->begin(&why))
+                failed(why);
+        }
+        const QString staging = transaction->stagingPath();
+        if (error.isEmpty() && !staged.newCatalogue.isEmpty() &&
+            !writeFile(staging + u'/' + kCatalogueFile, staged.newCatalogue, why))
+            failed(why);
+        if (error.isEmpty()) {
+            // The validators go in with the copies they describe, and only with
+            // them: those of an archive that was refused or cancelled are never kept.
+            QList<KnownCopy> copies = readKnownCopies(folder);
+            const auto remember = [&](const QString &url, const FetchResult &answer, const QString &file) {
+                copies.removeIf([&](const KnownCopy &copy) { return copy.url == url; });
+                if (!answer.etag.isEmpty() || answer.lastModified.isValid())
+                    copies.append({url, answer.etag, answer.lastModified, file, stampOf(staging + u'/' + file)});
+            };
+            if (!staged.newCatalogue.isEmpty())
+                remember(staged.catalogueUrl, staged.catalogueAnswer, kCatalogueFile);
+            if (staged.archiveChanged)
+                remember(staged.archiveUrl, staged.archiveAnswer, staged.listFile);
+            if ((!copies.isEmpty() || QFile::exists(folder + u'/' + kValidatorsFile)) &&
+                !writeFile(staging + u'/' + kValidatorsFile, writeKnownCopies(copies), why))
+                failed(why);
+        }
+        if (error.isEmpty()) {
+            const FolderTransaction::Result result = transaction->commit([&](int done, int total) { progress(done, total); });
+            if (!result.ok()) {
+                unfinished = result.status == FolderTransaction::Result::Status::Unfinished;
+                failed(result.message);
+            }
+        } else {
+            transaction->discard();
+        }
+        QMetaObject::invokeMethod(this, [this, unfinished, error] {
+            if (!m_run)
+                return;
+            m_run->unfinished = unfinished;
+            stepEnded(error.isEmpty(), error);
+        }, Qt::QueuedConnection);
+    });
 }

@@ -6,8 +6,11 @@
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QFuture>
+#include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -47,6 +50,11 @@ struct ListUpdateHooks
 // rebuilds the tree and tells of success. The new catalogue takes effect at the
 // next start.
 //
+// The steps run from the event loop, one after the other: the fetches report
+// by their fetcher's signal, the unpacking and the commit run on a worker
+// thread and report back through the event loop, so the windows stay painted
+// and answer while the update runs. finished() tells how it ended.
+//
 // Both fetches are conditional: they name the copy that the last successful
 // update put in place (its entity tag and date, kept in the program folder with
 // the files), as long as that copy is still there unchanged. When the server
@@ -57,8 +65,10 @@ struct ListUpdateHooks
 // putting files in place fetches the archive anew. cancel() ends the update
 // during a fetch or the unpacking, with the old list in place and no question.
 // Nothing is left behind: no tempor.zip, no staging folder, no backup.
-class ListUpdate final
+class ListUpdate final : public QObject
 {
+    Q_OBJECT
+
 public:
     using Step = UpdateStep;
 
@@ -66,7 +76,7 @@ public:
     {
         // Unfinished: putting the files in place failed and so did undoing
         // it; the next start (recoverInterrupted()) finishes the commit.
-        enum class End { Updated, Cancelled, AlreadyRunning, Unfinished };
+        enum class End { Updated, Cancelled, Unfinished };
         End end = End::Updated;
         Step cancelledAt = Step::FetchCatalogue;  // the step under way when it ended Cancelled
         int failures = 0;                         // failed steps, retried or not
@@ -79,16 +89,16 @@ public:
     static constexpr qint64 kMaxArchiveBytes = qint64(1) << 30;
 
     ListUpdate(QString programFolder, QString listServer, SettingsStore &settings, HttpFetcher &fetcher,
-               ListUpdateHooks hooks);
-    ~ListUpdate();
+               ListUpdateHooks hooks, QObject *parent = nullptr);
+    ~ListUpdate() override;
 
-    // Updates the list `current`, a copy of the chosen catalogue row taken at the
-    // click, so that nothing the window does meanwhile changes what is updated.
-    // A call while an update runs returns AlreadyRunning at once.
-    Outcome run(ModListEntry current);
+    // Starts updating the list `current`, a copy of the chosen catalogue row
+    // taken at the click, so that nothing the window does meanwhile changes
+    // what is updated. False, and nothing starts, while an update runs.
+    bool start(ModListEntry current);
+    bool isRunning() const { return m_run != nullptr; }
     // Ends the update under way as soon as it can. Once files are being put in
-    // place it runs on to its end. Safe to call from a slot that runs while a
-    // step waits; does nothing when no update runs.
+    // place it runs on to its end. Does nothing when no update runs.
     void cancel();
 
     // What went wrong at the last failed step, for a person: several lines.
@@ -101,16 +111,25 @@ public:
     // Returns what it did, for a person; empty when there was nothing to do.
     static QString recoverInterrupted(const QString &programFolder);
 
+Q_SIGNALS:
+    void finished(const ListUpdate::Outcome &outcome);
+
 private:
     struct Run;
 
     QString archivePath() const;
     QString catalogueUrl() const;
-    bool perform(Step step, Run &run, QString &error);
-    bool fetchCatalogue(Run &run, QString &error);
-    bool fetchArchive(Run &run, QString &error);
-    bool unpack(Run &run, QString &error);
-    bool commit(Run &run, QString &error);
+    void next(Step step);
+    void perform(Step step);
+    void stepEnded(bool ok, const QString &error);
+    void finish(Outcome::End how);
+    void startFetch(FetchRequest request);
+    void fetched(const FetchResult &answer);
+    bool catalogueFetched(const FetchResult &answer, QString &error);
+    bool archiveFetched(const FetchResult &answer, QString &error);
+    std::function<bool(int, int)> workerProgress(Step step);
+    void startUnpack();
+    void startCommit();
     void report(Step step, qint64 done, qint64 total, bool always = false);
 
     QString m_programFolder;
@@ -123,7 +142,10 @@ private:
     QString m_lastError;
     QElapsedTimer m_sinceReport;
     qint64 m_reportedTotal = -1;
-    bool m_running = false;
-    bool m_cancelled = false;
+    std::unique_ptr<Run> m_run;  // the update under way, if any
+    Step m_step = Step::FetchCatalogue;
+    std::atomic<bool> m_cancelled = false;  // read by the worker
     bool m_committing = false;
+    bool m_fetching = false;
+    QFuture<void> m_work;
 };

@@ -3,7 +3,6 @@
 #include "core/checkedfile.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -249,26 +248,45 @@ private:
 
 } // namespace
 
-NetworkFetcher::NetworkFetcher() : NetworkFetcher(Settings{}) {}
+// One transfer under way: the reply, the state its signals feed, and the
+// timer that watches its rate.
+struct NetworkFetcher::Running
+{
+    Running(const FetchRequest &request, const NetworkFetcher::Settings &settings)
+        : request(request), transfer(this->request, result, settings)
+    {
+    }
 
-NetworkFetcher::NetworkFetcher(Settings settings)
-    : m_settings(settings), m_manager(std::make_unique<QNetworkAccessManager>())
+    FetchRequest request;
+    FetchResult result;
+    Transfer transfer;
+    std::unique_ptr<QNetworkReply> reply;
+    QTimer rateCheck;
+};
+
+NetworkFetcher::NetworkFetcher(QObject *parent) : NetworkFetcher(Settings{}, parent) {}
+
+NetworkFetcher::NetworkFetcher(Settings settings, QObject *parent)
+    : HttpFetcher(parent), m_settings(settings), m_manager(std::make_unique<QNetworkAccessManager>())
 {
 }
 
 NetworkFetcher::~NetworkFetcher() = default;
 
-FetchResult NetworkFetcher::fetch(const FetchRequest &request)
+bool NetworkFetcher::start(const FetchRequest &request)
 {
-    if (m_busy)
-        return FetchResult::busy();
+    if (isBusy())
+        return false;
     const QString scheme = request.url.scheme().toLower();
     if (!request.url.isValid() || request.url.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-        return FetchResult::failure(Status::BadAddress,
-                                    QStringLiteral("not a web address: %1").arg(request.url.toString()));
-    m_busy = true;
-    const auto idle = qScopeGuard([this] { m_busy = false; });
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        m_refusing = true;
+        QMetaObject::invokeMethod(this, [this, url = request.url] {
+            m_refusing = false;
+            Q_EMIT finished(FetchResult::failure(Status::BadAddress, QStringLiteral("not a web address: %1").arg(url.toString())));
+        }, Qt::QueuedConnection);
+        return true;
+    }
 
     QNetworkRequest http(request.url);
     http.setTransferTimeout(int(m_settings.stallTimeout.count()));
@@ -281,32 +299,38 @@ FetchResult NetworkFetcher::fetch(const FetchRequest &request)
     if (request.ifModifiedSince.isValid())
         http.setHeader(QNetworkRequest::IfModifiedSinceHeader, request.ifModifiedSince);
 
-    FetchResult result;
-    Transfer transfer(request, result, m_settings);
-    std::unique_ptr<QNetworkReply> reply(m_manager->get(http));
+    m_running = std::make_unique<Running>(request, m_settings);
+    Running &run = *m_running;
+    run.reply.reset(m_manager->get(http));
+    QNetworkReply *reply = run.reply.get();
     reply->setReadBufferSize(m_settings.readBufferBytes);
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] { transfer.read(reply.get()); });
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer rateCheck;
-    rateCheck.setInterval(std::max<qint64>(m_settings.rateWindow.count() / 6, 1));
-    QObject::connect(&rateCheck, &QTimer::timeout, &loop, [&] { transfer.checkRate(reply.get()); });
-    rateCheck.start();
-    m_cancel = [&] { transfer.cancel(reply.get()); };
-    const auto forgetCancel = qScopeGuard([this] { m_cancel = nullptr; });
-    if (!reply->isFinished())
-        loop.exec();
-    // Something ended every event loop (the program is quitting): a body that
-    // may be half there counts for nothing.
-    if (!reply->isFinished())
-        transfer.cancel(reply.get());
-    reply->disconnect(&loop);
-    transfer.finish(reply.get());
-    return result;
+    connect(reply, &QNetworkReply::readyRead, this, [this] { m_running->transfer.read(m_running->reply.get()); });
+    // Queued: a reply that ends inside abort() (a cancel) reports from the event loop.
+    connect(reply, &QNetworkReply::finished, this, &NetworkFetcher::end, Qt::QueuedConnection);
+    run.rateCheck.setInterval(std::max<qint64>(m_settings.rateWindow.count() / 6, 1));
+    connect(&run.rateCheck, &QTimer::timeout, this, [this] { m_running->transfer.checkRate(m_running->reply.get()); });
+    run.rateCheck.start();
+    return true;
+}
+
+void NetworkFetcher::end()
+{
+    if (!m_running)
+        return;
+    const std::unique_ptr<Running> run = std::move(m_running);
+    run->rateCheck.stop();
+    run->reply->disconnect(this);
+    run->transfer.finish(run->reply.get());
+    Q_EMIT finished(run->result);
+}
+
+bool NetworkFetcher::isBusy() const
+{
+    return m_running || m_refusing;
 }
 
 void NetworkFetcher::cancel()
 {
-    if (m_cancel)
-        m_cancel();
+    if (m_running && !m_running->reply->isFinished())
+        m_running->transfer.cancel(m_running->reply.get());
 }

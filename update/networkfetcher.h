@@ -9,20 +9,19 @@
 class QNetworkAccessManager;
 
 // Fetches over HTTP and HTTPS with Qt's network access. The body streams to
-// disk through a QSaveFile (or into memory, capped), and counts only when the
+// disk through a CheckedFileWriter (or into memory, capped), and counts only when the
 // final answer was 200, no error came and, when a length was announced, exactly
 // that many bytes arrived. Redirects are followed up to a limit and never from
 // https to http. A transfer ends when it stalls, and also when it trickles: the
 // bytes of any window of rateWindow must come to minBytesPerSecond on average,
 // so that a server that drips a byte now and then cannot hold it for hours.
 //
-// While a fetch runs, a local event loop keeps painting, timers, sockets and
-// user input going, so that a progress dialog's Cancel works: a caller that
-// must keep the rest of its windows from input shows a modal dialog. Code that
-// runs inside that loop (a timer, the tray) and starts another fetch gets Busy
-// at once.
+// The transfer runs from the event loop and reports by finished(); cancel()
+// aborts it.
 class NetworkFetcher final : public HttpFetcher
 {
+    Q_OBJECT
+
 public:
     struct Settings
     {
@@ -33,17 +32,20 @@ public:
         qint64 readBufferBytes = 256 * 1024;  // what Qt may hold that we have not read yet
     };
 
-    NetworkFetcher();
-    explicit NetworkFetcher(Settings settings);
+    explicit NetworkFetcher(QObject *parent = nullptr);
+    explicit NetworkFetcher(Settings settings, QObject *parent = nullptr);
     ~NetworkFetcher() override;
 
-    FetchResult fetch(const FetchRequest &request) override;
+    bool start(const FetchRequest &request) override;
     void cancel() override;
+    bool isBusy() const override;
 
 private:
+    struct Running;
+    void end();
+
     Settings m_settings;
     std::unique_ptr<QNetworkAccessManager> m_manager;
-    bool m_busy = false;
-    // Ends the transfer under way; empty while none runs.
-    std::function<void()> m_cancel;
+    std::unique_ptr<Running> m_running;
+    bool m_refusing = false;  // a refusal waits to be reported
 };

@@ -2,17 +2,29 @@
 
 #include "core/listserver.h"
 
-#include <QScopeGuard>
 
-RoutingFetcher::RoutingFetcher(HttpFetcher &builtInList, HttpFetcher &web) : m_builtInList(builtInList), m_web(web) {}
+RoutingFetcher::RoutingFetcher(HttpFetcher &builtInList, HttpFetcher &web, QObject *parent)
+    : HttpFetcher(parent), m_builtInList(builtInList), m_web(web)
+{
+    for (HttpFetcher *fetcher : {&m_builtInList, &m_web}) {
+        connect(fetcher, &HttpFetcher::finished, this, [this, fetcher](const FetchResult &result) {
+            if (m_running != fetcher)
+                return;
+            m_running = nullptr;
+            Q_EMIT finished(result);
+        });
+    }
+}
 
-FetchResult RoutingFetcher::fetch(const FetchRequest &request)
+bool RoutingFetcher::start(const FetchRequest &request)
 {
     if (m_running)
-        return FetchResult::busy();
-    m_running = ListServer::isBuiltIn(request.url) ? &m_builtInList : &m_web;
-    const auto idle = qScopeGuard([this] { m_running = nullptr; });
-    return m_running->fetch(request);
+        return false;
+    HttpFetcher *fetcher = ListServer::isBuiltIn(request.url) ? &m_builtInList : &m_web;
+    if (!fetcher->start(request))
+        return false;
+    m_running = fetcher;
+    return true;
 }
 
 void RoutingFetcher::cancel()

@@ -9,11 +9,14 @@
 // one runs gets Busy.
 class RoutingFetcher final : public HttpFetcher
 {
-public:
-    RoutingFetcher(HttpFetcher &builtInList, HttpFetcher &web);
+    Q_OBJECT
 
-    FetchResult fetch(const FetchRequest &request) override;
+public:
+    RoutingFetcher(HttpFetcher &builtInList, HttpFetcher &web, QObject *parent = nullptr);
+
+    bool start(const FetchRequest &request) override;
     void cancel() override;
+    bool isBusy() const override { return m_running != nullptr; }
 
 private:
     HttpFetcher &m_builtInList;

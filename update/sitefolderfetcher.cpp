@@ -4,12 +4,10 @@
 
 #include "core/listserver.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 
 #include <memory>
 
@@ -43,7 +41,12 @@ QDateTime toSeconds(const QDateTime &time)
 
 } // namespace
 
-SiteFolderFetcher::SiteFolderFetcher(QString siteFolder) : m_folder(std::move(siteFolder)) {}
+SiteFolderFetcher::SiteFolderFetcher(QString siteFolder, QObject *parent)
+    : HttpFetcher(parent), m_folder(std::move(siteFolder))
+{
+    m_pump.setInterval(0);
+    connect(&m_pump, &QTimer::timeout, this, &SiteFolderFetcher::copySome);
+}
 
 QByteArray SiteFolderFetcher::entityTag(const QFileInfo &file)
 {
@@ -51,17 +54,45 @@ QByteArray SiteFolderFetcher::entityTag(const QFileInfo &file)
     return '"' + QByteArray::number(file.size(), 16) + '-' + QByteArray::number(modified, 16) + '"';
 }
 
-FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
+// A copy under way: the file read, the file written, and what was learned.
+struct SiteFolderFetcher::Copy
 {
-    if (m_busy)
-        return FetchResult::busy();
+    FetchRequest request;
+    FetchResult result;
+    QFile source;
+    std::unique_ptr<CheckedFileWriter> target;
+    qint64 total = 0;
+};
+
+SiteFolderFetcher::~SiteFolderFetcher() = default;
+
+bool SiteFolderFetcher::start(const FetchRequest &request)
+{
+    if (isBusy())
+        return false;
+    m_cancelled = false;
+    m_copy = std::make_unique<Copy>();
+    m_copy->request = request;
+    const FetchResult answered = open(*m_copy);
+    if (answered.status != Status::Ok || !m_copy->source.isOpen()) {
+        m_copy.reset();
+        m_answering = true;
+        QMetaObject::invokeMethod(this, [this, answered] {
+            m_answering = false;
+            Q_EMIT finished(answered);
+        }, Qt::QueuedConnection);
+        return true;
+    }
+    m_pump.start();
+    return true;
+}
+
+FetchResult SiteFolderFetcher::open(Copy &copy) const
+{
+    const FetchRequest &request = copy.request;
     if (!ListServer::isBuiltIn(request.url))
         return FetchResult::failure(
             Status::BadAddress, QStringLiteral("not an address of the built-in list: %1").arg(request.url.toString()));
-    m_busy = true;
-    m_cancelled = false;
-    const auto idle = qScopeGuard([this] { m_busy = false; });
-
     const SiteFile site = findSiteFile(m_folder, request.url);
     if (site.kind == SiteFile::Kind::Refused)
         return FetchResult::failure(Status::HttpError,
@@ -72,7 +103,7 @@ FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
             Status::HttpError, QStringLiteral("the built-in list has no %1 (404 Not Found)").arg(request.url.path()), 404);
 
     const QFileInfo info(site.path);
-    FetchResult result;
+    FetchResult &result = copy.result;
     result.etag = entityTag(info);
     result.lastModified = toSeconds(info.lastModified());
     const bool unchanged = !request.ifNoneMatch.isEmpty()
@@ -85,77 +116,87 @@ FetchResult SiteFolderFetcher::fetch(const FetchRequest &request)
         return result;
     }
 
-    const qint64 total = info.size();
-    if (total > request.maxBytes)
+    copy.total = info.size();
+    if (copy.total > request.maxBytes)
         return FetchResult::failure(
             Status::TooLarge,
-            QStringLiteral("the answer is %1 bytes long, more than %2").arg(total).arg(request.maxBytes), 200);
-    QFile source(site.path);
-    if (!source.open(QIODevice::ReadOnly))
+            QStringLiteral("the answer is %1 bytes long, more than %2").arg(copy.total).arg(request.maxBytes), 200);
+    copy.source.setFileName(site.path);
+    if (!copy.source.open(QIODevice::ReadOnly))
         return FetchResult::failure(
-            Status::HttpError, QStringLiteral("%1: %2 (403 Forbidden)").arg(request.url.path(), source.errorString()), 403);
-    std::unique_ptr<CheckedFileWriter> target;
+            Status::HttpError, QStringLiteral("%1: %2 (403 Forbidden)").arg(request.url.path(), copy.source.errorString()), 403);
     if (!request.saveTo.isEmpty()) {
-        target = std::make_unique<CheckedFileWriter>(request.saveTo);
-        if (!target->open())
-            return FetchResult::failure(Status::WriteFailed, target->errorString(), 200);
+        copy.target = std::make_unique<CheckedFileWriter>(request.saveTo);
+        if (!copy.target->open())
+            return FetchResult::failure(Status::WriteFailed, copy.target->errorString(), 200);
     } else {
-        result.body.reserve(qsizetype(total));
+        result.body.reserve(qsizetype(copy.total));
     }
     result.httpStatus = 200;
-
-    const auto fail = [&](Status status, const QString &text) {
-        if (target)
-            target->cancel();
-        result.status = status;
-        result.errorText = text;
-        result.body.clear();
-        return result;
-    };
-    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    for (;;) {
-        if (m_cancelled)
-            return fail(Status::Cancelled, QStringLiteral("cancelled"));
-        const qint64 n = source.read(chunk.data(), chunk.size());
-        if (n < 0)
-            return fail(Status::Incomplete, QStringLiteral("%1: %2").arg(site.path, source.errorString()));
-        if (n == 0)
-            break;
-        if (result.bytesReceived + n > request.maxBytes)
-            return fail(Status::TooLarge, QStringLiteral("the answer is longer than %1 bytes").arg(request.maxBytes));
-        if (target) {
-            if (!target->write(QByteArrayView(chunk.constData(), n)))
-                return fail(Status::WriteFailed, target->errorString());
-        } else {
-            result.body.append(chunk.constData(), n);
-        }
-        result.bytesReceived += n;
-        if (request.progress)
-            request.progress(result.bytesReceived, total);
-        if (sinceEvents.elapsed() >= kEventsEveryMs) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sinceEvents.restart();
-        }
-    }
-    if (m_cancelled)
-        return fail(Status::Cancelled, QStringLiteral("cancelled"));
-    // The file changed while it was read: what arrived is not the file it was.
-    if (result.bytesReceived != total)
-        return fail(Status::Incomplete,
-                    QStringLiteral("%1 bytes arrived where %2 were announced").arg(result.bytesReceived).arg(total));
-    if (target) {
-        if (!target->commit())
-            return fail(Status::WriteFailed, target->errorString());
-        result.savedTo = request.saveTo;
-    }
     result.status = Status::Ok;
     return result;
 }
 
+void SiteFolderFetcher::copySome()
+{
+    Copy &copy = *m_copy;
+    FetchResult &result = copy.result;
+    const auto end = [this](Status status, const QString &text) {
+        m_pump.stop();
+        const std::unique_ptr<Copy> done = std::move(m_copy);
+        FetchResult &result = done->result;
+        if (status != Status::Ok) {
+            if (done->target)
+                done->target->cancel();
+            result.status = status;
+            result.errorText = text;
+            result.body.clear();
+        }
+        Q_EMIT finished(result);
+    };
+    // About a frame's worth of copying at a time; the event loop runs between.
+    QElapsedTimer slice;
+    slice.start();
+    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+    while (slice.elapsed() < kEventsEveryMs) {
+        if (m_cancelled)
+            return end(Status::Cancelled, QStringLiteral("cancelled"));
+        const qint64 n = copy.source.read(chunk.data(), chunk.size());
+        if (n < 0)
+            return end(Status::Incomplete, QStringLiteral("%1: %2").arg(copy.source.fileName(), copy.source.errorString()));
+        if (n == 0) {
+            // The file changed while it was read: what arrived is not the file it was.
+            if (result.bytesReceived != copy.total)
+                return end(Status::Incomplete, QStringLiteral("%1 bytes arrived where %2 were announced")
+                                                   .arg(result.bytesReceived).arg(copy.total));
+            if (copy.target) {
+                if (!copy.target->commit())
+                    return end(Status::WriteFailed, copy.target->errorString());
+                result.savedTo = copy.request.saveTo;
+            }
+            return end(Status::Ok, {});
+        }
+        if (result.bytesReceived + n > copy.request.maxBytes)
+            return end(Status::TooLarge, QStringLiteral("the answer is longer than %1 bytes").arg(copy.request.maxBytes));
+        if (copy.target) {
+            if (!copy.target->write(QByteArrayView(chunk.constData(), n)))
+                return end(Status::WriteFailed, copy.target->errorString());
+        } else {
+            result.body.append(chunk.constData(), n);
+        }
+        result.bytesReceived += n;
+        if (copy.request.progress)
+            copy.request.progress(result.bytesReceived, copy.total);
+    }
+}
+
+bool SiteFolderFetcher::isBusy() const
+{
+    return m_copy || m_answering;
+}
+
 void SiteFolderFetcher::cancel()
 {
-    if (m_busy)
+    if (m_copy)
         m_cancelled = true;
 }

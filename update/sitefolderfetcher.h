@@ -3,6 +3,9 @@
 #include "httpfetcher.h"
 
 #include <QString>
+#include <QTimer>
+
+#include <memory>
 
 class QFileInfo;
 
@@ -13,22 +16,33 @@ class QFileInfo;
 // validators name the file as it is. The validators are an entity tag made of
 // the file's size and modification time, and the modification time itself.
 //
-// The body goes to the request's file through a QSaveFile (or into memory),
-// in chunks, with progress reports after each; between chunks, painting, timers
-// and sockets go on while user input waits, and cancel() ends the copy.
+// The body goes to the request's file through a CheckedFileWriter (or into
+// memory), a frame's worth of chunks at a time from the event loop, with
+// progress reports after each chunk; cancel() ends the copy at the next chunk.
 class SiteFolderFetcher final : public HttpFetcher
 {
-public:
-    explicit SiteFolderFetcher(QString siteFolder);
+    Q_OBJECT
 
-    FetchResult fetch(const FetchRequest &request) override;
+public:
+    explicit SiteFolderFetcher(QString siteFolder, QObject *parent = nullptr);
+    ~SiteFolderFetcher() override;
+
+    bool start(const FetchRequest &request) override;
     void cancel() override;
+    bool isBusy() const override;
 
     // The entity tag the fetcher gives a file, quotes included.
     static QByteArray entityTag(const QFileInfo &file);
 
 private:
+    struct Copy;
+    // The answer for the request, or Ok with the files open for the copy.
+    FetchResult open(Copy &copy) const;
+    void copySome();
+
     QString m_folder;
-    bool m_busy = false;
+    std::unique_ptr<Copy> m_copy;
+    QTimer m_pump;
+    bool m_answering = false;  // an answer waits to be reported
     bool m_cancelled = false;
 };

@@ -112,6 +112,21 @@ def wm_state(window):
     return run("xprop", "-id", window, "_NET_WM_STATE", check=False)
 
 
+def frame(window):
+    """Left, top, right and bottom (exclusive) of a window with the frame the window manager gave it."""
+    x, y, width, height = geometry(window)
+    extents = wait_for("the frame", lambda: run("xprop", "-id", window, "_NET_FRAME_EXTENTS", check=False).partition("=")[2])
+    left, right, top, bottom = (int(v) for v in extents.split(","))
+    return x - left, y - top, x + width + right, y + height + bottom
+
+
+def fits_the_screen(window):
+    """Whether the whole frame, title bar included, lies within the screen's free area."""
+    area = [int(v) for v in run("xprop", "-root", "_NET_WORKAREA").split("=")[1].split(",")[:4]]
+    left, top, right, bottom = frame(window)
+    return left >= area[0] and top >= area[1] and right <= area[0] + area[2] and bottom <= area[1] + area[3]
+
+
 steps = itertools.count(1)
 
 
@@ -168,7 +183,7 @@ def journey(server, program_dir, program):
     shot("started")
 
     # The line between the tree and the page moves, and its place is kept (checked after Close).
-    # Its handle stands right of the 170-pixel tree column (the width of the tool row).
+    # Its handle stands right of the 170-pixel tree column where the settings left it.
     x, y = geometry(main)[:2]
     drag(x + 172, y + 300, x + 320, y + 300)
     shot("tree-widened")
@@ -215,13 +230,14 @@ def journey(server, program_dir, program):
     key("alt+c", window=dialog)
     wait_window("^Configure favourites$", shown=False)
 
-    # The fullscreen window opens and returns.
+    # The fullscreen window opens in the window manager's full screen, above the tray, and returns.
     key("F11", window=main)
     full = wait_window("^Kestrelmoor - Fullscreen$")
+    wait_for("the full screen state", lambda: "_NET_WM_STATE_FULLSCREEN" in wm_state(full))
     time.sleep(1)
     shot("fullscreen")
-    size, screen = geometry(full)[2:], [int(v) for v in run("xdotool", "getdisplaygeometry").split()]
-    assert size[0] == screen[0] and size[1] >= screen[1] - 40, "fullscreen window is %dx%d" % size
+    size, screen = geometry(full)[2:], tuple(int(v) for v in run("xdotool", "getdisplaygeometry").split())
+    assert size == screen, "fullscreen window is %dx%d" % size
     key("Escape", window=full)
     wait_window("^Kestrelmoor - Fullscreen$", shown=False)
 
@@ -269,6 +285,13 @@ def journey(server, program_dir, program):
 def built_in_list(program_dir):
     """No server configured: the program serves its own list, without a network."""
     main = wait_window(MAIN)
+    # A first start: two thirds of the screen's free area, centred, the whole frame on the screen.
+    wait_for("the first size", lambda: geometry(main)[2] >= 800 and geometry(main)[3] >= 600)
+    assert fits_the_screen(main), "the window's frame leaves the screen: %s" % (frame(main),)
+    left, top, right, bottom = frame(main)
+    screen = [int(v) for v in run("xdotool", "getdisplaygeometry").split()]
+    assert abs(left + right - screen[0]) <= 40 and abs(top + bottom - screen[1]) <= 40, "not centred: %s" % (frame(main),)
+    shot("first-start")
     run("xdotool", "windowsize", "--sync", main, "1000", "640", check=False)
     # The start page's background (#f6f5f1) fills the view; an error page has none of it.
     wait_for("the built-in start page", lambda: colour_count(main, "#F6F5F1") > 50000)
@@ -332,7 +355,7 @@ def main():
         write(os.path.join(program_dir, "listserver.ini"), "ListServer=%s\nSiteAddress=%s/kestrelmoor/\n" % (base, base))
         settings_dir = os.path.join(os.environ["HOME"], ".config", "kestrelmoor-modlist")
         os.makedirs(settings_dir)
-        write(os.path.join(settings_dir, "modlist.ini"), "[ndorodor]\nnoptions\\nmaximized=1\n")
+        write(os.path.join(settings_dir, "modlist.ini"), "[ndorodor]\nnoptions\\nmaximized=1\nnoptions\\ntreewidth=2550\n")
         os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
         os.environ.pop("QT_QPA_PLATFORM", None)
 
@@ -350,6 +373,18 @@ def main():
         program_dir = fresh_program(os.path.join(scratch, "built-in"), os.path.join(scratch, "home2"))
         processes.append(start(program_dir, "program-built-in.log", scratch))
         built_in_list(program_dir)
+        processes[-1].terminate()
+        processes[-1].wait(WAIT)
+
+        # At scale factor 2 the screen is half as large to the program: the whole frame still fits.
+        program_dir = fresh_program(os.path.join(scratch, "scaled"), os.path.join(scratch, "home3"))
+        os.environ["QT_SCALE_FACTOR"] = "2"
+        processes.append(start(program_dir, "program-scaled.log", scratch))
+        del os.environ["QT_SCALE_FACTOR"]
+        main = wait_window(MAIN)
+        time.sleep(2)
+        shot("scaled")
+        assert fits_the_screen(main), "at scale factor 2 the window's frame leaves the screen: %s" % (frame(main),)
         processes[-1].terminate()
         processes[-1].wait(WAIT)
         print("journey passed")

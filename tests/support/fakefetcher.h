@@ -4,15 +4,18 @@
 
 #include <QHash>
 #include <QList>
-#include <QSaveFile>
+#include <QTest>
+
+#include "core/checkedfile.h"
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 // Answers fetches from queues set by the test, per address: each fetch takes the next answer, the last one is given
-// again and again. A successful answer to a fetch with a file writes the file as a real fetch would; a failed one
-// leaves it alone. whileFetching runs inside each fetch, where a progress dialog's Cancel would: cancel() there makes
-// the fetch end Cancelled.
+// again and again, from the event loop as a real fetch would. A successful answer to a fetch with a file writes the file
+// as a real fetch would; a failed one leaves it alone. whileFetching runs while the fetch is under way, where a progress
+// dialog's Cancel would: cancel() there makes the fetch end Cancelled.
 class FakeFetcher final : public HttpFetcher
 {
 public:
@@ -28,13 +31,24 @@ public:
     QStringList order;  // addresses in the order they were fetched
     std::function<void(const QString &url)> whileFetching;
 
-    FetchResult fetch(const FetchRequest &request) override
+    bool start(const FetchRequest &request) override
+    {
+        if (m_fetching)
+            return false;
+        m_fetching = true;
+        order.append(request.url.toString());
+        QMetaObject::invokeMethod(this, [this, request] { Q_EMIT finished(answerTo(request)); }, Qt::QueuedConnection);
+        return true;
+    }
+    void cancel() override { m_cancelled = m_fetching; }
+    bool isBusy() const override { return m_fetching; }
+
+private:
+    FetchResult answerTo(const FetchRequest &request)
     {
         const QString url = request.url.toString();
-        order.append(url);
         QList<Answer> &queue = m_answers[url];
         const Answer answer = queue.isEmpty() ? Answer::failed() : (queue.size() > 1 ? queue.takeFirst() : queue.first());
-        m_fetching = true;
         if (request.progress)
             request.progress(0, answer.body.size());
         if (whileFetching)
@@ -53,17 +67,29 @@ public:
         result.httpStatus = 200;
         result.bytesReceived = answer.body.size();
         result.body = request.saveTo.isEmpty() ? answer.body : QByteArray();
-        QSaveFile file(request.saveTo);
-        if (!request.saveTo.isEmpty() && (!file.open(QIODevice::WriteOnly) || file.write(answer.body) != answer.body.size() || !file.commit()))
-            return ended(FetchResult::Status::WriteFailed, file.errorString());
+        QString error;
+        if (!request.saveTo.isEmpty() && !replaceFileContents(request.saveTo, answer.body, &error))
+            return ended(FetchResult::Status::WriteFailed, error);
         result.savedTo = request.saveTo;
         return ended(FetchResult::Status::Ok, {});
     }
 
-    void cancel() override { m_cancelled = m_fetching; }
-
-private:
     QHash<QString, QList<Answer>> m_answers;
     bool m_fetching = false;
     bool m_cancelled = false;
 };
+
+// Runs one fetch to its end; Busy when the fetcher would not start it.
+inline FetchResult fetchAndWait(HttpFetcher &fetcher, const FetchRequest &request)
+{
+    std::optional<FetchResult> result;
+    const QMetaObject::Connection connection =
+        QObject::connect(&fetcher, &HttpFetcher::finished, [&result](const FetchResult &answer) { result = answer; });
+    if (!fetcher.start(request)) {
+        QObject::disconnect(connection);
+        return FetchResult::failure(FetchResult::Status::Busy, QStringLiteral("another transfer is still going on"));
+    }
+    QTest::qWaitFor([&] { return result.has_value(); }, 300000);
+    QObject::disconnect(connection);
+    return result.value_or(FetchResult::failure(FetchResult::Status::TimedOut, QStringLiteral("no end")));
+}

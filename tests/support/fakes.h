@@ -61,26 +61,27 @@ public:
     bool available = true, installed = false;
 };
 
-// A web view that loads nothing: it records what it was asked to do and keeps a history the way a browser does. While
-// shownAddress is set, the view reports it as its address (a page still at the old address, about:blank after a stopped
-// first load).
+// A web view that loads nothing: it records what it was asked to do and keeps a history the way a browser does, and
+// tells of loads when the test plays them. While shownAddress is set, the view reports it as its address (a page still
+// at the old address, about:blank after a stopped first load).
 class FakeWebView final : public WebView
 {
 public:
     using WebView::WebView;
 
-    void navigate(const QString &url) override { navigations.append(url), m_history = m_history.mid(0, ++m_index) << url; }
-    bool goBack() override { return canGoBack() ? (--m_index, true) : false; }
-    bool goForward() override { return canGoForward() ? (++m_index, true) : false; }
+    void load(const QUrl &url) override { navigations.append(url.toString()), m_history = m_history.mid(0, ++m_index) << url.toString(); }
+    QUrl url() const override { return QUrl(shownAddress.value_or(m_history.value(m_index))); }
     bool canGoBack() const override { return m_index > 0; }
     bool canGoForward() const override { return m_index + 1 < m_history.size(); }
+    void back() override { m_index -= canGoBack(); }
+    void forward() override { m_index += canGoForward(); }
+    void reload() override { ++reloads; }
     void stop() override { ++stops; }
-    void refresh() override { ++refreshes; }
-    QString locationUrl() const override { return shownAddress.value_or(m_history.value(m_index)); }
-    void reportProgress(int progress, int progressMax) { Q_EMIT progressChange(progress, progressMax); }
+    void startLoad(int progress = 0) { Q_EMIT loadStarted(), Q_EMIT loadProgress(progress); }
+    void endLoad(bool ok = true) { Q_EMIT urlChanged(url()), Q_EMIT loadFinished(ok); }
 
     QStringList navigations;
-    int stops = 0, refreshes = 0;
+    int stops = 0, reloads = 0;
     std::optional<QString> shownAddress;
 
 private:

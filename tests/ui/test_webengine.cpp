@@ -32,7 +32,7 @@ protected:
     // Waits until the page at `url` has loaded and shows in the address field.
     void waitForPage(const QString &url)
     {
-        WAIT_EQ(window->webView()->locationUrl(), url, kWait);
+        WAIT_EQ(window->webView()->url().toString(), url, kWait);
         WAIT_TRUE(!control("loadProgress")->isVisible(), kWait);
         WAIT_EQ(control<QLineEdit>("addressField")->text(), url, kWait);
     }
@@ -116,14 +116,15 @@ TEST(Downloads, SavedBytesEqualTheServedOnesCancelLeavesNothingAndTheFolderIsDow
         });
     });
     FakeShell shell;
+    FakeMessages messages;
     QString suggested;
-    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, [&](QWidget *, const QString &path) {
+    Downloads downloads(QWebEngineProfile::defaultProfile(), shell, messages, [&](QWidget *, const QString &path) {
         suggested = path;
         return saveTo.file(QFileInfo(path).fileName());
     });
     QSignalSpy ended(&downloads, &Downloads::downloadEnded);
     WebEngineView view;
-    view.navigate(server.base() + u"/files/mod.zip"_s);
+    view.load(QUrl(server.base() + u"/files/mod.zip"_s));
     WAIT_EQ(ended.size(), 1, 30000);
     EXPECT_TRUE(ended.first().at(1).toBool());
     EXPECT_TRUE(suggested.endsWith(u"/mod.zip"_s)) << suggested.toStdString();
@@ -131,8 +132,13 @@ TEST(Downloads, SavedBytesEqualTheServedOnesCancelLeavesNothingAndTheFolderIsDow
     EXPECT_EQ(downloads.findChild<QLabel *>(u"amount"_s)->text(), QLocale().formattedDataSize(bytes.size()));
     downloads.findChild<QPushButton *>(u"showInFolder"_s)->click();
     EXPECT_EQ(shell.folders, QStringList{QFileInfo(saveTo.path()).absoluteFilePath()});
+    EXPECT_TRUE(messages.shown.isEmpty());
+    shell.succeed = false; // no file manager: said, in the window that has the program's icon
+    downloads.findChild<QPushButton *>(u"showInFolder"_s)->click();
+    EXPECT_EQ(messages.shown.size(), 1);
+    EXPECT_FALSE(downloads.windowIcon().isNull());
 
-    view.navigate(u"http://127.0.0.1:%1/big.zip"_s.arg(stall.serverPort()));
+    view.load(QUrl(u"http://127.0.0.1:%1/big.zip"_s.arg(stall.serverPort())));
     WAIT_TRUE(downloads.findChildren<QPushButton *>(u"cancel"_s).size() == 2, 30000);
     QTest::qWait(300);
     downloads.findChildren<QPushButton *>(u"cancel"_s).last()->click();

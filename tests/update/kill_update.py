@@ -138,7 +138,17 @@ def main():
 
         # One program per folder: a second start shows the first one's window,
         # and --update waits for no window.
-        gui = dict(env, QT_QPA_PLATFORM="offscreen", QTWEBENGINE_DISABLE_SANDBOX="1")
+        # A folder whose name is not UTF-8 is refused for that reason, not as missing.
+        odd = os.path.join(scratch.encode(), b"caf\xe9")
+        os.mkdir(odd)
+        refused = subprocess.run([PROGRAM, "--update", "--folder", odd], env=env, capture_output=True)
+        if refused.returncode != 1 or b"UTF-8" not in refused.stderr:
+            failures.append("a folder name that is not UTF-8: status %d, %r" % (refused.returncode, refused.stderr))
+
+        # The socket lives in the user's private runtime folder, where no other user can take its name first.
+        runtime = os.path.join(scratch, "run")
+        os.mkdir(runtime, 0o700)
+        gui = dict(env, QT_QPA_PLATFORM="offscreen", QTWEBENGINE_DISABLE_SANDBOX="1", XDG_RUNTIME_DIR=runtime)
         first = run(["--folder", folder, "--list-server", base], gui)
         try:
             wait_until("the lock", lambda: os.path.exists(os.path.join(folder, ".kml-lock")))
@@ -146,6 +156,8 @@ def main():
             second.communicate(timeout=30)
             update = run(args, env)
             update_err = update.communicate(timeout=30)[1]
+            if not any(name.startswith("kestrelmoor-modlist-") for name in os.listdir(runtime)):
+                failures.append("no socket in the runtime folder: %s" % os.listdir(runtime))
             if second.returncode != 0 or first.poll() is not None:
                 failures.append("a second start: status %s, the first ended: %s" % (second.returncode, first.poll()))
             if update.returncode != 1 or b"running" not in update_err:

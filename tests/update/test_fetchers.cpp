@@ -2,6 +2,8 @@
 #include "update/routingfetcher.h"
 #include "update/sitefolderfetcher.h"
 
+#include "support/fakefetcher.h"
+#include "support/smalldisk.h"
 #include "support/tempfolder.h"
 #include "testhttpserver.h"
 #include "updatetest.h"
@@ -90,7 +92,7 @@ TEST_P(HttpFetch, ToFileAndToMemory)
         const FetchRequest request{url, toFile ? target() : QString(), row.maxBytes, row.ifNoneMatch, row.ifModifiedSince,
                                    [&](qint64 received, qint64) { progressed = received; }};
 
-        const FetchResult result = network.fetch(request);
+        const FetchResult result = fetchAndWait(network, request);
 
         EXPECT_EQ(result.status, row.expected) << result.errorText.toStdString();
         EXPECT_EQ(result.httpStatus, row.httpStatus);
@@ -152,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
 // target file as it was, and a failure says why.
 TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
 {
-    const FetchResult first = siteFetcher.fetch(get(kPageUrl));
+    const FetchResult first = fetchAndWait(siteFetcher, get(kPageUrl));
     ASSERT_EQ(first.status, Status::Ok) << first.errorText.toStdString();
     EXPECT_EQ(first.body, kPage);
     EXPECT_EQ(first.bytesReceived, kPage.size());
@@ -188,7 +190,7 @@ TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
         folder.write(u"tempor.zip"_s, kOld);
         const FetchRequest request{QUrl(row.url), folder.file(row.saveTo), row.maxBytes, row.ifNoneMatch, row.ifModifiedSince,
                                    {}};
-        const FetchResult result = siteFetcher.fetch(request);
+        const FetchResult result = fetchAndWait(siteFetcher, request);
         const bool answered = row.status == Status::Ok || row.status == Status::NotModified;
         EXPECT_EQ(result.status, row.status);
         EXPECT_EQ(result.httpStatus, row.httpStatus);
@@ -204,15 +206,36 @@ TEST_F(Fetch, TheSiteFolderAnswersAsAWebServerWould)
     QList<std::pair<qint64, qint64>> reports;
     FetchRequest again = get(kPageUrl, target(), first.etag);
     again.progress = [&](qint64 done, qint64 total) { reports.append({done, total}); };
-    const FetchResult changed = siteFetcher.fetch(again);
+    const FetchResult changed = fetchAndWait(siteFetcher, again);
     EXPECT_EQ(changed.status, Status::Ok);
     EXPECT_NE(changed.etag, first.etag);
     EXPECT_GT(reports.size(), 1);
     EXPECT_EQ(reports.last(), std::make_pair(qint64(3 << 20), qint64(3 << 20)));
 }
 
-// A second fetch started inside the first one's wait (a timer, the tray) is turned away, and Cancel there (a progress
-// dialog's) ends the first with the file as it was; Cancel while nothing runs does nothing.
+// A disk that is full: a small answer as much as a large one fails both fetchers with the reason, and the file in
+// place stays as it was, with nothing beside it.
+TEST_F(Fetch, AFullDiskFailsTheDownloadAndSaysSo)
+{
+    SmallDisk disk(64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "a tmpfs of its own needs root";
+    disk.folder().write(u"tempor.zip"_s, kOld);
+    disk.fill();
+    server.route("/file", {.body = kBody});
+    server.route("/small", {.body = kPage});
+    for (const auto &[fetcher, url] : {std::pair<HttpFetcher *, QString>{&network, server.url("/file")},
+                                       {&network, server.url("/small")}, {&siteFetcher, kPageUrl}}) {
+        const FetchResult result = fetchAndWait(*fetcher, get(url, disk.file(u"tempor.zip"_s)));
+        EXPECT_EQ(result.status, Status::WriteFailed) << url.toStdString();
+        EXPECT_TRUE(result.errorText.contains(u"no space left on the device"_s)) << result.errorText.toStdString();
+        EXPECT_EQ(QDir(disk.folder().path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "tempor.zip"}));
+        EXPECT_EQ(disk.folder().read(u"tempor.zip"_s), kOld);
+    }
+}
+
+// A second fetch started while the first runs (a timer, the tray) is turned away, and Cancel then (a progress dialog's)
+// ends the first with the file as it was; Cancel while nothing runs does nothing.
 TEST_F(Fetch, ASecondFetchIsTurnedAwayAndCancelEndsTheFirst)
 {
     server.route("/slow", {.kind = Answer::Stall, .body = kBody, .sent = 5000});
@@ -233,19 +256,19 @@ TEST_F(Fetch, ASecondFetchIsTurnedAwayAndCancelEndsTheFirst)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        FetchResult inner;
+        std::optional<bool> innerStarted;
         FetchRequest request = get(row.slow, target());
         request.progress = [&](qint64, qint64) {
-            if (inner.status != Status::Busy) {
-                inner = row.fetcher.fetch(get(row.quick));
+            if (!innerStarted) {
+                innerStarted = row.fetcher.start(get(row.quick));
                 row.fetcher.cancel();
             }
         };
-        EXPECT_EQ(row.fetcher.fetch(request).status, Status::Cancelled);
-        EXPECT_EQ(inner.status, Status::Busy);
+        EXPECT_EQ(fetchAndWait(row.fetcher, request).status, Status::Cancelled);
+        EXPECT_EQ(innerStarted, false);
         EXPECT_EQ(snapshot(folder.path()), (FolderSnapshot{{u"tempor.zip"_s, kOld}}));
         row.fetcher.cancel();
-        EXPECT_TRUE(row.fetcher.fetch(get(row.quick)).ok()) << "usable again afterwards";
+        EXPECT_TRUE(fetchAndWait(row.fetcher, get(row.quick)).ok()) << "usable again afterwards";
     }
     EXPECT_EQ(server.hits("/file"), 2) << "only the fetches after a cancelled one";
 }

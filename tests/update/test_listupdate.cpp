@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 namespace {
 
 using namespace Qt::StringLiterals;
@@ -101,10 +103,20 @@ protected:
         server = listServer;
     }
 
+    ModListEntry quake2() const
+    {
+        return {u"Quake2"_s, u"q2modlist.dat"_s, server + u"/kestrelmoor/modlist/q2modlist.zip"_s, u"q2modlist"_s,
+                u"welcome.htm"_s};
+    }
     ListUpdate::Outcome runUpdate()
     {
-        return update->run({u"Quake2"_s, u"q2modlist.dat"_s, server + u"/kestrelmoor/modlist/q2modlist.zip"_s, u"q2modlist"_s,
-                            u"welcome.htm"_s});
+        std::optional<ListUpdate::Outcome> outcome;
+        const auto connection = QObject::connect(&*update, &ListUpdate::finished,
+                                                 [&](const ListUpdate::Outcome &ended) { outcome = ended; });
+        EXPECT_TRUE(update->start(quake2()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 120000));
+        QObject::disconnect(connection);
+        return outcome.value_or(ListUpdate::Outcome{});
     }
     std::string error() const { return update->lastError().toStdString(); }
     QString stamp(const QString &list) const { return settings.value(list, Options::kSection, Options::kUpdate, u"never"_s); }
@@ -146,6 +158,7 @@ TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
     EXPECT_EQ(http.lastHeader(cataloguePath, "If-Modified-Since"), date);
     EXPECT_EQ(stamp(u"q2modlist"_s), u"07-04-1999"_s) << "an unchanged list is stamped as updated";
     EXPECT_EQ(events, kStart + kUpdated + kStart + kUpdated);
+    EXPECT_EQ(informed, (QStringList{u"Mod List updated successfully."_s, u"Mod List is up to date."_s}));
 
     // Refused: its tag must not be the one sent next time.
     http.route(archivePath, {.body = "<html>Not Found</html>", .etag = "\"a2\""});
@@ -171,14 +184,14 @@ TEST_F(Procedure, RetryRepeatsTheFailedFetchAndFetchesTheArchiveAgainAfterAFaile
     fetcher.answer(kCatalogueUrl, {Answer::failed(), Answer::failed(), Answer::good(newCatalogue(moved))});
     fetcher.answer(moved, {Answer::failed(), Answer::good("<html>busy, try later</html>"), Answer::good(goodArchive())});
     retryAnswers = {true, true, true, true};
-    ListUpdate::Outcome inner;
-    whileBusy = [&] { inner = runUpdate(); };
+    std::optional<bool> innerStarted;
+    whileBusy = [&] { innerStarted = update->start(quake2()); };
 
     const ListUpdate::Outcome outcome = runUpdate();
 
     EXPECT_EQ(outcome.end, End::Updated) << error();
     EXPECT_EQ(outcome.failures, 4);
-    EXPECT_EQ(inner.end, End::AlreadyRunning);
+    EXPECT_EQ(innerStarted, false);
     EXPECT_EQ(fetcher.order, (QStringList{kCatalogueUrl, kCatalogueUrl, kCatalogueUrl, moved, moved, moved}));
     EXPECT_EQ(events, kStart + QStringList(4, kAsk) + kUpdated);
     EXPECT_EQ(snapshot(program.path()), updatedFolder(moved));

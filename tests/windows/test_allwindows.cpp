@@ -16,6 +16,7 @@
 #include "ui/treeicons.h"
 
 #include <QLabel>
+#include <QListWidget>
 #include <QSet>
 
 #include <algorithm>
@@ -50,12 +51,13 @@ QStringList blankPictures(QWidget *window)
     return blank;
 }
 
-// Back and Forward are Tab stops while there is somewhere to go.
+// Back and Forward are Tab stops while there is somewhere to go, Stop while a page loads.
 template<typename W> W *goneBack(W *w)
 {
     w->navigationBar()->openAddress(u"http://a/2"_s);
     w->navigationBar()->openAddress(u"http://a/3"_s);
     w->template findChild<QAbstractButton *>(u"backButton"_s)->click();
+    static_cast<FakeWebView *>(w->webView())->startLoad(10);
     return w;
 }
 
@@ -77,10 +79,17 @@ TEST_F(MainWindowTest, TabGoesRoundEveryWindowInReadingOrderAndEveryControlIsNam
          "infoButton fullScreenButton filterField installedFilterBox"},
         {"remote control", [this] { return new RemoteControl(favourites, settings, shell, messages); },
          "favouritesList alwaysOnTopBox minimizeButton showMainWindowButton closeButton"},
-        {"favourites", [this] { return new FavouritesDialog(favourites); },
+        {"favourites, the middle entry selected (it moves either way)",
+         [this] {
+             favourites.replaceAll({Favourite{u"A"_s, u"http://a/1"_s, {}, {}}, Favourite{u"B"_s, u"http://a/2"_s, {}, {}},
+                                    Favourite{u"C"_s, u"http://a/3"_s, {}, {}}});
+             auto *dialog = new FavouritesDialog(favourites);
+             dialog->findChild<QListWidget *>()->setCurrentRow(1);
+             return dialog;
+         },
          "favouritesList moveUpButton moveDownButton addButton nameField urlField okButton cancelButton deleteButton"},
         {"fullscreen", [this] { return goneBack(new FullScreenWindow(views, kHome, [] { return kHome; })); },
-         "addressField returnButton webView backButton forwardButton homeButton refreshButton stopButton"},
+         "addressField backButton forwardButton homeButton refreshButton stopButton returnButton webView"},
         {"options, the remote control at start-up on",
          [this] { return setOption(Options::kShowFav, "1"), new OptionsDialog(settings, messages); },
          "showRemoteAtStartupBox fullScreenAtStartupBox maximizedAtStartupBox cancelButton okButton remoteOnlyAtStartupBox "

@@ -261,6 +261,9 @@ TEST_F(FavouritesDialogTest, EditsShowAtOnceAndMovesKeepTheEntrySelected)
                                         {"moveDownButton", "A Hug* C"}, {"moveDownButton", "A C Hug*"}, {"moveDownButton", "A C Hug*"}}) {
         press(button);
         EXPECT_EQ(listed(), QString::fromLatin1(after)) << button;
+        const qsizetype at = listed().split(u' ').indexOf(u"Hug*"_s);
+        EXPECT_EQ(std::pair(control("moveUpButton")->isEnabled(), control("moveDownButton")->isEnabled()), std::pair(at > 0, at < 2))
+            << "a move only where there is room that way: " << after;
     }
     EXPECT_EQ(favourites.names(), (QStringList{"A", "B", "C"})) << "the table waits for Ok";
     press("okButton");
@@ -293,6 +296,7 @@ TEST_F(FavouritesDialogTest, AddMakesANewEntryUpToTheTablesSize)
     EXPECT_EQ(list()->count(), 0) << "typing with nothing selected changes nothing";
     press("addButton");
     EXPECT_EQ(listed() + u' ' + fields(), u"New shortcut* New shortcut http://"_s);
+    EXPECT_EQ(window->focusWidget(), field("nameField")) << "the new entry is named next";
     QStringList fifty;
     for (int i = 0; i < 50; ++i)
         fifty.append(QString::number(i));
