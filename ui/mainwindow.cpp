@@ -31,7 +31,6 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QFileDialog>
@@ -231,11 +230,6 @@ QWidget *MainWindow::buildListPanel()
     // Enter on a node does what a click does, for keyboard users.
     m_treeView->installEventFilter(this);
 
-    auto *installedOnly = new QCheckBox(tr("Installed"), panel);
-    installedOnly->setObjectName(QStringLiteral("installedFilterBox"));
-    installedOnly->setToolTip(tr("Shows only the mods you installed"));
-    connect(installedOnly, &QCheckBox::toggled, m_treeView, &ModTreeView::showOnlyInstalled);
-
     m_listChooser = new QComboBox(panel);
     m_listChooser->setObjectName(QStringLiteral("listChooser"));
     connect(m_listChooser, &QComboBox::activated, this, &MainWindow::selectList);
@@ -285,11 +279,7 @@ QWidget *MainWindow::buildListPanel()
     layout->setContentsMargins(2, 0, 0, 4);
     layout->setSpacing(3);
     layout->addLayout(labels);
-    auto *filterRow = new QHBoxLayout;
-    filterRow->setSpacing(4);
-    filterRow->addWidget(m_filterField, 1);
-    filterRow->addWidget(installedOnly);
-    layout->addLayout(filterRow);
+    layout->addWidget(m_filterField);
     layout->addWidget(m_treeView, 1);
     layout->addWidget(m_listChooser);
     layout->addLayout(tools);
@@ -340,6 +330,11 @@ QWidget *MainWindow::buildBrowserPanel()
     installAction->setObjectName(QStringLiteral("installModFromFileAction"));
     QAction *installedAction = modsMenu->addAction(tr("Installed &mods…"), this, &MainWindow::showInstalledMods);
     installedAction->setObjectName(QStringLiteral("showInstalledModsAction"));
+    // The tree's filter "Installed": only the links of installed mods.
+    QAction *installedOnly = modsMenu->addAction(tr("Show only i&nstalled mods in the tree"));
+    installedOnly->setObjectName(QStringLiteral("installedFilterAction"));
+    installedOnly->setCheckable(true);
+    connect(installedOnly, &QAction::toggled, m_treeView, &ModTreeView::showOnlyInstalled);
     mods->setMenu(modsMenu);
 
     // As wide as their captions, however wide the style makes buttons: the
@@ -387,7 +382,7 @@ void MainWindow::setTabOrderForReading()
         QStringLiteral("backButton"),  QStringLiteral("forwardButton"),    QStringLiteral("homeButton"),
         QStringLiteral("refreshButton"), QStringLiteral("stopButton"),     QStringLiteral("addressField"),
         QStringLiteral("playButton"),  QStringLiteral("modsButton"),       QStringLiteral("infoButton"),
-        QStringLiteral("fullScreenButton"), QStringLiteral("filterField"), QStringLiteral("installedFilterBox"),
+        QStringLiteral("fullScreenButton"), QStringLiteral("filterField"),
         QStringLiteral("modTree"),     QStringLiteral("webView"),          QStringLiteral("listChooser"),
         QStringLiteral("updateButton"), QStringLiteral("findButton"),      QStringLiteral("addFavouriteButton"),
         QStringLiteral("optionsButton"), QStringLiteral("configureFavouritesButton"),

@@ -76,7 +76,7 @@ TEST_F(MainWindowTest, TabGoesRoundEveryWindowInReadingOrderAndEveryControlIsNam
         {"main", [this] { return start(), goneBack(window.get()), window.release(); },
          "modTree webView listChooser updateButton findButton addFavouriteButton optionsButton configureFavouritesButton "
          "remoteControlButton backButton forwardButton homeButton refreshButton stopButton addressField modsButton "
-         "infoButton fullScreenButton filterField installedFilterBox"},
+         "infoButton fullScreenButton filterField"},
         {"remote control", [this] { return new RemoteControl(favourites, settings, shell, messages); },
          "favouritesList alwaysOnTopBox minimizeButton showMainWindowButton closeButton"},
         {"favourites, the middle entry selected (it moves either way)",
