@@ -3,6 +3,7 @@
 #include "core/listcheck.h"
 #include "core/listserver.h"
 #include "core/options.h"
+#include "core/programfiles.h"
 #include "core/programfolder.h"
 #include "core/settingsstore.h"
 #include "mods/commandlinemods.h"
@@ -45,8 +46,8 @@ ProgramFolder programFolder()
 {
     const QString exeFolder = QDir::cleanPath(QCoreApplication::applicationDirPath());
     const QString installedData = QDir::cleanPath(exeFolder + QStringLiteral("/" KML_DEFAULTS_RELATIVE));
-    const bool installed = QFileInfo::exists(installedData + QStringLiteral("/defmodlist.dat")) &&
-                           !QFileInfo::exists(exeFolder + QStringLiteral("/defmodlist.dat"));
+    const bool installed = QFileInfo::exists(ProgramFiles::inFolder(installedData, ProgramFiles::kMasterList)) &&
+                           !QFileInfo::exists(ProgramFiles::inFolder(exeFolder, ProgramFiles::kMasterList));
     QString userFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (userFolder.isEmpty())
         userFolder = QDir::homePath() + QStringLiteral("/.local/share");
@@ -65,7 +66,7 @@ QString siteFolder()
 // server and site (a mirror, a test server).
 QString listServerFileValue(const QString &programFolder, const QString &key)
 {
-    const QSettings file(programFolder + QStringLiteral("/listserver.ini"), QSettings::IniFormat);
+    const QSettings file(ProgramFiles::inFolder(programFolder, ProgramFiles::kListServerFile), QSettings::IniFormat);
     return file.value(key).toString().trimmed();
 }
 

@@ -1,11 +1,12 @@
 #include "catalogue.h"
 
+#include "programfiles.h"
 #include "textlines.h"
 
 ModListEntry defaultCatalogueRow(const QString &listServerBase)
 {
     return ModListEntry{QStringLiteral("Quake2"), QStringLiteral("q2modlist.dat"),
-                        listServerBase + QStringLiteral("/kestrelmoor/modlist/q2modlist.zip"),
+                        listServerBase + ProgramFiles::kListPath + QStringLiteral("q2modlist.zip"),
                         QStringLiteral("q2modlist"), QStringLiteral("welcome.htm")};
 }
 

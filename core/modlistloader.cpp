@@ -1,5 +1,6 @@
 #include "modlistloader.h"
 
+#include "programfiles.h"
 #include "textlines.h"
 
 #include <QFileInfo>
@@ -151,7 +152,7 @@ ModListLoad loadModList(const QString &filename, const QString &programFolder, M
                         const std::function<void()> &badListWarning)
 {
     tree.clear();
-    const QString master = programFolder + QStringLiteral("/defmodlist.dat");
+    const QString master = ProgramFiles::inFolder(programFolder, ProgramFiles::kMasterList);
 
     ModListLoad result;
     QString path = filename;

@@ -34,5 +34,10 @@ QString dateStamp(const QDate &date)
 
 QString updateDate(const SettingsStore &store, const QString &settingsName, const QDate &today)
 {
-    return store.value(settingsName, Options::kSection, Options::kUpdate, dateStamp(today));
+    return store.value(settingsName, Options::kSection, Options::kUpdateDate, dateStamp(today));
+}
+
+QString updatedLabelText(const QString &date)
+{
+    return QStringLiteral("updated: ") + date;
 }

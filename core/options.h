@@ -9,12 +9,12 @@ class SettingsStore;
 namespace Options {
 inline const QString kApplication = QStringLiteral("DorOdor");
 inline const QString kSection = QStringLiteral("Options");
-inline const QString kShowFav = QStringLiteral("ShowFav");
-inline const QString kFullScreen = QStringLiteral("FullScreen");
-inline const QString kMaximized = QStringLiteral("Maximized");
-inline const QString kRcOnly = QStringLiteral("RCOnly");
-inline const QString kDefBrw = QStringLiteral("DefBrw");
-inline const QString kUpdate = QStringLiteral("update");
+inline const QString kShowRemoteControl = QStringLiteral("ShowFav");
+inline const QString kStartFullScreen = QStringLiteral("FullScreen");
+inline const QString kStartMaximized = QStringLiteral("Maximized");
+inline const QString kRemoteControlOnly = QStringLiteral("RCOnly");
+inline const QString kUseDefaultBrowser = QStringLiteral("DefBrw");
+inline const QString kUpdateDate = QStringLiteral("update");
 // The list server the user chose in the options; empty or absent: the built-in list.
 inline const QString kListServer = QStringLiteral("ListServer");
 // The width the user gave the tree column, in twips.
@@ -28,6 +28,9 @@ bool isNonZero(const SettingsStore &store, const QString &key);
 
 // Dates as the program writes them: mm-dd-yyyy.
 QString dateStamp(const QDate &date);
+
+// The text of the window's label that tells a list's update date: "updated: " and the date.
+QString updatedLabelText(const QString &date);
 
 // The update date of a list: its stored stamp, or today's date when it was never updated.
 QString updateDate(const SettingsStore &store, const QString &settingsName, const QDate &today);

@@ -4,6 +4,7 @@
 #include "options.h"
 #include "textlines.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -148,9 +149,9 @@ bool looksEncoded(const Entry &entry)
 // The program's spelling of the names that earlier versions folded.
 QString programSpelling(const QString &folded)
 {
-    static const QStringList names{Options::kApplication, Options::kSection, Options::kShowFav,
-                                   Options::kFullScreen,  Options::kMaximized, Options::kRcOnly,
-                                   Options::kDefBrw,      Options::kUpdate,    Options::kListServer,
+    static const QStringList names{Options::kApplication, Options::kSection, Options::kShowRemoteControl,
+                                   Options::kStartFullScreen,  Options::kStartMaximized, Options::kRemoteControlOnly,
+                                   Options::kUseDefaultBrowser,      Options::kUpdateDate,    Options::kListServer,
                                    Options::kTreeWidth};
     for (const QString &name : names) {
         if (name.toCaseFolded() == folded)
@@ -298,7 +299,7 @@ bool IniSettingsStore::setValue(const QString &application, const QString &secti
     m_error.clear();
     const QString folder = QFileInfo(m_path).absolutePath();
     if (!QDir().mkpath(folder)) {
-        m_error = QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
+        m_error = QCoreApplication::translate("IniSettingsStore", "the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
         return false;
     }
     IniContent content = readIni(m_path);
@@ -307,7 +308,7 @@ bool IniSettingsStore::setValue(const QString &application, const QString &secti
         const QString aside = m_path + QStringLiteral(".damaged");
         QFile::remove(aside);
         if (!QFile::rename(m_path, aside)) {
-            m_error = QStringLiteral("the damaged settings file %1 cannot be set aside").arg(QDir::toNativeSeparators(m_path));
+            m_error = QCoreApplication::translate("IniSettingsStore", "the damaged settings file %1 cannot be set aside").arg(QDir::toNativeSeparators(m_path));
             return false;
         }
     }

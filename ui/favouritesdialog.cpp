@@ -13,7 +13,6 @@
 
 namespace {
 
-const QString kNewName = QStringLiteral("New shortcut");
 const QString kNewUrl = QStringLiteral("http://");
 
 void setTextKeepingCaret(QLineEdit *box, const QString &text)
@@ -206,8 +205,8 @@ void FavouritesDialog::addEntry()
 {
     if (m_entries.size() >= Favourites::kCapacity)
         return;
-    m_entries.append(Favourite{kNewName, kNewUrl, {}, {}});
-    m_list->addItem(kNewName);
+    m_entries.append(Favourite{tr("New shortcut"), kNewUrl, {}, {}});
+    m_list->addItem(m_entries.last().name);
     m_list->setCurrentRow(m_list->count() - 1);
     updateButtons();
     // The new entry is named next.

@@ -7,6 +7,7 @@
 #include "core/modlistloader.h"
 #include "core/modtreefilter.h"
 #include "core/options.h"
+#include "core/programfiles.h"
 #include "core/settingsstore.h"
 #include "designunits.h"
 #include "favouritesdialog.h"
@@ -55,9 +56,6 @@
 
 namespace {
 
-const QString kInitialCaption = QStringLiteral("Quake2 - Mod List");
-const QString kCaptionPrefix = QStringLiteral("Kestrelmoor - Mod List - ");
-const QString kUpdatedPrefix = QStringLiteral("updated: ");
 // Where the user left the line between the tree and the page, in twips.
 
 // How long a passing message stays in the status bar.
@@ -84,7 +82,7 @@ void keepSelectionColoursWhenInactive(QTreeView *view, const QPalette &from)
 MainWindow::MainWindow(const MainContext &context, QWidget *parent) : QMainWindow(parent), m_ctx(context)
 {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(kInitialCaption);
+    setWindowTitle(tr("Quake2 - Mod List"));
     setWindowIcon(appIcon());
     buildControls();
     connect(m_ctx.tray, &Tray::restoreRequested, this, &MainWindow::showMainWindow);
@@ -192,7 +190,7 @@ QWidget *MainWindow::buildListPanel()
     QFont bold = small;
     bold.setBold(true);
     m_listLabel->setFont(bold);
-    m_updatedLabel = new QLabel(kUpdatedPrefix + QStringLiteral("Unknown"), panel);
+    m_updatedLabel = new QLabel(updatedLabelText(tr("Unknown")), panel);
     m_updatedLabel->setObjectName(QStringLiteral("updatedLabel"));
     m_updatedLabel->setFont(small);
     m_updatedLabel->setMinimumWidth(0);
@@ -400,24 +398,24 @@ void MainWindow::start()
 {
     placeOnScreen();
     // Only the tray: minimised before it is mapped, so that the window never shows.
-    if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
+    if (Options::isOn(*m_ctx.settings, Options::kRemoteControlOnly))
         setWindowState(windowState() | Qt::WindowMinimized);
     show();
-    m_ctx.tray->install(windowIcon(), QStringLiteral("Mod List"), m_trayMenu);
+    m_ctx.tray->install(windowIcon(), tr("Mod List"), m_trayMenu);
 
-    m_statusText = QStringLiteral("Welcome to Kestrelmoor's Mod List. Visit Kestrelmoor at: ") + m_ctx.siteAddress;
+    m_statusText = tr("Welcome to Kestrelmoor's Mod List. Visit Kestrelmoor at: ") + m_ctx.siteAddress;
     m_statusLabel->setText(m_statusText);
     refreshInstalledMods();
 
     const CatalogueLoad catalogue =
-        loadCatalogue(m_ctx.programFolder + QStringLiteral("/mods.dat"), defaultCatalogueRow(m_ctx.listServer));
+        loadCatalogue(ProgramFiles::inFolder(m_ctx.programFolder, ProgramFiles::kCatalogue), defaultCatalogueRow(m_ctx.listServer));
     m_catalogue = catalogue.rows;
     m_listChooser->clear();
     for (const ModListEntry &row : std::as_const(m_catalogue))
         m_listChooser->addItem(row.listName);
     if (catalogue.usedDefault) {
-        m_ctx.messages->show(this, QMessageBox::Critical, QStringLiteral("Error"),
-                             QStringLiteral("Error while loading settings. Click the 'Update list' button to solve the problem."),
+        m_ctx.messages->show(this, QMessageBox::Critical, tr("Error"),
+                             tr("Error while loading settings. Click the 'Update list' button to solve the problem."),
                              QMessageBox::Ok);
     }
 
@@ -452,7 +450,7 @@ void MainWindow::selectList(int index)
     if (index < 0 || index >= m_catalogue.size())
         return;
     m_current = m_catalogue.at(index);
-    setWindowTitle(kCaptionPrefix + m_current.listName);
+    setWindowTitle(tr("Kestrelmoor - Mod List - ") + m_current.listName);
     if (acceptListAddress(homeAddress()))
         openAddress(homeAddress());
     rebuildTree(listPath());
@@ -466,13 +464,13 @@ void MainWindow::applyStartupOptions()
     if (windowHandle())
         windowHandle()->removeEventFilter(this);
     fitIntoScreen();
-    if (Options::isOn(*m_ctx.settings, Options::kMaximized))
+    if (Options::isOn(*m_ctx.settings, Options::kStartMaximized))
         setWindowState(windowState() | Qt::WindowMaximized);
-    if (Options::isOn(*m_ctx.settings, Options::kShowFav))
+    if (Options::isOn(*m_ctx.settings, Options::kShowRemoteControl))
         showRemoteControl();
-    if (Options::isOn(*m_ctx.settings, Options::kFullScreen))
+    if (Options::isOn(*m_ctx.settings, Options::kStartFullScreen))
         showFullScreenWindow();
-    if (Options::isOn(*m_ctx.settings, Options::kRcOnly))
+    if (Options::isOn(*m_ctx.settings, Options::kRemoteControlOnly))
         setWindowState(windowState() | Qt::WindowMinimized);
 }
 
@@ -498,8 +496,8 @@ void MainWindow::rebuildTree(const QString &path)
 {
     ModTree tree;
     loadModList(path, m_ctx.programFolder, tree, [this] {
-        m_ctx.messages->show(this, QMessageBox::Critical, QStringLiteral("Error"),
-                             QStringLiteral("Error while loading Master List. Click the 'Update list' button to solve the problem."),
+        m_ctx.messages->show(this, QMessageBox::Critical, tr("Error"),
+                             tr("Error while loading Master List. Click the 'Update list' button to solve the problem."),
                              QMessageBox::Ok);
     });
     m_model.setTree(std::move(tree));
@@ -507,7 +505,7 @@ void MainWindow::rebuildTree(const QString &path)
 
 QString MainWindow::homeAddress() const
 {
-    return m_ctx.listServer + QStringLiteral("/kestrelmoor/modlist/") + m_current.startPage;
+    return m_ctx.listServer + ProgramFiles::kListPath + m_current.startPage;
 }
 
 QString MainWindow::listPath() const
@@ -517,7 +515,7 @@ QString MainWindow::listPath() const
 
 QString MainWindow::favouritesPath() const
 {
-    return m_ctx.programFolder + QStringLiteral("/favs.dat");
+    return ProgramFiles::inFolder(m_ctx.programFolder, ProgramFiles::kFavourites);
 }
 
 int MainWindow::lastNode() const
@@ -529,7 +527,7 @@ int MainWindow::lastNode() const
 
 void MainWindow::showUpdateDate()
 {
-    m_updatedLabel->setText(kUpdatedPrefix + updateDate(*m_ctx.settings, m_current.settingsName, QDate::currentDate()));
+    m_updatedLabel->setText(updatedLabelText(updateDate(*m_ctx.settings, m_current.settingsName, QDate::currentDate())));
     fitListLabels();
 }
 
@@ -856,7 +854,7 @@ void MainWindow::showFullScreenWindow()
     if (!m_fullScreenWindow) {
         // It opens at this window's address, or at the start page when the
         // fullscreen start is on.
-        const QString start = Options::isOn(*m_ctx.settings, Options::kFullScreen) ? homeAddress()
+        const QString start = Options::isOn(*m_ctx.settings, Options::kStartFullScreen) ? homeAddress()
                                                                                    : m_navigationBar->addressText();
         m_fullScreenWindow = new FullScreenWindow(*m_ctx.webViews, start, [this] { return homeAddress(); });
         connect(m_fullScreenWindow, &FullScreenWindow::returnRequested, this, &MainWindow::takeBackPage);

@@ -163,12 +163,12 @@ void OptionsDialog::load()
 {
     // Each box shows what its option does where it is read: the start-up
     // switches are on at exactly 1, the browser choice at anything but 0.
-    m_showRemoteAtStartupBox->setChecked(Options::isOn(m_settings, Options::kShowFav));
+    m_showRemoteAtStartupBox->setChecked(Options::isOn(m_settings, Options::kShowRemoteControl));
     enableRemoteOnlyBox();
-    m_fullScreenAtStartupBox->setChecked(Options::isOn(m_settings, Options::kFullScreen));
-    m_maximizedAtStartupBox->setChecked(Options::isOn(m_settings, Options::kMaximized));
+    m_fullScreenAtStartupBox->setChecked(Options::isOn(m_settings, Options::kStartFullScreen));
+    m_maximizedAtStartupBox->setChecked(Options::isOn(m_settings, Options::kStartMaximized));
     m_remoteOnlyAtStartupBox->setChecked(Options::isOn(m_settings, kRcOnlyAsRead));
-    m_defaultBrowserBox->setChecked(Options::isNonZero(m_settings, Options::kDefBrw));
+    m_defaultBrowserBox->setChecked(Options::isNonZero(m_settings, Options::kUseDefaultBrowser));
     m_listServerField->setText(
         m_settings.value(Options::kApplication, Options::kSection, Options::kListServer, QString()));
     const GameSetup game = GameSetup::load(m_settings);
@@ -207,8 +207,8 @@ void OptionsDialog::save()
         return;
     }
     const std::pair<const QString &, const QCheckBox *> values[] = {
-        {Options::kShowFav, m_showRemoteAtStartupBox},  {Options::kFullScreen, m_fullScreenAtStartupBox}, {Options::kMaximized, m_maximizedAtStartupBox},
-        {Options::kRcOnly, m_remoteOnlyAtStartupBox},   {Options::kDefBrw, m_defaultBrowserBox},
+        {Options::kShowRemoteControl, m_showRemoteAtStartupBox},  {Options::kStartFullScreen, m_fullScreenAtStartupBox}, {Options::kStartMaximized, m_maximizedAtStartupBox},
+        {Options::kRemoteControlOnly, m_remoteOnlyAtStartupBox},   {Options::kUseDefaultBrowser, m_defaultBrowserBox},
     };
     bool allSaved = true;
     for (const auto &[key, box] : values)

@@ -27,7 +27,6 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("DorOdor - remote control");
 
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QColor kListBack(0x2B, 0x2B, 0x2B);
@@ -139,7 +138,7 @@ RemoteControl::RemoteControl(Favourites &favourites, SettingsStore &settings, Sh
 {
     setObjectName(QStringLiteral("remoteControl"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(kTitle);
+    setWindowTitle(tr("DorOdor - remote control"));
     setWindowIcon(pictureIcon(QStringLiteral("remote/icon"), QSize(16, 16)));
     buildControls();
 
@@ -318,13 +317,13 @@ void RemoteControl::openFavourite(int row)
     // those open in the program whatever the option says.
     // Nor does an address that is not a web address go to the browser: the
     // program refuses it and says so.
-    if (!Options::isNonZero(m_settings, Options::kDefBrw) || ListServer::isBuiltIn(url) ||
+    if (!Options::isNonZero(m_settings, Options::kUseDefaultBrowser) || ListServer::isBuiltIn(url) ||
         !ListServer::isListAddress(url)) {
         Q_EMIT openRequested(url);
         return;
     }
     if (!m_shell.openUrl(url)) {
-        m_messages.show(this, QMessageBox::Warning, kTitle,
+        m_messages.show(this, QMessageBox::Warning, tr("DorOdor - remote control"),
                         tr("The default web browser could not be started for this address:\n%1").arg(url),
                         QMessageBox::Ok);
     }

@@ -2,6 +2,7 @@
 
 #include "core/catalogue.h"
 #include "core/endsignals.h"
+#include "core/programfiles.h"
 #include "listupdate.h"
 
 #include <QCoreApplication>
@@ -38,7 +39,7 @@ int updateFromCommandLine(const QString &programFolder, const QString &listServe
     if (!recovered.isEmpty())
         std::fprintf(err, "%s: %s\n", kProgram, qPrintable(recovered));
     const ModListEntry list =
-        loadCatalogue(programFolder + QStringLiteral("/mods.dat"), defaultCatalogueRow(listServer)).rows.first();
+        loadCatalogue(ProgramFiles::inFolder(programFolder, ProgramFiles::kCatalogue), defaultCatalogueRow(listServer)).rows.first();
 
     const bool terminal = isatty(fileno(err));
     bool lineOpen = false;

@@ -3,6 +3,7 @@
 #include "archive/foldertransaction.h"
 #include "core/checkedfile.h"
 #include "core/options.h"
+#include "core/programfiles.h"
 #include "core/settingsstore.h"
 
 #include <QCoreApplication>
@@ -16,17 +17,22 @@
 
 namespace {
 
-const QString kUpdatedPrefix = QStringLiteral("updated: ");
-const QString kRetryTitle = QStringLiteral("Connection Error");
-const QString kRetryText =
-    QStringLiteral("Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
-const QString kSuccessTitle = QStringLiteral("Mod List");
-const QString kSuccessText = QStringLiteral("Mod List updated successfully.");
-const QString kUpToDateText = QStringLiteral("Mod List is up to date.");
-const QString kUnfinishedText =
-    QStringLiteral("The new list could not be put wholly in place, and the old one could not be restored either. "
-                   "The program will finish putting the new list in place when it next starts.");
-const QString kCatalogueFile = QStringLiteral("mods.dat");
+// The window's words, kept as they have always read.
+const char kRetryTitle[] = QT_TRANSLATE_NOOP("ListUpdate", "Connection Error");
+const char kRetryText[] = QT_TRANSLATE_NOOP(
+    "ListUpdate", "Error encounter while transferring data from server. Press 'Ok' to retry or 'Cancel' to exit.");
+const char kSuccessTitle[] = QT_TRANSLATE_NOOP("ListUpdate", "Mod List");
+const char kSuccessText[] = QT_TRANSLATE_NOOP("ListUpdate", "Mod List updated successfully.");
+const char kUpToDateText[] = QT_TRANSLATE_NOOP("ListUpdate", "Mod List is up to date.");
+const char kUnfinishedText[] = QT_TRANSLATE_NOOP(
+    "ListUpdate", "The new list could not be put wholly in place, and the old one could not be restored either. "
+                  "The program will finish putting the new list in place when it next starts.");
+
+QString text(const char *source)
+{
+    return QCoreApplication::translate("ListUpdate", source);
+}
+const QString &kCatalogueFile = ProgramFiles::kCatalogue;
 // The validators of the copies the last updates put in place. The name is one
 // of the program's own (".kml-"), which no archive may bring.
 const QString kValidatorsFile = QStringLiteral(".kml-validators");
@@ -115,10 +121,10 @@ FetchRequest conditionalRequest(const QString &programFolder, const QString &url
 
 QString fetchFailure(const QString &what, const QString &url, const FetchResult &result)
 {
-    QString text = QStringLiteral("%1 failed.\nAddress: %2\n").arg(what, url);
+    QString said = text(QT_TRANSLATE_NOOP("ListUpdate", "%1 failed.\nAddress: %2\n")).arg(what, url);
     if (result.httpStatus != 0)
-        text += QStringLiteral("HTTP status: %1\n").arg(result.httpStatus);
-    return text + QStringLiteral("Reason: %1").arg(result.errorText);
+        said += text(QT_TRANSLATE_NOOP("ListUpdate", "HTTP status: %1\n")).arg(result.httpStatus);
+    return said + text(QT_TRANSLATE_NOOP("ListUpdate", "Reason: %1")).arg(result.errorText);
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString &error)
@@ -159,8 +165,8 @@ ListUpdate::ListUpdate(QString programFolder, QString listServer, SettingsStore 
     // The archive unpacks into the program folder, beside the program's own
     // files; a list archive has no business replacing any of them. (Names that
     // begin ".kml-" are refused by the extractor itself.)
-    QStringList own{QStringLiteral("favs.dat"), QStringLiteral("favs.dat.bak*"), kCatalogueFile,
-                    QStringLiteral("tempor.zip"), QStringLiteral("listserver.ini")};
+    QStringList own{ProgramFiles::kFavourites, ProgramFiles::kFavourites + QStringLiteral(".bak*"), kCatalogueFile,
+                    ProgramFiles::kArchiveDownload, ProgramFiles::kListServerFile};
     const QFileInfo executable(QCoreApplication::applicationFilePath());
     if (!executable.fileName().isEmpty() && QFileInfo(executable.absolutePath()) == QFileInfo(m_programFolder))
         own.append(executable.fileName());
@@ -177,22 +183,23 @@ ListUpdate::~ListUpdate()
 
 QString ListUpdate::archivePath() const
 {
-    return m_programFolder + QStringLiteral("/tempor.zip");
+    return ProgramFiles::inFolder(m_programFolder, ProgramFiles::kArchiveDownload);
 }
 
 QString ListUpdate::catalogueUrl() const
 {
-    return m_listServer + QStringLiteral("/kestrelmoor/modlist/mods.dat");
+    return m_listServer + ProgramFiles::kListPath + kCatalogueFile;
 }
 
 QString ListUpdate::recoverInterrupted(const QString &programFolder)
 {
     QString message;
     FolderTransaction::recover(programFolder, &message);
-    if (QFile::exists(programFolder + QStringLiteral("/tempor.zip"))) {
-        QFile::remove(programFolder + QStringLiteral("/tempor.zip"));
+    const QString archive = ProgramFiles::inFolder(programFolder, ProgramFiles::kArchiveDownload);
+    if (QFile::exists(archive)) {
+        QFile::remove(archive);
         if (message.isEmpty())
-            message = QStringLiteral("removed the archive of an update that was cut off");
+            message = tr("removed the archive of an update that was cut off");
     }
     return message;
 }
@@ -261,7 +268,7 @@ void ListUpdate::perform(Step step)
         // pass for an unchanged archive: a catalogue that names itself names no archive.
         if (QUrl(run.archiveUrl).adjusted(QUrl::NormalizePathSegments) ==
             QUrl(catalogueUrl()).adjusted(QUrl::NormalizePathSegments))
-            return stepEnded(false, QStringLiteral("Fetching the list archive failed.\nAddress: %1\nReason: the address "
+            return stepEnded(false, tr("Fetching the list archive failed.\nAddress: %1\nReason: the address "
                                                    "is the list catalogue's own, not an archive")
                                         .arg(run.archiveUrl));
         return startFetch(conditionalRequest(m_programFolder, run.archiveUrl, archivePath(), kMaxArchiveBytes));
@@ -277,15 +284,15 @@ void ListUpdate::perform(Step step)
     case Step::StampDate:
         // The new list is in place whatever happens here: a date that cannot
         // be saved is said beside the success, never reported as a failure.
-        if (!m_settings.setValue(run.current.settingsName, Options::kSection, Options::kUpdate, dateStamp(m_today()))) {
+        if (!m_settings.setValue(run.current.settingsName, Options::kSection, Options::kUpdateDate, dateStamp(m_today()))) {
             const QString why = m_settings.errorString();
-            run.warning = why.isEmpty() ? QStringLiteral("The update date could not be saved.")
-                                        : QStringLiteral("The update date could not be saved: %1").arg(why);
+            run.warning = why.isEmpty() ? tr("The update date could not be saved.")
+                                        : tr("The update date could not be saved: %1").arg(why);
         }
         return stepEnded(true, {});
     case Step::ShowDate:
         if (m_hooks.setUpdatedLabel)
-            m_hooks.setUpdatedLabel(kUpdatedPrefix + updateDate(m_settings, run.current.settingsName, m_today()));
+            m_hooks.setUpdatedLabel(updatedLabelText(updateDate(m_settings, run.current.settingsName, m_today())));
         return stepEnded(true, {});
     case Step::RebuildTree:
         if (m_hooks.rebuildTree)
@@ -314,7 +321,7 @@ void ListUpdate::stepEnded(bool ok, const QString &error)
     run.outcome.cancelledAt = m_step;
     // Cancelled by the user: no question, the old list stays.
     if (m_cancelled) {
-        m_lastError = QStringLiteral("The update was cancelled.");
+        m_lastError = tr("The update was cancelled.");
         return finish(Outcome::End::Cancelled);
     }
     ++run.outcome.failures;
@@ -322,11 +329,11 @@ void ListUpdate::stepEnded(bool ok, const QString &error)
     // The folder is neither old nor new until the journal is replayed: a
     // retry would only meet it again. The next start finishes it.
     if (run.unfinished) {
-        m_lastError += QStringLiteral("\nThe new list is only partly in place; the program finishes putting it "
+        m_lastError += tr("\nThe new list is only partly in place; the program finishes putting it "
                                       "in place when it next starts.");
         return finish(Outcome::End::Unfinished);
     }
-    if (!m_hooks.askRetry || !m_hooks.askRetry(kRetryTitle, kRetryText, error))
+    if (!m_hooks.askRetry || !m_hooks.askRetry(text(kRetryTitle), text(kRetryText), error))
         return finish(Outcome::End::Cancelled);
     // The staged files are gone with a failed unpacking or commit: fetch the
     // archive anew.
@@ -352,12 +359,12 @@ void ListUpdate::finish(Outcome::End how)
     if (how == Outcome::End::Updated) {
         outcome.unchanged = !run->archiveChanged && run->newCatalogue.isEmpty();
         outcome.warning = run->warning;
-        const QString text = outcome.unchanged ? kUpToDateText : kSuccessText;
+        const QString said = text(outcome.unchanged ? kUpToDateText : kSuccessText);
         if (m_hooks.inform)
-            m_hooks.inform(kSuccessTitle, run->warning.isEmpty() ? text : text + u'\n' + run->warning, QString(),
+            m_hooks.inform(text(kSuccessTitle), run->warning.isEmpty() ? said : said + u'\n' + run->warning, QString(),
                            !run->warning.isEmpty());
     } else if (how == Outcome::End::Unfinished && m_hooks.inform) {
-        m_hooks.inform(kSuccessTitle, kUnfinishedText, m_lastError, true);
+        m_hooks.inform(text(kSuccessTitle), text(kUnfinishedText), m_lastError, true);
     }
     Q_EMIT finished(outcome);
 }
@@ -368,9 +375,9 @@ void ListUpdate::startFetch(FetchRequest request)
     request.progress = [this, step](qint64 received, qint64 total) { report(step, received, total); };
     m_fetching = m_fetcher.start(request);
     if (!m_fetching)
-        stepEnded(false, QStringLiteral("%1 failed.\nAddress: %2\nReason: another transfer is still going on")
-                             .arg(step == Step::FetchCatalogue ? QStringLiteral("Fetching the list catalogue")
-                                                              : QStringLiteral("Fetching the list archive"),
+        stepEnded(false, tr("%1 failed.\nAddress: %2\nReason: another transfer is still going on")
+                             .arg(step == Step::FetchCatalogue ? tr("Fetching the list catalogue")
+                                                              : tr("Fetching the list archive"),
                                   request.url.toString()));
 }
 
@@ -398,7 +405,7 @@ bool ListUpdate::catalogueFetched(const FetchResult &answer, QString &error)
         catalogue = answer.body;
         run.newCatalogue = answer.body;
     } else {
-        error = fetchFailure(QStringLiteral("Fetching the list catalogue"), url, answer);
+        error = fetchFailure(tr("Fetching the list catalogue"), url, answer);
         return false;
     }
     // Anything but a catalogue (an error page sent with 200, for one) would make
@@ -406,7 +413,7 @@ bool ListUpdate::catalogueFetched(const FetchResult &answer, QString &error)
     const CatalogueLoad read = parseCatalogue(catalogue, defaultCatalogueRow(m_listServer));
     if (read.usedDefault) {
         run.newCatalogue.clear();
-        error = QStringLiteral("Fetching the list catalogue failed.\nAddress: %1\nReason: the answer is no list catalogue")
+        error = tr("Fetching the list catalogue failed.\nAddress: %1\nReason: the answer is no list catalogue")
                     .arg(url);
         return false;
     }
@@ -431,7 +438,7 @@ bool ListUpdate::archiveFetched(const FetchResult &answer, QString &error)
     run.archiveChanged = answer.ok();
     if (answer.ok() || answer.status == FetchResult::Status::NotModified)
         return true;
-    error = fetchFailure(QStringLiteral("Fetching the list archive"), run.archiveUrl, answer);
+    error = fetchFailure(tr("Fetching the list archive"), run.archiveUrl, answer);
     return false;
 }
 
@@ -458,11 +465,11 @@ void ListUpdate::startUnpack()
         auto transaction = std::make_shared<FolderTransaction>(folder);
         QString why, error;
         if (!transaction->begin(&why)) {
-            error = QStringLiteral("Unpacking the list archive failed.\nFolder: %1\nReason: %2").arg(folder, why);
+            error = tr("Unpacking the list archive failed.\nFolder: %1\nReason: %2").arg(folder, why);
         } else {
             const ExtractionResult result = m_extractor.unpack(archive, transaction->stagingPath(), progress);
             if (!result.ok())
-                error = QStringLiteral("Unpacking the list archive failed.\nAddress: %1\nReason: %2").arg(url, result.message);
+                error = tr("Unpacking the list archive failed.\nAddress: %1\nReason: %2").arg(url, result.message);
         }
         QFile::remove(archive);
         if (!error.isEmpty())
@@ -496,7 +503,7 @@ void ListUpdate::startCommit()
         bool unfinished = false;
         QString error;
         const auto failed = [&](const QString &why) {
-            error = QStringLiteral("Putting the new list in place failed.\nFolder: %1\nReason: %2").arg(folder, why);
+            error = tr("Putting the new list in place failed.\nFolder: %1\nReason: %2").arg(folder, why);
         };
         std::shared_ptr<FolderTransaction> transaction = staged.transaction;
         QString why;

@@ -22,7 +22,7 @@ void checkStoreContract(SettingsStore &store)
     EXPECT_EQ(get(app, sec, "RCOnly"), u"0"_s) << "one entry, whatever the case";
 
     // Two lists keep two dates.
-    ASSERT_TRUE(store.setValue("q2modlist", sec, Options::kUpdate, dateStamp(QDate(1999, 7, 4))));
+    ASSERT_TRUE(store.setValue("q2modlist", sec, Options::kUpdateDate, dateStamp(QDate(1999, 7, 4))));
     EXPECT_EQ(std::pair(updateDate(store, "Q2MODLIST", QDate(2020, 1, 1)), updateDate(store, "never", QDate(2020, 2, 3))),
               std::pair(u"07-04-1999"_s, u"02-03-2020"_s));
 
@@ -48,15 +48,15 @@ TEST(SettingsStore, BothStoresKeepTheContractAndTheIniStoreKeepsNoCache)
     IniSettingsStore store(dir.file("conf/modlist.ini")), other(dir.file("conf/modlist.ini"));
     checkStoreContract(store);
     EXPECT_EQ(other.value("q2modlist", Options::kSection, "UPDATE", {}), u"07-04-1999"_s);
-    ASSERT_TRUE(other.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, "1"));
-    EXPECT_EQ(store.value(Options::kApplication, Options::kSection, Options::kDefBrw, {}), u"1"_s);
+    ASSERT_TRUE(other.setValue(Options::kApplication, Options::kSection, Options::kUseDefaultBrowser, "1"));
+    EXPECT_EQ(store.value(Options::kApplication, Options::kSection, Options::kUseDefaultBrowser, {}), u"1"_s);
 
     dir.write("garbage.ini", QByteArray("\xff\xfe[[[\0\0=\n=\n[", 13) + QByteArray(10000, '\x01'));
     dir.write("blocker", "x"); // the store's folder is a file
     IniSettingsStore garbage(dir.file("garbage.ini")), blocked(dir.file("blocker/modlist.ini"));
-    EXPECT_FALSE(blocked.setValue(Options::kApplication, Options::kSection, Options::kShowFav, "1"));
+    EXPECT_FALSE(blocked.setValue(Options::kApplication, Options::kSection, Options::kShowRemoteControl, "1"));
     for (const SettingsStore *damaged : {&garbage, &blocked})
-        EXPECT_EQ(damaged->value(Options::kApplication, Options::kSection, Options::kShowFav, "0"), u"0"_s);
+        EXPECT_EQ(damaged->value(Options::kApplication, Options::kSection, Options::kShowRemoteControl, "0"), u"0"_s);
 }
 
 // The file reads as a person would write it; an earlier version's encoded file is rewritten in that form
@@ -74,9 +74,9 @@ TEST(SettingsStore, TheFileIsReadableAndEarlierFilesAreRewrittenOnce)
         if (!row.before.isEmpty())
             dir.write("modlist.ini", row.before);
         IniSettingsStore store(dir.file("modlist.ini"));
-        EXPECT_EQ(store.value(Options::kApplication, Options::kSection, Options::kShowFav, "-"),
+        EXPECT_EQ(store.value(Options::kApplication, Options::kSection, Options::kShowRemoteControl, "-"),
                   row.before.isEmpty() ? u"-"_s : u"0"_s) << row.name;
-        ASSERT_TRUE(store.setValue(Options::kApplication, Options::kSection, Options::kShowFav, "1")) << row.name;
+        ASSERT_TRUE(store.setValue(Options::kApplication, Options::kSection, Options::kShowRemoteControl, "1")) << row.name;
         EXPECT_EQ(dir.read("modlist.ini"), row.after) << row.name;
     }
 
@@ -84,9 +84,9 @@ TEST(SettingsStore, TheFileIsReadableAndEarlierFilesAreRewrittenOnce)
     SmallDisk disk(64 * 1024);
     if (disk.mounted()) {
         IniSettingsStore store(disk.file("modlist.ini"));
-        ASSERT_TRUE(store.setValue(Options::kApplication, Options::kSection, Options::kShowFav, "1"));
+        ASSERT_TRUE(store.setValue(Options::kApplication, Options::kSection, Options::kShowRemoteControl, "1"));
         disk.fill();
-        EXPECT_FALSE(store.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, "1"));
+        EXPECT_FALSE(store.setValue(Options::kApplication, Options::kSection, Options::kUseDefaultBrowser, "1"));
         EXPECT_TRUE(store.errorString().contains(u"no space left on the device"_s)) << store.errorString().toStdString();
         EXPECT_EQ(disk.folder().read("modlist.ini"), "[DorOdor]\nOptions\\ShowFav=1\n");
     }
@@ -102,8 +102,8 @@ TEST(Options, SwitchesReadTheTextAsANumber)
     for (const auto &row : rows) {
         MemorySettingsStore store;
         if (row.stored)
-            store.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, row.stored);
-        EXPECT_EQ(std::pair(Options::isOn(store, Options::kDefBrw), Options::isNonZero(store, Options::kDefBrw)),
+            store.setValue(Options::kApplication, Options::kSection, Options::kUseDefaultBrowser, row.stored);
+        EXPECT_EQ(std::pair(Options::isOn(store, Options::kUseDefaultBrowser), Options::isNonZero(store, Options::kUseDefaultBrowser)),
                   std::pair(row.on, row.nonZero)) << (row.stored ? row.stored : "(absent)");
     }
 }

@@ -69,7 +69,7 @@ protected:
                 program.write(it.key(), it.value());
         }
         program.write(u"tempor.zip"_s, "left by a broken run");
-        settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-01-2000"_s);
+        settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdateDate, u"01-01-2000"_s);
         use(fetcher);
     }
 
@@ -119,7 +119,7 @@ protected:
         return outcome.value_or(ListUpdate::Outcome{});
     }
     std::string error() const { return update->lastError().toStdString(); }
-    QString stamp(const QString &list) const { return settings.value(list, Options::kSection, Options::kUpdate, u"never"_s); }
+    QString stamp(const QString &list) const { return settings.value(list, Options::kSection, Options::kUpdateDate, u"never"_s); }
 
     TempFolder program;
     MemorySettingsStore settings;
@@ -150,7 +150,7 @@ TEST_F(Procedure, OverHttpOnlyTheCopyInPlaceIsNamedToTheServer)
     const ListUpdate::Outcome first = runUpdate();
     EXPECT_EQ(first.end, End::Updated) << error();
     EXPECT_FALSE(first.unchanged);
-    settings.setValue(u"q2modlist"_s, Options::kSection, Options::kUpdate, u"01-01-1999"_s);
+    settings.setValue(u"q2modlist"_s, Options::kSection, Options::kUpdateDate, u"01-01-1999"_s);
     const ListUpdate::Outcome second = runUpdate();
     EXPECT_EQ(second.end, End::Updated) << "the same update runs again once it has ended; " << error();
     EXPECT_TRUE(second.unchanged);

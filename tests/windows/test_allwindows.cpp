@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, TabGoesRoundEveryWindowInReadingOrderAndEveryControlIsNam
         {"fullscreen", [this] { return goneBack(new FullScreenWindow(views, kHome, [] { return kHome; })); },
          "addressField backButton forwardButton homeButton refreshButton stopButton returnButton webView"},
         {"options, the remote control at start-up on",
-         [this] { return setOption(Options::kShowFav, "1"), new OptionsDialog(settings, messages); },
+         [this] { return setOption(Options::kShowRemoteControl, "1"), new OptionsDialog(settings, messages); },
          "showRemoteAtStartupBox fullScreenAtStartupBox maximizedAtStartupBox cancelButton okButton remoteOnlyAtStartupBox "
          "defaultBrowserBox listServerField engineField modsFolderField gameDataField extraArgumentsField"},
         {"find", [&] { return new FindDialog(model); }, "searchField findNextButton returnButton"},

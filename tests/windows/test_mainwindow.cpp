@@ -79,10 +79,10 @@ TEST_F(MainWindowTest, StartUpReadsTheFilesOnceAndAppliesTheOptions)
         {"more favourites than the table holds", [&] { dir.write("favs.dat", favouritesFile(55)); }, {u"The favourites file"_s},
          "Weapons", ""},
         {"only the remote control, after maximised",
-         [&] { setOption(Options::kMaximized, "1"), setOption(Options::kRcOnly, "1"), setOption(Options::kShowFav, "1"); },
+         [&] { setOption(Options::kStartMaximized, "1"), setOption(Options::kRemoteControlOnly, "1"), setOption(Options::kShowRemoteControl, "1"); },
          {}, "Weapons", "maximized minimized remote"},
-        {"switches on at 1 only", [&] { setOption(Options::kMaximized, "2"), setOption(Options::kRcOnly, "yes"); }, {}, "Weapons", ""},
-        {"fullscreen, at the start page", [&] { setOption(Options::kFullScreen, "1"); }, {}, "Weapons", "fullscreen"},
+        {"switches on at 1 only", [&] { setOption(Options::kStartMaximized, "2"), setOption(Options::kRemoteControlOnly, "yes"); }, {}, "Weapons", ""},
+        {"fullscreen, at the start page", [&] { setOption(Options::kStartFullScreen, "1"); }, {}, "Weapons", "fullscreen"},
     };
     for (const auto &row : rows) {
         SetUp();
@@ -362,7 +362,7 @@ TEST_F(MainWindowTest, OnlyWebAddressesOpenFromTheListAndTheFavourites)
     clickRow(linkRow(u"Good"_s));
     EXPECT_EQ(web().navigations.last(), u"https://w/1"_s);
 
-    setOption(Options::kDefBrw, "1");
+    setOption(Options::kUseDefaultBrowser, "1");
     favourites.add(u"Script"_s, u"javascript:alert(2)"_s);
     click("remoteControlButton");
     auto *list = w.remoteControl()->findChild<QListWidget *>(u"favouritesList"_s);
@@ -431,7 +431,7 @@ TEST_F(MainWindowTest, FullScreenWindowBrowsesWhileOpenAndHandsItsPageBack)
         EXPECT_EQ(w.fullScreenWindow(), nullptr) << way.how;
         EXPECT_EQ(web().navigations.last(), way.handsBack ? u"http://next/"_s : u"http://a/1"_s) << way.how;
     }
-    setOption(Options::kFullScreen, "1");
+    setOption(Options::kStartFullScreen, "1");
     click("fullScreenButton");
     EXPECT_EQ(views.views.last()->navigations, QStringList{kHome});
 }
@@ -440,7 +440,7 @@ TEST_F(MainWindowTest, FullScreenWindowBrowsesWhileOpenAndHandsItsPageBack)
 // whose Cancel ends it with the old list in place and no question; a failed fetch asks to retry.
 TEST_F(MainWindowTest, UpdateListRunsBehindAModalDialogAndAsksAgainAfterAFailedFetch)
 {
-    settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdate, u"01-02-2003"_s);
+    settings.setValue(u"q3modlist"_s, Options::kSection, Options::kUpdateDate, u"01-02-2003"_s);
     MainWindow &w = start();
     const QString modlist = kServer + "/kestrelmoor/modlist/"_L1, q2 = modlist + "q2modlist.zip"_L1, q3 = modlist + "q3modlist.zip"_L1;
     const QByteArray fresh = crlfLines({"[ValidHeader]", "Fresh", "Other", "---", "Fresh?New mod?http://n/1", "Other?Defrag?http://q3/2"});

@@ -129,7 +129,7 @@ TEST_F(RemoteControlTest, PickOpensInTheProgramOrInTheDefaultBrowserAndKeysOpenO
         {nullptr, 0, false}, {nullptr, 0, false}, {"1", 1, true}, {"0", 2, false}, {"2", 0, true}, {"x", 1, false}, {"1", 3, false}};
     for (const auto &row : rows) {
         if (row.defBrw)
-            settings.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, QString::fromLatin1(row.defBrw));
+            settings.setValue(Options::kApplication, Options::kSection, Options::kUseDefaultBrowser, QString::fromLatin1(row.defBrw));
         shell.opened.clear();
         select(row.pick);
         const QStringList url{favourites.row(row.pick).url};
@@ -143,7 +143,7 @@ TEST_F(RemoteControlTest, PickOpensInTheProgramOrInTheDefaultBrowserAndKeysOpenO
     ASSERT_EQ(messages.shown.size(), 1) << "a browser that cannot start is reported";
     EXPECT_TRUE(messages.shown[0].icon == QMessageBox::Warning && messages.shown[0].text.contains(u"http://Two"_s));
 
-    settings.setValue(Options::kApplication, Options::kSection, Options::kDefBrw, u"0"_s);
+    settings.setValue(Options::kApplication, Options::kSection, Options::kUseDefaultBrowser, u"0"_s);
     select(0);
     openedInProgram();
     for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Down})
@@ -365,7 +365,7 @@ protected:
     QString stored(const QString &first = {}) const
     {
         QString out;
-        for (const QString &key : {first, Options::kShowFav, Options::kFullScreen, Options::kMaximized, Options::kRcOnly, Options::kDefBrw})
+        for (const QString &key : {first, Options::kShowRemoteControl, Options::kStartFullScreen, Options::kStartMaximized, Options::kRemoteControlOnly, Options::kUseDefaultBrowser})
             out += key.isEmpty() ? QString() : settings.value(Options::kApplication, Options::kSection, key, u"-"_s);
         return out;
     }
@@ -381,7 +381,7 @@ TEST_F(OptionsDialogTest, OkSavesAllFiveAndEveryOtherWayOutNothing)
         {"close box", [this] { window->close(); }, "--1--"}};
     for (const auto &row : rows) {
         settings = MemorySettingsStore();
-        settings.setValue(Options::kApplication, Options::kSection, Options::kMaximized, u"1"_s);
+        settings.setValue(Options::kApplication, Options::kSection, Options::kStartMaximized, u"1"_s);
         open();
         for (const char *name : {"showRemoteAtStartupBox", "remoteOnlyAtStartupBox", "showRemoteAtStartupBox", "defaultBrowserBox"})
             box(name)->click();
