@@ -266,6 +266,21 @@ QWidget *MainWindow::buildListPanel()
         connect(button, &QToolButton::clicked, this, tool.action);
         tools->addWidget(button);
     }
+    // The mods: install from a file, the installed ones, the tree's filter.
+    QToolButton *mods = addTool("modsButton", tr("Mods"), QStringLiteral("mods"));
+    mods->setPopupMode(QToolButton::InstantPopup);
+    auto *modsMenu = new QMenu(mods);
+    QAction *installAction = modsMenu->addAction(tr("&Install mod from file…"), this, &MainWindow::installModFromFile);
+    installAction->setObjectName(QStringLiteral("installModFromFileAction"));
+    QAction *installedAction = modsMenu->addAction(tr("Installed &mods…"), this, &MainWindow::showInstalledMods);
+    installedAction->setObjectName(QStringLiteral("showInstalledModsAction"));
+    // The tree's filter "Installed": only the links of installed mods.
+    QAction *installedOnly = modsMenu->addAction(tr("Show only i&nstalled mods in the tree"));
+    installedOnly->setObjectName(QStringLiteral("installedFilterAction"));
+    installedOnly->setCheckable(true);
+    connect(installedOnly, &QAction::toggled, m_treeView, &ModTreeView::showOnlyInstalled);
+    mods->setMenu(modsMenu);
+    tools->addWidget(mods);
     tools->addStretch(1);
 
     auto *labels = new QHBoxLayout;
@@ -308,32 +323,13 @@ QWidget *MainWindow::buildBrowserPanel()
     full->setToolTip(tr("Fullscreen mode"));
     full->setAutoDefault(false);
     connect(full, &QPushButton::clicked, this, &MainWindow::showFullScreenWindow);
-    // Play is there while the page of an installed mod is open.
+    // Play shows while the page of an installed mod is open.
     m_playButton = new QToolButton(panel);
     m_playButton->setText(tr("&Play"));
     m_playButton->setObjectName(QStringLiteral("playButton"));
     m_playButton->setToolTip(tr("Starts the game with this mod (open the page of an installed mod)"));
-    m_playButton->setEnabled(false);
+    m_playButton->hide();
     connect(m_playButton, &QToolButton::clicked, this, &MainWindow::playOpenedMod);
-    auto *mods = new QToolButton(panel);
-    mods->setText(tr("&Mods"));
-    mods->setObjectName(QStringLiteral("modsButton"));
-    mods->setToolTip(tr("Install a mod, or see the installed ones"));
-    mods->setPopupMode(QToolButton::InstantPopup);
-    // They keep their size; the address field takes what room there is.
-    for (QToolButton *button : {m_playButton, mods})
-        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    auto *modsMenu = new QMenu(mods);
-    QAction *installAction = modsMenu->addAction(tr("&Install mod from file…"), this, &MainWindow::installModFromFile);
-    installAction->setObjectName(QStringLiteral("installModFromFileAction"));
-    QAction *installedAction = modsMenu->addAction(tr("Installed &mods…"), this, &MainWindow::showInstalledMods);
-    installedAction->setObjectName(QStringLiteral("showInstalledModsAction"));
-    // The tree's filter "Installed": only the links of installed mods.
-    QAction *installedOnly = modsMenu->addAction(tr("Show only i&nstalled mods in the tree"));
-    installedOnly->setObjectName(QStringLiteral("installedFilterAction"));
-    installedOnly->setCheckable(true);
-    connect(installedOnly, &QAction::toggled, m_treeView, &ModTreeView::showOnlyInstalled);
-    mods->setMenu(modsMenu);
 
     // As wide as their captions, however wide the style makes buttons: the
     // address field takes the rest of the row.
@@ -345,7 +341,6 @@ QWidget *MainWindow::buildBrowserPanel()
     top->addWidget(m_navigationBar, 1);
     top->addSpacing(4);
     top->addWidget(m_playButton);
-    top->addWidget(mods);
     top->addWidget(info);
     top->addWidget(full);
     auto *layout = new QVBoxLayout(panel);
@@ -379,12 +374,12 @@ void MainWindow::setTabOrderForReading()
     const QStringList order = {
         QStringLiteral("backButton"),  QStringLiteral("forwardButton"),    QStringLiteral("homeButton"),
         QStringLiteral("refreshButton"), QStringLiteral("stopButton"),     QStringLiteral("addressField"),
-        QStringLiteral("playButton"),  QStringLiteral("modsButton"),       QStringLiteral("infoButton"),
+        QStringLiteral("playButton"),  QStringLiteral("infoButton"),
         QStringLiteral("fullScreenButton"), QStringLiteral("filterField"),
         QStringLiteral("modTree"),     QStringLiteral("webView"),          QStringLiteral("listChooser"),
         QStringLiteral("updateButton"), QStringLiteral("findButton"),      QStringLiteral("addFavouriteButton"),
         QStringLiteral("optionsButton"), QStringLiteral("configureFavouritesButton"),
-        QStringLiteral("remoteControlButton")};
+        QStringLiteral("remoteControlButton"), QStringLiteral("modsButton")};
     QWidget *previous = nullptr;
     for (const QString &name : order) {
         QWidget *widget = findChild<QWidget *>(name);
@@ -647,7 +642,7 @@ void MainWindow::openNode(const QModelIndex &index)
     m_lastNodeGeneration = m_model.generation();
     if (m_model.tree().isLink(node) && acceptListAddress(m_model.tree().url(node)))
         openAddress(m_model.tree().url(node));
-    m_playButton->setEnabled(!installedGameOf(node).isEmpty());
+    m_playButton->setVisible(!installedGameOf(node).isEmpty());
 }
 
 GameSetup MainWindow::gameSetup() const
@@ -673,7 +668,7 @@ void MainWindow::refreshInstalledMods()
     const QList<QString> pages = m_installedByPage.keys();
     m_treeView->setInstalledPages(QSet<QString>(pages.cbegin(), pages.cend()));
     if (m_lastNode != ModTree::kNoNode && m_lastNodeGeneration == m_model.generation())
-        m_playButton->setEnabled(!installedGameOf(m_lastNode).isEmpty());
+        m_playButton->setVisible(!installedGameOf(m_lastNode).isEmpty());
 }
 
 void MainWindow::installArchive(const QString &zipPath, const QString &sourcePage)

@@ -75,7 +75,7 @@ TEST_F(MainWindowTest, TabGoesRoundEveryWindowInReadingOrderAndEveryControlIsNam
     const struct { const char *window; std::function<QWidget *()> make; const char *order; } rows[] = {
         {"main", [this] { return start(), goneBack(window.get()), window.release(); },
          "modTree webView listChooser updateButton findButton addFavouriteButton optionsButton configureFavouritesButton "
-         "remoteControlButton backButton forwardButton homeButton refreshButton stopButton addressField modsButton "
+         "remoteControlButton modsButton backButton forwardButton homeButton refreshButton stopButton addressField "
          "infoButton fullScreenButton filterField"},
         {"remote control", [this] { return new RemoteControl(favourites, settings, shell, messages); },
          "favouritesList alwaysOnTopBox minimizeButton showMainWindowButton closeButton"},
