@@ -280,7 +280,6 @@ QWidget *MainWindow::buildListPanel()
     installedOnly->setCheckable(true);
     connect(installedOnly, &QAction::toggled, m_treeView, &ModTreeView::showOnlyInstalled);
     mods->setMenu(modsMenu);
-    tools->addWidget(mods);
     tools->addStretch(1);
 
     auto *labels = new QHBoxLayout;
@@ -292,7 +291,11 @@ QWidget *MainWindow::buildListPanel()
     layout->setContentsMargins(2, 0, 0, 4);
     layout->setSpacing(3);
     layout->addLayout(labels);
-    layout->addWidget(m_filterField);
+    auto *filterRow = new QHBoxLayout;
+    filterRow->setSpacing(2);
+    filterRow->addWidget(m_filterField, 1);
+    filterRow->addWidget(mods);
+    layout->addLayout(filterRow);
     layout->addWidget(m_treeView, 1);
     layout->addWidget(m_listChooser);
     layout->addLayout(tools);
@@ -370,7 +373,9 @@ void MainWindow::buildTrayMenu()
 void MainWindow::setTabOrderForReading()
 {
     // Keyboard and screen readers: Tab goes in reading order, the browsing row
-    // first, then the list's side, the page, and the list's tools.
+    // first, then the list's side, the page, and the list's tools (the mods'
+    // menu last, though it stands beside the filter field: Tab goes on from the
+    // filter into the tree).
     const QStringList order = {
         QStringLiteral("backButton"),  QStringLiteral("forwardButton"),    QStringLiteral("homeButton"),
         QStringLiteral("refreshButton"), QStringLiteral("stopButton"),     QStringLiteral("addressField"),
