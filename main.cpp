@@ -6,6 +6,7 @@
 #include "core/programfiles.h"
 #include "core/programfolder.h"
 #include "core/settingsstore.h"
+#include "mods/commandlinemods.h"
 #include "platform/colorscheme.h"
 #include "platform/downloads.h"
 #include "platform/messages.h"
@@ -69,12 +70,12 @@ QString listServerFileValue(const QString &programFolder, const QString &key)
     return file.value(key).toString().trimmed();
 }
 
-// Only the window needs a display: --update, --check, --help and --version run
-// without one.
+// Only the window needs a display: --update, --check, the mods' options, --help
+// and --version run without one.
 bool wantsWindow(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
-        for (const char *option : {"--update", "--check", "-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+        for (const char *option : {"--update", "--check", "--install", "--uninstall", "--installed", "--play", "-h", "--help", "-?", "--help-all", "-v", "--version"}) {
             const size_t length = std::strlen(option);
             if (std::strncmp(argv[i], option, length) == 0 && (argv[i][length] == '\0' || argv[i][length] == '='))
                 return false;
@@ -123,7 +124,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption serverOption(QStringLiteral("list-server"), QStringLiteral("The list server."),
                                           QStringLiteral("URL"));
     parser.addOptions({updateOption, checkOption, folderOption, serverOption});
+    const ModCommandLine modOptions;
+    modOptions.addOptionsTo(parser);
     parser.process(*app);
+    if (modOptions.isSet(parser)) {
+        adoptEarlierSettings(earlierUserSettingsPath(), userSettingsPath());
+        const IniSettingsStore settings;
+        return modOptions.run(parser, settings, QStandardPaths::writableLocation(QStandardPaths::CacheLocation),
+                              stdout, stderr);
+    }
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
 
@@ -217,6 +226,7 @@ int main(int argc, char *argv[])
 
     Downloads downloads(QWebEngineProfile::defaultProfile(), shell, messages, &Downloads::askWhereToSave);
     MainWindow mainWindow(context);
+    QObject::connect(&downloads, &Downloads::installRequested, &mainWindow, &MainWindow::installArchive);
     // A later start of the program shows this window instead of a second one.
     QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &MainWindow::showMainWindow);
     instance.listen();

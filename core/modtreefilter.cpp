@@ -30,12 +30,21 @@ void ModTreeFilter::setFilterText(const QString &text)
         return;
     beginResetModel();
     // Whatever contains the new text contains the old one, letter case aside.
-    const bool narrowing = isFiltering() && tree() && text.contains(m_text, Qt::CaseInsensitive);
+    const bool narrowing = !m_text.isEmpty() && tree() && text.contains(m_text, Qt::CaseInsensitive);
     m_text = text;
     if (narrowing)
         narrow();
     else
         rebuild();
+    endResetModel();
+}
+
+void ModTreeFilter::setOnlyPages(bool on, const QSet<QString> &pages)
+{
+    beginResetModel();
+    m_onlyPages = on;
+    m_pages = on ? pages : QSet<QString>();
+    rebuild();
     endResetModel();
 }
 
@@ -73,7 +82,7 @@ void ModTreeFilter::rebuild()
         if (folder < 0)
             continue;
         const int row = passed[size_t(folder)]++;
-        if (!matcher.matches(t->textBytes(node)))
+        if (!matcher.matches(t->textBytes(node)) || (m_onlyPages && !m_pages.contains(t->url(node))))
             continue;
         matches.push_back(Match{folder, row});
         ++perFolder[size_t(folder)];

@@ -4,6 +4,7 @@
 
 #include <QAbstractProxyModel>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -32,7 +33,10 @@ public:
     QString filterText() const { return m_text; }
     // Shows the links matching `text` (the whole tree for an empty text). Views are reset.
     void setFilterText(const QString &text);
-    bool isFiltering() const { return !m_text.isEmpty(); }
+    bool isFiltering() const { return !m_text.isEmpty() || m_onlyPages; }
+    // Shows only the links to these pages (the installed mods'), the filter
+    // text applied too; `on` false shows every link again. Views are reset.
+    void setOnlyPages(bool on, const QSet<QString> &pages = {});
     // Number of link nodes shown.
     int shownLinkCount() const;
 
@@ -65,6 +69,8 @@ private:
     // internalId: 0 for a folder row, the folder's position + 1 for a link row.
     QPointer<ModTreeModel> m_model;
     QString m_text;
+    bool m_onlyPages = false;
+    QSet<QString> m_pages;
     // While filtering: the shown folders' node numbers; the source rows of their
     // matching links, folder after folder; where each folder's rows begin (one
     // entry more than folders); and each folder's position, -1 when hidden.

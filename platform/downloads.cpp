@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 
 #include <memory>
@@ -78,6 +79,11 @@ void Downloads::start(QWebEngineDownloadRequest *request)
     auto *open = new QPushButton(tr("Show in &folder"), this);
     open->setObjectName(QStringLiteral("showInFolder"));
     open->hide();
+    auto *install = new QPushButton(tr("&Install"), this);
+    install->setObjectName(QStringLiteral("install"));
+    install->setToolTip(tr("Installs this mod into the game's mods folder"));
+    install->hide();
+    const QString page = request->page() ? request->page()->url().toString() : QString();
     const int row = m_rows->rowCount();
     m_rows->addWidget(name, row, 0);
     m_rows->addWidget(bar, row, 1);
@@ -85,6 +91,7 @@ void Downloads::start(QWebEngineDownloadRequest *request)
     // The two buttons share a cell: one of them shows at a time.
     m_rows->addWidget(cancel, row, 3);
     m_rows->addWidget(open, row, 3);
+    m_rows->addWidget(install, row, 4);
 
     // Size and speed: "1.2 MiB of 3.0 MiB, 850 KiB/s", the speed over the whole download.
     const auto clock = std::make_shared<QElapsedTimer>();
@@ -112,6 +119,9 @@ void Downloads::start(QWebEngineDownloadRequest *request)
                             QMessageBox::Ok);
         }
     });
+    connect(install, &QPushButton::clicked, this, [this, target, page] {
+        Q_EMIT installRequested(target.absoluteFilePath(), page);
+    });
     connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [=, this] {
         const bool complete = request->state() == QWebEngineDownloadRequest::DownloadCompleted;
         cancel->hide();
@@ -120,6 +130,7 @@ void Downloads::start(QWebEngineDownloadRequest *request)
         if (complete) {
             amount->setText(QLocale().formattedDataSize(request->receivedBytes()));
             open->show();
+            install->setVisible(target.suffix().compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0);
         } else {
             // Whatever the engine wrote of a cancelled or failed download goes.
             if (!replacing)

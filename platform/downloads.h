@@ -13,8 +13,8 @@ class Shell;
 // Files that pages offer for download: asks where to save each one (the
 // Downloads folder by default), shows its progress, size and speed with a
 // Cancel button, and lets a finished file be shown in its folder (or says that
-// no file manager could show it). A cancelled
-// or failed download leaves no partial file behind.
+// no file manager could show it). A cancelled or failed download leaves no
+// partial file behind. A finished zip archive (a mod, as a rule) offers "Install".
 class Downloads final : public QWidget
 {
     Q_OBJECT
@@ -33,6 +33,8 @@ public:
 Q_SIGNALS:
     // For tests and the status bar: a download ended (finished, cancelled or failed).
     void downloadEnded(const QString &path, bool complete);
+    // "Install" was pressed on a finished zip archive, downloaded from `page`.
+    void installRequested(const QString &path, const QString &page);
 
 private:
     void start(QWebEngineDownloadRequest *request);

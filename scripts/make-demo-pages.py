@@ -7,6 +7,7 @@ Generates, under data/:
   listserver/kestrelmoor/modlist/q2modlist.dat.in   current list on the list server
   listserver/kestrelmoor/modlist/mods.dat.in        catalogue on the list server
   listserver/kestrelmoor/modlist/mods/<slug>.htm    one page per mod
+  listserver/kestrelmoor/modlist/downloads/<slug>.zip  the demo mods' archives
 
 The list's start page (welcome.htm), the publisher's page (index.htm) and the
 stylesheet every page links to (site.css) are written by hand beside them.
@@ -20,7 +21,9 @@ Usage: python3 scripts/make-demo-pages.py [repo root]
 
 import html
 import os
+import struct
 import sys
+import zipfile
 
 LIST_SERVER = "@KML_LIST_SERVER@"
 MOD_PAGE_BASE = LIST_SERVER + "/kestrelmoor/modlist/mods/"
@@ -35,6 +38,7 @@ FOLDERS = [
     "Single player",
     "Mission packs",
     "Utilities",
+    "Demo mods",
 ]
 
 # Folders that only the current list on the server has, appended after FOLDERS.
@@ -214,6 +218,16 @@ MODS = [
     ("q2jump", "Utilities", "Jump",
      "No fighting, just movement: run through jump maps against the clock and "
      "chase the server's best times. A good way to practise trick jumps."),
+    ("kestreldemo", "Demo mods", "Kestrel Demo",
+     "A tiny mod that comes with Mod List to try installing and playing: its "
+     "archive holds a top folder named for the mod, with a pak0.pak, an "
+     "autoexec.cfg that greets you in the console, and a readme."),
+    ("moordemo", "Demo mods", "Moor Demo",
+     "A tiny mod that comes with Mod List to try installing and playing: its "
+     "files lie loose at the top of the archive, as many mods ship them."),
+    ("moormaps", "Demo mods", "Moor Maps",
+     "A tiny map pack that comes with Mod List: its archive holds only a maps "
+     "folder and a readme, as map packs do."),
 ]
 
 # Links that only the current list on the server has, appended after MODS.
@@ -254,9 +268,48 @@ MOD_BODY = """\
 <p class="cat">{folder}</p>
 <div class="box">
 <p>{description}</p>
-</div>
+{download}</div>
 <footer><a href="../welcome.htm">Back to the list start page</a></footer>
 """
+
+
+# The demo mods' archives: (slug, files). Each is a few hundred bytes, and the
+# same bytes on every run (fixed dates).
+def pak(files):
+    """A Quake 2 .pak: header, the files' data, then the directory."""
+    data = b""
+    directory = b""
+    for name, body in files:
+        directory += struct.pack("<56sii", name.encode("ascii"), 12 + len(data), len(body))
+        data += body
+    return b"PACK" + struct.pack("<ii", 12 + len(data), len(directory)) + data + directory
+
+
+def demo_files(slug, name):
+    greeting = ("echo \"%s is loaded: installed by Kestrelmoor Mod List\"\n" % name).encode("ascii")
+    readme = ("%s\r\n\r\nA demo mod of Kestrelmoor Mod List. Install it from its page, then press Play.\r\n"
+              % name).encode("ascii")
+    mod_pak = pak([("maps/%s.txt" % slug, ("A file in %s's pak0.pak.\n" % name).encode("ascii"))])
+    if slug == "kestreldemo":
+        return [("Kestrel/PAK0.PAK", mod_pak), ("Kestrel/autoexec.cfg", greeting), ("Kestrel/readme.txt", readme)]
+    if slug == "moordemo":
+        return [("pak0.pak", mod_pak), ("autoexec.cfg", greeting), ("readme.txt", readme)]
+    return [("maps/moor1.bsp", b"IBSP" + struct.pack("<i", 38) + bytes(152)), ("readme.txt", readme)]
+
+
+DEMO_MODS = {"kestreldemo": "Kestrel Demo", "moordemo": "Moor Demo", "moormaps": "Moor Maps"}
+
+
+def demo_archive(slug, name):
+    import io
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as archive:
+        for path, body in demo_files(slug, name):
+            info = zipfile.ZipInfo(path, date_time=(2026, 1, 1, 12, 0, 0))
+            info.external_attr = 0o644 << 16
+            info.compress_type = zipfile.ZIP_DEFLATED
+            archive.writestr(info, body)
+    return buffer.getvalue()
 
 
 def write_bytes(path, data):
@@ -320,9 +373,16 @@ def main():
     write_bytes(os.path.join(modlist, "mods.dat.in"), catalogue)
 
 
+    for slug, name in DEMO_MODS.items():
+        write_bytes(os.path.join(modlist, "downloads", slug + ".zip"), demo_archive(slug, name))
+
     for slug, folder, name, description in all_mods:
+        download = ""
+        if slug in DEMO_MODS:
+            download = ('<p><a href="../downloads/%s.zip" download>Download %s.zip</a> (a demo mod: '
+                        'press Install in the downloads list, then Play)</p>\n' % (slug, slug))
         body = MOD_BODY.format(name=html.escape(name), folder=html.escape(folder),
-                               description=html.escape(description))
+                               description=html.escape(description), download=download)
         write_bytes(os.path.join(modlist, "mods", slug + ".htm"),
                     page(name + " - Kestrelmoor's Quake 2 Mod List", body))
 

@@ -13,6 +13,10 @@
 #include "favouritesdialog.h"
 #include "finddialog.h"
 #include "fullscreenwindow.h"
+#include "installdialog.h"
+#include "installedmodsdialog.h"
+#include "mods/modinstaller.h"
+#include "mods/modlauncher.h"
 #include "navigationbar.h"
 #include "optionsdialog.h"
 #include "platform/appicon.h"
@@ -30,6 +34,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -205,6 +211,8 @@ QWidget *MainWindow::buildListPanel()
     m_treeView->setAccessibleName(tr("Mods"));
     keepSelectionColoursWhenInactive(m_treeView, m_treeView->palette());
     connect(m_treeView, &QTreeView::clicked, this, &MainWindow::openNode);
+    m_treeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_treeView, &QWidget::customContextMenuRequested, this, &MainWindow::showTreeMenu);
     // A filter that leaves nothing says so, in place of a bare empty tree.
     auto *noMatch = new QLabel(tr("No mods match"), m_treeView->viewport());
     noMatch->setObjectName(QStringLiteral("noMatchLabel"));
@@ -258,6 +266,20 @@ QWidget *MainWindow::buildListPanel()
         connect(button, &QToolButton::clicked, this, tool.action);
         tools->addWidget(button);
     }
+    // The mods: install from a file, the installed ones, the tree's filter.
+    QToolButton *mods = addTool("modsButton", tr("Mods"), QStringLiteral("mods"));
+    mods->setPopupMode(QToolButton::InstantPopup);
+    auto *modsMenu = new QMenu(mods);
+    QAction *installAction = modsMenu->addAction(tr("&Install mod from file…"), this, &MainWindow::installModFromFile);
+    installAction->setObjectName(QStringLiteral("installModFromFileAction"));
+    QAction *installedAction = modsMenu->addAction(tr("Installed &mods…"), this, &MainWindow::showInstalledMods);
+    installedAction->setObjectName(QStringLiteral("showInstalledModsAction"));
+    // The tree's filter "Installed": only the links of installed mods.
+    QAction *installedOnly = modsMenu->addAction(tr("Show only i&nstalled mods in the tree"));
+    installedOnly->setObjectName(QStringLiteral("installedFilterAction"));
+    installedOnly->setCheckable(true);
+    connect(installedOnly, &QAction::toggled, m_treeView, &ModTreeView::showOnlyInstalled);
+    mods->setMenu(modsMenu);
     tools->addStretch(1);
 
     auto *labels = new QHBoxLayout;
@@ -269,7 +291,11 @@ QWidget *MainWindow::buildListPanel()
     layout->setContentsMargins(2, 0, 0, 4);
     layout->setSpacing(3);
     layout->addLayout(labels);
-    layout->addWidget(m_filterField);
+    auto *filterRow = new QHBoxLayout;
+    filterRow->setSpacing(2);
+    filterRow->addWidget(m_filterField, 1);
+    filterRow->addWidget(mods);
+    layout->addLayout(filterRow);
     layout->addWidget(m_treeView, 1);
     layout->addWidget(m_listChooser);
     layout->addLayout(tools);
@@ -300,6 +326,13 @@ QWidget *MainWindow::buildBrowserPanel()
     full->setToolTip(tr("Fullscreen mode"));
     full->setAutoDefault(false);
     connect(full, &QPushButton::clicked, this, &MainWindow::showFullScreenWindow);
+    // Play shows while the page of an installed mod is open.
+    m_playButton = new QToolButton(panel);
+    m_playButton->setText(tr("&Play"));
+    m_playButton->setObjectName(QStringLiteral("playButton"));
+    m_playButton->setToolTip(tr("Starts the game with this mod (open the page of an installed mod)"));
+    m_playButton->hide();
+    connect(m_playButton, &QToolButton::clicked, this, &MainWindow::playOpenedMod);
 
     // As wide as their captions, however wide the style makes buttons: the
     // address field takes the rest of the row.
@@ -310,6 +343,7 @@ QWidget *MainWindow::buildBrowserPanel()
     top->setSpacing(4);
     top->addWidget(m_navigationBar, 1);
     top->addSpacing(4);
+    top->addWidget(m_playButton);
     top->addWidget(info);
     top->addWidget(full);
     auto *layout = new QVBoxLayout(panel);
@@ -339,15 +373,18 @@ void MainWindow::buildTrayMenu()
 void MainWindow::setTabOrderForReading()
 {
     // Keyboard and screen readers: Tab goes in reading order, the browsing row
-    // first, then the list's side, the page, and the list's tools.
+    // first, then the list's side, the page, and the list's tools (the mods'
+    // menu last, though it stands beside the filter field: Tab goes on from the
+    // filter into the tree).
     const QStringList order = {
         QStringLiteral("backButton"),  QStringLiteral("forwardButton"),    QStringLiteral("homeButton"),
         QStringLiteral("refreshButton"), QStringLiteral("stopButton"),     QStringLiteral("addressField"),
-        QStringLiteral("infoButton"),  QStringLiteral("fullScreenButton"), QStringLiteral("filterField"),
+        QStringLiteral("playButton"),  QStringLiteral("infoButton"),
+        QStringLiteral("fullScreenButton"), QStringLiteral("filterField"),
         QStringLiteral("modTree"),     QStringLiteral("webView"),          QStringLiteral("listChooser"),
         QStringLiteral("updateButton"), QStringLiteral("findButton"),      QStringLiteral("addFavouriteButton"),
         QStringLiteral("optionsButton"), QStringLiteral("configureFavouritesButton"),
-        QStringLiteral("remoteControlButton")};
+        QStringLiteral("remoteControlButton"), QStringLiteral("modsButton")};
     QWidget *previous = nullptr;
     for (const QString &name : order) {
         QWidget *widget = findChild<QWidget *>(name);
@@ -368,6 +405,7 @@ void MainWindow::start()
 
     m_statusText = tr("Welcome to Kestrelmoor's Mod List. Visit Kestrelmoor at: ") + m_ctx.siteAddress;
     m_statusLabel->setText(m_statusText);
+    refreshInstalledMods();
 
     const CatalogueLoad catalogue =
         loadCatalogue(ProgramFiles::inFolder(m_ctx.programFolder, ProgramFiles::kCatalogue), defaultCatalogueRow(m_ctx.listServer));
@@ -609,6 +647,105 @@ void MainWindow::openNode(const QModelIndex &index)
     m_lastNodeGeneration = m_model.generation();
     if (m_model.tree().isLink(node) && acceptListAddress(m_model.tree().url(node)))
         openAddress(m_model.tree().url(node));
+    m_playButton->setVisible(!installedGameOf(node).isEmpty());
+}
+
+GameSetup MainWindow::gameSetup() const
+{
+    return GameSetup::load(*m_ctx.settings).completed(SystemPaths::current());
+}
+
+QString MainWindow::installedGameOf(int node) const
+{
+    if (node == ModTree::kNoNode || !m_model.tree().isLink(node))
+        return {};
+    return m_installedByPage.value(m_model.tree().url(node));
+}
+
+void MainWindow::refreshInstalledMods()
+{
+    const GameSetup setup = gameSetup();
+    m_installedByPage.clear();
+    for (const ModInstaller::Installed &mod : ModInstaller(setup.modsFolder, setup.engineFolder()).installed()) {
+        if (!mod.manifest.sourcePage.isEmpty())
+            m_installedByPage.insert(mod.manifest.sourcePage, mod.game);
+    }
+    const QList<QString> pages = m_installedByPage.keys();
+    m_treeView->setInstalledPages(QSet<QString>(pages.cbegin(), pages.cend()));
+    if (m_lastNode != ModTree::kNoNode && m_lastNodeGeneration == m_model.generation())
+        m_playButton->setVisible(!installedGameOf(m_lastNode).isEmpty());
+}
+
+void MainWindow::installArchive(const QString &zipPath, const QString &sourcePage)
+{
+    QString modName;
+    for (int node = 0; node < m_model.tree().count() && modName.isEmpty(); ++node) {
+        if (m_model.tree().isLink(node) && m_model.tree().url(node) == sourcePage && !sourcePage.isEmpty())
+            modName = m_model.tree().text(node);
+    }
+    auto *dialog = new InstallDialog(gameSetup(), zipPath, modName, sourcePage, this);
+    connect(dialog, &InstallDialog::installFinished, this, [this](const ModInstaller::Result &result) {
+        refreshInstalledMods();
+        if (result.ok)
+            m_statusLabel->setText(result.message);
+    });
+    dialog->show();
+}
+
+void MainWindow::installModFromFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Install mod from file"),
+                                                      QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
+                                                      tr("Zip archives (*.zip *.ZIP)"));
+    if (!path.isEmpty())
+        installArchive(path, QString());
+}
+
+void MainWindow::showInstalledMods()
+{
+    if (!m_installedModsDialog) {
+        const GameSetup setup = gameSetup();
+        m_installedModsDialog = new InstalledModsDialog(setup.modsFolder, setup.engineFolder(), *m_ctx.messages, this);
+        connect(m_installedModsDialog, &InstalledModsDialog::playRequested, this, &MainWindow::playMod);
+        connect(m_installedModsDialog, &InstalledModsDialog::modsChanged, this, &MainWindow::refreshInstalledMods);
+    }
+    bringForward(m_installedModsDialog);
+}
+
+void MainWindow::playOpenedMod()
+{
+    playMod(installedGameOf(m_lastNode));
+}
+
+void MainWindow::playMod(const QString &game)
+{
+    if (!m_launcher) {
+        QString logFolder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        m_launcher = new ModLauncher(logFolder, this);
+        connect(m_launcher, &ModLauncher::failed, this, [this](const QString &, const QString &message) {
+            m_ctx.messages->show(this, QMessageBox::Warning, tr("Play"), message, QMessageBox::Ok);
+        });
+        connect(m_launcher, &ModLauncher::started, this, [this](const QString &started) {
+            m_statusLabel->setText(tr("%1 started; its output goes to %2").arg(started, m_launcher->logPath(started)));
+        });
+    }
+    QString error;
+    if (!m_launcher->play(gameSetup(), game, {}, &error))
+        m_ctx.messages->show(this, QMessageBox::Warning, tr("Play"), error, QMessageBox::Ok);
+}
+
+void MainWindow::showTreeMenu(const QPoint &position)
+{
+    const int node = m_treeView->nodeAt(m_treeView->indexAt(position));
+    QMenu menu(this);
+    const QString game = installedGameOf(node);
+    if (!game.isEmpty()) {
+        QAction *play = menu.addAction(tr("&Play %1").arg(game), this, [this, game] { playMod(game); });
+        play->setObjectName(QStringLiteral("playModAction"));
+    }
+    menu.addAction(tr("&Install mod from file…"), this, &MainWindow::installModFromFile);
+    menu.addAction(tr("Installed &mods…"), this, &MainWindow::showInstalledMods);
+    menu.exec(m_treeView->viewport()->mapToGlobal(position));
 }
 
 void MainWindow::changeEvent(QEvent *event)

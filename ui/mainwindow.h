@@ -2,7 +2,9 @@
 
 #include "core/catalogue.h"
 #include "core/modtreemodel.h"
+#include "mods/gamesetup.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -13,6 +15,9 @@ class Favourites;
 class FindDialog;
 class FullScreenWindow;
 class HttpFetcher;
+class InstalledModsDialog;
+class ModLauncher;
+class QPushButton;
 class ListUpdate;
 class Messages;
 class ModTreeFilter;
@@ -98,6 +103,12 @@ public:
     // Retry, Discard (end without them) or Cancel; returns false for Cancel.
     bool saveFavourites();
 
+    // Opens the install dialog for a mod's archive; `sourcePage` is the page it
+    // came from ("" for a file), which the tree matches to mark the mod.
+    void installArchive(const QString &zipPath, const QString &sourcePage);
+    void installModFromFile();
+    void showInstalledMods();
+
 protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -144,6 +155,16 @@ private:
     // current one when it has it), without opening it; none when no link has it.
     void followPage(const QString &url);
 
+    // The game setup from the options, with what they leave empty detected.
+    GameSetup gameSetup() const;
+    // Reads which mods are installed, and marks them in the tree.
+    void refreshInstalledMods();
+    void playMod(const QString &game);
+    void playOpenedMod();
+    void showTreeMenu(const QPoint &position);
+    // The game folder of the mod whose page the link of `node` is; "" when none.
+    QString installedGameOf(int node) const;
+
     // The filter field's text changed: shows the matching links, keeping the
     // current node (or else the one opened last) current and in sight when shown.
     void filterTree(const QString &text);
@@ -182,6 +203,10 @@ private:
     QPointer<FullScreenWindow> m_fullScreenWindow;
     QPointer<FindDialog> m_findDialog;
     QPointer<OptionsDialog> m_optionsDialog;
+    QPointer<InstalledModsDialog> m_installedModsDialog;
+    ModLauncher *m_launcher = nullptr;
+    QHash<QString, QString> m_installedByPage;  // source page -> game folder
+    QToolButton *m_playButton = nullptr;
     QPointer<AboutDialog> m_aboutDialog;
     QPointer<RemoteControl> m_remoteControl;
     std::unique_ptr<ListUpdate> m_update;

@@ -37,6 +37,21 @@ ModTreeView::ModTreeView(ModTreeModel &model, QWidget *parent) : QTreeView(paren
     });
 }
 
+void ModTreeView::setInstalledPages(const QSet<QString> &pages)
+{
+    static_cast<TreeIconDelegate *>(itemDelegate())->setInstalledPages(pages);
+    m_installedPages = pages;
+    if (m_onlyInstalled)
+        m_filter->setOnlyPages(true, pages);
+    viewport()->update();
+}
+
+void ModTreeView::showOnlyInstalled(bool on)
+{
+    m_onlyInstalled = on;
+    m_filter->setOnlyPages(on, m_installedPages);
+}
+
 int ModTreeView::nodeAt(const QModelIndex &index) const
 {
     return m_filter->nodeOf(index);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 #include <QTreeView>
 
@@ -41,6 +42,10 @@ public:
     void setFilterText(const QString &text, int fallbackNode);
     // Makes a shown node current and selected, in sight, its folder opened.
     void selectNode(int node);
+    // Marks the links to these pages as installed mods.
+    void setInstalledPages(const QSet<QString> &pages);
+    // Shows only the links of installed mods, or every link again.
+    void showOnlyInstalled(bool on);
     // What the user made of the view, by names rather than node numbers, so
     // that it outlives a rebuilt tree: the open folders and the current node.
     struct ViewState
@@ -74,6 +79,8 @@ private:
     // arithmetic does not apply or disagrees with the view.
     Placed place(const QModelIndex &index) const;
     int uniformRowHeight() const;
+    QSet<QString> m_installedPages;
+    bool m_onlyInstalled = false;
     void forgetRows() { m_folderRows.clear(); }
     // After every reset of the filtered tree (new text, new tree): opens every
     // shown folder while filtering.

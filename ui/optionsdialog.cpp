@@ -3,12 +3,14 @@
 #include "core/listserver.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
+#include "mods/gamesetup.h"
 #include "platform/messages.h"
 
 #include "designunits.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -99,12 +101,41 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
     listServerRow->addWidget(m_listServerField, 1);
     listServerHint->setMaximumWidth(px(4320));
 
+    auto *game = new QGroupBox(tr("Game"), this);
+    game->setObjectName(QStringLiteral("gameGroup"));
+    auto *gameForm = new QFormLayout(game);
+    const GameSetup detected = GameSetup{}.completed(SystemPaths::current());
+    const auto gameField = [&](const char *name, const QString &caption, const QString &hint) {
+        auto *field = new QLineEdit(game);
+        field->setObjectName(QString::fromLatin1(name));
+        field->setPlaceholderText(hint);
+        field->setToolTip(tr("Empty: detected (%1)").arg(hint));
+        gameForm->addRow(caption, field);
+        connect(field, &QLineEdit::textChanged, this, &OptionsDialog::showGameState);
+        return field;
+    };
+    m_engineField = gameField("engineField", tr("&Engine:"),
+                              detected.engine.isEmpty() ? tr("none found") : detected.engine);
+    m_modsFolderField = gameField("modsFolderField", tr("&Mods folder:"), detected.modsFolder);
+    m_gameDataField = gameField("gameDataField", tr("Game &data:"),
+                                detected.gameData.isEmpty() ? tr("the folder with baseq2/pak0.pak") : detected.gameData);
+    m_extraArgumentsField = gameField("extraArgumentsField", tr("E&xtra arguments:"), tr("such as +set vid_fullscreen 0"));
+    m_gameStateLabel = new QLabel(game);
+    m_gameStateLabel->setObjectName(QStringLiteral("gameStateLabel"));
+    m_gameStateLabel->setWordWrap(true);
+    // A fixed width gives the wrapped text its height in the fixed-size dialog.
+    m_gameStateLabel->setFixedWidth(px(4000));
+    m_gameStateLabel->setMinimumHeight(m_gameStateLabel->fontMetrics().lineSpacing() * 6);
+    m_gameStateLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    gameForm->addRow(m_gameStateLabel);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(px(75), px(60), px(60), px(90));
     layout->setSpacing(px(75));
     layout->addWidget(group);
     layout->addLayout(listServerRow);
     layout->addWidget(listServerHint);
+    layout->addWidget(game);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -115,6 +146,10 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
     setTabOrder(ok, m_remoteOnlyAtStartupBox);
     setTabOrder(m_remoteOnlyAtStartupBox, m_defaultBrowserBox);
     setTabOrder(m_defaultBrowserBox, m_listServerField);
+    setTabOrder(m_listServerField, m_engineField);
+    setTabOrder(m_engineField, m_modsFolderField);
+    setTabOrder(m_modsFolderField, m_gameDataField);
+    setTabOrder(m_gameDataField, m_extraArgumentsField);
     m_showRemoteAtStartupBox->setFocus();
 
     connect(m_showRemoteAtStartupBox, &QCheckBox::toggled, this, &OptionsDialog::enableRemoteOnlyBox);
@@ -136,6 +171,21 @@ void OptionsDialog::load()
     m_defaultBrowserBox->setChecked(Options::isNonZero(m_settings, Options::kUseDefaultBrowser));
     m_listServerField->setText(
         m_settings.value(Options::kApplication, Options::kSection, Options::kListServer, QString()));
+    const GameSetup game = GameSetup::load(m_settings);
+    m_engineField->setText(game.engine);
+    m_modsFolderField->setText(game.modsFolder);
+    m_gameDataField->setText(game.gameData);
+    m_extraArgumentsField->setText(game.extraArguments);
+    showGameState();
+}
+
+void OptionsDialog::showGameState()
+{
+    const GameSetup game = GameSetup{m_engineField->text().trimmed(), m_modsFolderField->text().trimmed(),
+                                     m_gameDataField->text().trimmed(), m_extraArgumentsField->text()}
+                               .completed(SystemPaths::current());
+    const QString missing = game.missingForPlay();
+    m_gameStateLabel->setText(missing.isEmpty() ? tr("Ready to play: mods go into %1.").arg(game.modsFolder) : missing);
 }
 
 void OptionsDialog::enableRemoteOnlyBox()
@@ -164,6 +214,10 @@ void OptionsDialog::save()
     for (const auto &[key, box] : values)
         allSaved = m_settings.setValue(Options::kApplication, Options::kSection, key, stateText(box)) && allSaved;
     allSaved = m_settings.setValue(Options::kApplication, Options::kSection, Options::kListServer, listServer) && allSaved;
+    allSaved = GameSetup{m_engineField->text(), m_modsFolderField->text(), m_gameDataField->text(),
+                         m_extraArgumentsField->text()}
+                   .save(m_settings) &&
+               allSaved;
     if (!allSaved) {
         m_messages.show(this, QMessageBox::Warning, tr("Options"),
                         tr("The options could not be saved, so they will not be used. "

@@ -36,6 +36,10 @@ void TreeIconDelegate::initStyleOption(QStyleOptionViewItem *option, const QMode
     const QIcon::State state = (option->state & QStyle::State_Open) ? QIcon::On : QIcon::Off;
     const QSize actual = option->icon.actualSize(option->decorationSize, mode, state);
     option->decorationSize = option->decorationSize.boundedTo(actual);
+    if (!m_installedPages.isEmpty() && m_installedPages.contains(index.data(ModTreeModel::UrlRole).toString())) {
+        option->font.setBold(true);
+        option->text.prepend(tr("✓ ", "mark of an installed mod"));
+    }
 }
 
 QString TreeIconDelegate::toolTip(const QModelIndex &index)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QSet>
 #include <QStyledItemDelegate>
 
 // The tree's two 16 x 16 pictures, keyed "folder" and "link".
@@ -25,10 +26,14 @@ public:
     // shows as it is.
     static QString toolTip(const QModelIndex &index);
 
+    // The pages of installed mods: their links show in bold, with a check mark.
+    void setInstalledPages(const QSet<QString> &pages) { m_installedPages = pages; }
+
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
 
 private:
     QIcon m_folder;
     QIcon m_link;
+    QSet<QString> m_installedPages;
 };

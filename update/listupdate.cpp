@@ -1,10 +1,10 @@
 #include "listupdate.h"
 
+#include "archive/foldertransaction.h"
 #include "core/checkedfile.h"
 #include "core/options.h"
 #include "core/programfiles.h"
 #include "core/settingsstore.h"
-#include "foldertransaction.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archiveextractor.h"
+#include "archive/archiveextractor.h"
 #include "core/catalogue.h"
 #include "httpfetcher.h"
 

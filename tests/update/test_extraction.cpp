@@ -1,5 +1,6 @@
-#include "update/archiveextractor.h"
-#include "update/entryname.h"
+#include "archive/archiveextractor.h"
+#include "archive/entryname.h"
+#include "mods/modinstaller.h"
 
 #include "support/tempfolder.h"
 #include "updatetest.h"
@@ -209,9 +210,9 @@ QByteArray withNewList(const QList<ZipEntry> &entries, const std::function<void(
     return buildZip(QList{newList()} + entries, patch);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HostileArchives, FailedExtraction,
-    ::testing::Values(
+std::vector<FailureRow> hostileArchives()
+{
+    return {
         FailureRow{"error page instead of a zip", "<html><body>404 Not Found</body></html>", Status::NotAnArchive},
         FailureRow{"empty file", QByteArray(), Status::NotAnArchive},
         FailureRow{"archive cut short", withNewList({ZipEntry::file("mods/a.htm", QByteArray(9000, 'x'))}).chopped(100),
@@ -262,7 +263,44 @@ INSTANTIATE_TEST_SUITE_P(
                    Status::Damaged},
         FailureRow{"shorter than declared",
                    withNewList({ZipEntry::file("zeros", QByteArray(1000, '\0'))}, [](ZipPatch &p) { p.setSize(1, 2000); }),
-                   Status::Damaged}));
+                   Status::Damaged}};
+}
+
+INSTANTIATE_TEST_SUITE_P(HostileArchives, FailedExtraction, ::testing::ValuesIn(hostileArchives()));
+
+// The same archives as mods, with the installer's own limits: nothing is installed, and the mods folder, with a mod of
+// the user's beside ours, stays as it was.
+class HostileModArchive : public FailedExtraction {};
+
+TEST_P(HostileModArchive, InstallsNothingAndLosesNothing)
+{
+    ModInstaller installer(root.file(u"mods"_s));
+    root.write(u"mods/own/pak0.pak"_s, "the user's own mod");
+    archives.write(u"good.zip"_s, buildZip({ZipEntry::file("good/pak0.pak", "pak")}));
+    ASSERT_TRUE(installer.install(archives.file(u"good.zip"_s), u"good"_s).ok);
+    archives.write(u"mod.zip"_s, GetParam().zip);
+    const FolderSnapshot before = snapshot(root.path());
+    for (const QString &game : {u"good"_s, u"fresh"_s}) {
+        const ModInstaller::Result result = installer.install(archives.file(u"mod.zip"_s), game);
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.message.contains(u"mod.zip"_s)) << result.message.toStdString();
+    }
+    EXPECT_EQ(snapshot(root.path()), before);
+}
+
+std::vector<FailureRow> hostileModArchives()
+{
+    std::vector<FailureRow> rows;
+    for (const FailureRow &row : hostileArchives()) {
+        // The installer keeps the default limits and no protected names of the program folder.
+        if (row.limits.maxEntries == ExtractionLimits{}.maxEntries && row.limits.maxRatio == ExtractionLimits{}.maxRatio &&
+            std::string_view(row.label) != "one of the program's own files")
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(HostileArchives, HostileModArchive, ::testing::ValuesIn(hostileModArchives()));
 
 // A link to elsewhere/, with a file in it, at `name`.
 std::function<void(const TempFolder &)> linkAt(const char *name, const char *target)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/archiveextractor.h"
+#include "archive/archiveextractor.h"
 #include "update/httpfetcher.h"
 
 #include <QDirIterator>

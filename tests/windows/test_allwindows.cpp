@@ -75,8 +75,8 @@ TEST_F(MainWindowTest, TabGoesRoundEveryWindowInReadingOrderAndEveryControlIsNam
     const struct { const char *window; std::function<QWidget *()> make; const char *order; } rows[] = {
         {"main", [this] { return start(), goneBack(window.get()), window.release(); },
          "modTree webView listChooser updateButton findButton addFavouriteButton optionsButton configureFavouritesButton "
-         "remoteControlButton backButton forwardButton homeButton refreshButton stopButton addressField infoButton "
-         "fullScreenButton filterField"},
+         "remoteControlButton modsButton backButton forwardButton homeButton refreshButton stopButton addressField "
+         "infoButton fullScreenButton filterField"},
         {"remote control", [this] { return new RemoteControl(favourites, settings, shell, messages); },
          "favouritesList alwaysOnTopBox minimizeButton showMainWindowButton closeButton"},
         {"favourites, the middle entry selected (it moves either way)",
@@ -93,7 +93,7 @@ TEST_F(MainWindowTest, TabGoesRoundEveryWindowInReadingOrderAndEveryControlIsNam
         {"options, the remote control at start-up on",
          [this] { return setOption(Options::kShowRemoteControl, "1"), new OptionsDialog(settings, messages); },
          "showRemoteAtStartupBox fullScreenAtStartupBox maximizedAtStartupBox cancelButton okButton remoteOnlyAtStartupBox "
-         "defaultBrowserBox listServerField"},
+         "defaultBrowserBox listServerField engineField modsFolderField gameDataField extraArgumentsField"},
         {"find", [&] { return new FindDialog(model); }, "searchField findNextButton returnButton"},
         {"about", [this] { return new AboutDialog(shell, messages, kSite); }, "returnButton siteLink"},
     };

@@ -11,6 +11,8 @@
 #include "ui/aboutdialog.h"
 #include "ui/favouritesdialog.h"
 #include "ui/finddialog.h"
+#include "ui/installdialog.h"
+#include "update/zipbuilder.h"
 #include "ui/optionsdialog.h"
 #include "ui/remotecontrol.h"
 
@@ -184,6 +186,24 @@ TEST_F(RemoteControlTest, ShowModListAndTheAlwaysOnTopBox)
 
 // The real program, ended the way a logout or "kill" ends it, still writes its favourites: a file with LF line ends
 // comes back with CR LF.
+// The dialog proposes the archive's top folder as the game's name and warns of a Windows-only game library; the install
+// runs on a worker thread under the name as edited, and the dialog closes when it is done.
+TEST(InstallDialogTest, InstallsUnderTheEditedNameAndCloses)
+{
+    TempFolder dir;
+    dir.write(u"arena.zip"_s, buildZip({ZipEntry::file("Arena/PAK0.PAK", "pak"), ZipEntry::file("Arena/gamex86.dll", "mz")}));
+    const QPointer<InstallDialog> dialog = new InstallDialog({{}, dir.file(u"mods"_s), {}, {}}, dir.file(u"arena.zip"_s),
+                                                             u"Rocket Arena"_s, u"http://r/1"_s);
+    dialog->show();
+    auto *name = dialog->findChild<QLineEdit *>(u"gameNameField"_s);
+    EXPECT_EQ(name->text(), u"arena"_s);
+    EXPECT_TRUE(dialog->findChild<QLabel *>(u"warningsLabel"_s)->text().contains(u"gamex86.dll"_s));
+    name->setText(u"ra2"_s);
+    dialog->findChild<QPushButton *>(u"installButton"_s)->click();
+    WAIT_TRUE((QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete), dialog.isNull()), 10000);
+    EXPECT_EQ(dir.read(u"mods/ra2/pak0.pak"_s), "pak");
+}
+
 TEST(Program, TerminateSignalSavesTheFavourites)
 {
     TempFolder dir;
