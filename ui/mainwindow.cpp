@@ -670,6 +670,8 @@ void MainWindow::refreshInstalledMods()
         if (!mod.manifest.sourcePage.isEmpty())
             m_installedByPage.insert(mod.manifest.sourcePage, mod.game);
     }
+    if (m_remoteControl)
+        m_remoteControl->setInstalledMods(m_installedByPage);
     const QList<QString> pages = m_installedByPage.keys();
     m_treeView->setInstalledPages(QSet<QString>(pages.cbegin(), pages.cend()));
     if (m_lastNode != ModTree::kNoNode && m_lastNodeGeneration == m_model.generation())
@@ -1039,6 +1041,8 @@ void MainWindow::showRemoteControl()
     if (!m_remoteControl) {
         m_remoteControl = new RemoteControl(*m_ctx.favourites, *m_ctx.settings, *m_ctx.shell, *m_ctx.messages);
         connect(m_remoteControl, &RemoteControl::openRequested, this, &MainWindow::openFavourite);
+        connect(m_remoteControl, &RemoteControl::playRequested, this, &MainWindow::playMod);
+        m_remoteControl->setInstalledMods(m_installedByPage);
         connect(m_remoteControl, &RemoteControl::showMainWindowRequested, this, [this] {
             if (isMinimized())
                 setWindowState(windowState() & ~Qt::WindowMinimized);

@@ -17,6 +17,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -167,6 +168,8 @@ void RemoteControl::buildControls()
     list->picked = [this](int row) { pickEntry(row); };
     m_list = list;
     m_list->setObjectName(QStringLiteral("favouritesList"));
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QListWidget::customContextMenuRequested, this, &RemoteControl::showEntryMenu);
     m_list->setAccessibleName(tr("Favourites"));
     m_list->setItemDelegate(new FavouriteDelegate(m_list));
     m_list->setGeometry(fromTwips(QRectF(90, 315, 2055, 3180), this));
@@ -405,4 +408,21 @@ void RemoteControl::mouseReleaseEvent(QMouseEvent *event)
     if (event->buttons() == Qt::NoButton)
         m_drag = Drag::None;
     event->accept();
+}
+
+void RemoteControl::showEntryMenu(const QPoint &at)
+{
+    const QListWidgetItem *item = m_list->itemAt(at);
+    if (!item)
+        return;
+    const int row = m_list->row(item);
+    if (row < 0 || row >= m_favs.count())
+        return;
+    const QString game = m_gameByPage.value(m_favs.row(row).url);
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("favouriteMenu"));
+    menu.addAction(tr("&Open"), this, [this, row] { openFavourite(row); });
+    if (!game.isEmpty())
+        menu.addAction(tr("&Play %1").arg(game), this, [this, game] { Q_EMIT playRequested(game); });
+    menu.exec(m_list->viewport()->mapToGlobal(at));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QPixmap>
 #include <QPoint>
 #include <QWidget>
@@ -29,6 +30,9 @@ public:
     // Shows the window in normal state, in front, as the main window's button
     // and the tray menu do.
     void showRestored();
+    // The installed mods, by the page they came from: a favourite of such a
+    // page offers Play in its context menu.
+    void setInstalledMods(const QHash<QString, QString> &gameByPage) { m_gameByPage = gameByPage; }
 
 Q_SIGNALS:
     // A favourite was picked while the program browses (not the default browser),
@@ -36,6 +40,8 @@ Q_SIGNALS:
     void openRequested(const QString &url);
     // "Show Mod List".
     void showMainWindowRequested();
+    // Play the installed mod whose game folder is `game`.
+    void playRequested(const QString &game);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -57,6 +63,7 @@ private:
     void fillList();
     void openFavourite(int row);
     int selectedRow() const;
+    void showEntryMenu(const QPoint &at);
 
     Favourites &m_favs;
     SettingsStore &m_settings;
@@ -70,6 +77,8 @@ private:
     // The entry that was selected when the mouse went down on the list, so that
     // a click on it opens it again.
     int m_rowAtPress = -1;
+
+    QHash<QString, QString> m_gameByPage;
 
     Drag m_drag = Drag::None;
     QPoint m_dragFrom;   // global mouse position at the press

@@ -1,5 +1,7 @@
 #include "core/endsignals.h"
 #include "core/modlistloader.h"
+#include "mods/gamesetup.h"
+#include "mods/modinstaller.h"
 #include "core/modtreefilter.h"
 #include "support/mainwindowtest.h"
 #include "support/smalldisk.h"
@@ -28,6 +30,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <csignal>
 
@@ -240,6 +243,45 @@ TEST_F(MainWindowTest, FavouritesThatCannotBeSavedAskRetryDiscardOrCancel)
     messages.answers = {QMessageBox::Discard};
     w.close();
     EXPECT_FALSE(w.isVisible() || tray.installed);
+}
+
+// An installed mod plays from its page and from the remote control's menu on a favourite of that page, with the engine
+// the game settings name: here a script that records what it was given.
+TEST_F(MainWindowTest, AnInstalledModPlaysFromItsPageAndFromTheRemoteControl)
+{
+    TempFolder game;
+    game.write(u"data/baseq2/pak0.pak"_s, "game data");
+    game.write(u"engine.sh"_s, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.args\"\n");
+    QFile::setPermissions(game.file(u"engine.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    game.write(u"arena.zip"_s, buildZip({ZipEntry{"arena/pak0.pak", "pak"}}));
+    ASSERT_TRUE(ModInstaller(game.file(u"mods"_s)).install(game.file(u"arena.zip"_s), u"arena"_s, u"http://m/1"_s).ok);
+    GameSetup{game.file(u"engine.sh"_s), game.file(u"mods"_s), game.file(u"data"_s), {}}.save(settings);
+    MainWindow &w = start();
+    const auto played = [&](int times) {
+        return QTest::qWaitFor([&] { return game.read(u"engine.sh.args"_s).count("+set\ngame\narena\n") == times; }, 30000);
+    };
+
+    clickRow(linkRow(u"Arena One"_s));
+    EXPECT_FALSE(control("playButton")->isVisible());
+    clickRow(linkRow(u"Big Arena"_s));
+    ASSERT_TRUE(control("playButton")->isVisible());
+    click("playButton");
+    EXPECT_TRUE(played(1));
+
+    favourites.add(u"Arena"_s, u"http://m/1"_s);
+    click("remoteControlButton");
+    auto *list = w.remoteControl()->findChild<QListWidget *>(u"favouritesList"_s);
+    QTimer::singleShot(0, list, [] {
+        QWidget *menu = QApplication::activePopupWidget();
+        for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
+            if (action->text().startsWith(u"&Play"_s))
+                action->trigger();
+        }
+        if (menu)
+            menu->close();
+    });
+    Q_EMIT list->customContextMenuRequested(list->visualItemRect(list->item(0)).center());
+    EXPECT_TRUE(played(2));
 }
 
 // The disk fills after the start: a favourite added then cannot be saved, which is said once, and favs.dat keeps what
