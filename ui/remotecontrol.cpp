@@ -419,10 +419,11 @@ void RemoteControl::showEntryMenu(const QPoint &at)
     if (row < 0 || row >= m_favs.count())
         return;
     const QString game = m_gameByPage.value(m_favs.row(row).url);
-    QMenu menu(this);
-    menu.setObjectName(QStringLiteral("favouriteMenu"));
-    menu.addAction(tr("&Open"), this, [this, row] { openFavourite(row); });
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("favouriteMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(tr("&Open"), this, [this, row] { openFavourite(row); });
     if (!game.isEmpty())
-        menu.addAction(tr("&Play %1").arg(game), this, [this, game] { Q_EMIT playRequested(game); });
-    menu.exec(m_list->viewport()->mapToGlobal(at));
+        menu->addAction(tr("&Play %1").arg(game), this, [this, game] { Q_EMIT playRequested(game); });
+    menu->popup(m_list->viewport()->mapToGlobal(at));
 }
