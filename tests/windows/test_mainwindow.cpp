@@ -564,8 +564,7 @@ TEST_F(MainWindowTest, TreeTooltipsShowTheWholeNameAndTheAddress)
 
 // The window starts inside the screen's free area, centred, two thirds of it or the least it needs (ctest runs this on
 // 1280 x 1024 at scale factor 2 too); the tree column shows the names whole (up to a third of the window) unless the user
-// left it elsewhere; no band between the list chooser and the tools. Down to its minimum size every control keeps a room
-// of its own.
+// left it elsewhere. Down to its minimum size every control keeps a room of its own.
 TEST_F(MainWindowTest, WindowFitsTheScreenAndNoControlOverlapsAnother)
 {
     setOption("TreeWidth", "3000");
@@ -581,11 +580,6 @@ TEST_F(MainWindowTest, WindowFitsTheScreenAndNoControlOverlapsAnother)
     tree()->expandAll();
     const int names = static_cast<QAbstractItemView *>(tree())->sizeHintForColumn(0);
     EXPECT_TRUE(names <= tree()->viewport()->width() || tree()->width() >= w.width() / 3 - 8) << names;
-    EXPECT_LE(control("updateButton")->mapTo(&w, QPoint()).y() - control("listChooser")->mapTo(&w, QPoint(0, control("listChooser")->height())).y(), 8);
-    const int addressWidth = control("addressField")->width();
-    w.resize(w.width() + 200, w.height());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    EXPECT_EQ(control("addressField")->width(), addressWidth + 200) << "the address field takes the room a wider window gives";
     for (const QSize size : {w.size(), QSize(1, 1)}) {
         w.resize(size);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
@@ -600,5 +594,4 @@ TEST_F(MainWindowTest, WindowFitsTheScreenAndNoControlOverlapsAnother)
                     << a->objectName().toStdString() << " " << b->objectName().toStdString();
         }
     }
-    EXPECT_GE(control("addressField")->width(), 60) << "an address field of a few characters at the least";
 }
