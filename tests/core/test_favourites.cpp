@@ -20,15 +20,6 @@ QList<Favourite> favs(std::initializer_list<std::pair<QString, QString>> rows)
     return out;
 }
 
-QByteArray pairs(int n)
-{
-    QByteArray out;
-    for (int i = 0; i < n; ++i)
-        out += "Mod " + QByteArray::number(i) + "\r\nhttp://m/" + QByteArray::number(i) + "\r\n";
-    return out;
-}
-
-// Takes `room` bytes, then fails like a full disk.
 // A favs.dat in a scratch folder and the table that loads and saves it.
 class FavouritesTest : public ::testing::Test
 {
@@ -99,20 +90,20 @@ TEST_F(FavouritesTest, WhatTheTableCannotHoldIsKeptInABackup)
     ASSERT_TRUE(save());
     EXPECT_FALSE(dir.exists("favs.dat.bak")) << "a missing file needs no backup";
 
-    EXPECT_TRUE(load(pairs(51)).notice.isEmpty()) << "51 pairs fit";
-    const QString notice = load(pairs(60)).notice;
+    EXPECT_TRUE(load(favouritesFile(51)).notice.isEmpty()) << "51 pairs fit";
+    const QString notice = load(favouritesFile(60)).notice;
     EXPECT_TRUE(notice.contains("60 favourites") && notice.contains(QDir::toNativeSeparators(dir.file("favs.dat.bak"))))
         << notice.toStdString();
     ASSERT_TRUE(save());
-    EXPECT_EQ(dir.read("favs.dat.bak"), pairs(60));
-    EXPECT_EQ(dir.read("favs.dat"), pairs(51));
+    EXPECT_EQ(dir.read("favs.dat.bak"), favouritesFile(60));
+    EXPECT_EQ(dir.read("favs.dat"), favouritesFile(51));
     ASSERT_TRUE(save());
     EXPECT_FALSE(dir.exists("favs.dat.bak.2")) << "kept once, at the first save";
 
-    load(pairs(52));
+    load(favouritesFile(52));
     ASSERT_TRUE(save());
-    EXPECT_EQ(dir.read("favs.dat.bak"), pairs(60)) << "an older backup is never overwritten";
-    EXPECT_EQ(dir.read("favs.dat.bak.2"), pairs(52));
+    EXPECT_EQ(dir.read("favs.dat.bak"), favouritesFile(60)) << "an older backup is never overwritten";
+    EXPECT_EQ(dir.read("favs.dat.bak.2"), favouritesFile(52));
 
     // An oversized file is not read, and kept before it is replaced.
     ASSERT_TRUE(QFile(dir.file("favs.dat")).resize(Favourites::kMaxFileBytes + 1));

@@ -62,7 +62,7 @@ def wait_for(what, test, timeout=WAIT):
         value = test()
         if value:
             return value
-        time.sleep(0.2)
+        time.sleep(0.05)
     raise AssertionError("timed out waiting for " + what)
 
 
@@ -75,12 +75,11 @@ def wait_window(title, shown=True):
 
 
 def key(*keys, window=None):
-    """Presses keys as the keyboard does, into `window` made active first."""
+    """Presses keys as the keyboard does, into `window` made active first. Keys reach the program in order."""
     if window:
         subprocess.run(["xdotool", "windowactivate", "--sync", window], check=False)
-        time.sleep(0.2)
+        wait_for("window %s active" % window, lambda: run("xdotool", "getactivewindow", check=False).strip() == window)
     run("xdotool", "key", "--clearmodifiers", *keys)
-    time.sleep(0.3)
 
 
 def geometry(window):
@@ -91,21 +90,45 @@ def geometry(window):
 
 def click(x, y, button=1):
     run("xdotool", "mousemove", "--sync", str(x), str(y), "click", str(button))
-    time.sleep(0.4)
+
+
+def program_windows():
+    """The program's mapped windows, menus included."""
+    return set(run("xdotool", "search", "--onlyvisible", "--class", "kestrelmoor", check=False).split())
 
 
 def click_tray(button=1):
-    """The icon in the notification area at the top right."""
+    """The icon in the notification area at the top right; the right button waits for its menu."""
+    before = program_windows()
     click(int(run("xdotool", "getdisplaygeometry").split()[0]) - 11, 11, button)
+    if button == 3:
+        wait_for("the tray menu", lambda: program_windows() - before)
 
 
-def drag(x, y, to_x, to_y):
+def drag(x, y, to_x, to_y, what, moved):
+    """Drags with the left button, nudging the pointer at the end until `moved()` holds: a window manager takes a move
+    over only some time after the press."""
     run("xdotool", "mousemove", "--sync", str(x), str(y), "mousedown", "1")
     for i in range(1, 11):
         run("xdotool", "mousemove", "--sync", str(x + (to_x - x) * i // 10), str(y + (to_y - y) * i // 10))
-        time.sleep(0.05)
+    nudge = itertools.cycle((1, 0))
+    wait_for(what, lambda: moved() or run("xdotool", "mousemove", "--sync", str(to_x + next(nudge)), str(to_y)) == "x")
     run("xdotool", "mouseup", "1")
-    time.sleep(0.4)
+
+
+def screen():
+    return hashlib.sha256(subprocess.run(["import", "-window", "root", "rgb:-"], capture_output=True).stdout).digest()
+
+
+def settled(before=None):
+    """Waits until the screen differs from `before` (a screen() value), if given, and then holds still."""
+    last = [before]
+
+    def still():
+        now, previous = screen(), last[0]
+        last[0] = now
+        return now != before and now == previous
+    wait_for("the screen to settle", still)
 
 
 def wm_state(window):
@@ -157,7 +180,7 @@ def open_from_filter(main, text, shot_name=None):
     key("ctrl+k", window=main)
     run("xdotool", "type", "--delay", "40", text)
     if shot_name:
-        time.sleep(0.5)
+        settled()
         shot(shot_name)
     key("Return")
     key("Return")
@@ -179,13 +202,15 @@ def journey(server, program_dir, program):
     main = wait_window(MAIN)
     wait_for("the start page", lambda: asked("welcome.htm"))
     wait_for("the maximised start", lambda: all("_NET_WM_STATE_MAXIMIZED_" + way in wm_state(main) for way in ("VERT", "HORZ")))
-    time.sleep(1)
+    settled()
     shot("started")
 
     # The line between the tree and the page moves, and its place is kept (checked after Close).
     # Its handle stands right of the 170-pixel tree column where the settings left it.
     x, y = geometry(main)[:2]
-    drag(x + 172, y + 300, x + 320, y + 300)
+    before = screen()
+    drag(x + 172, y + 300, x + 320, y + 300, "the tree column to widen", lambda: screen() != before)
+    settled()
     shot("tree-widened")
 
     # A link node, found with the filter field: type, go down into the tree, open it.
@@ -215,17 +240,18 @@ def journey(server, program_dir, program):
 
     # A modal dialog opens above the remote control, which can still be moved.
     # The remote control goes where the dialog will half cover it.
-    drag(x + 20, y + 8, 400, 250)
+    drag(x + 20, y + 8, 400, 250, "the remote control to move", lambda: geometry(remote)[:2] != (x, y))
     key("ctrl+shift+b", window=main)
     dialog = wait_window("^Configure favourites$")
-    time.sleep(0.5)
+
+    def stacking():  # bottom to top
+        return [str(int(w.strip(), 16)) for w in run("xprop", "-root", "_NET_CLIENT_LIST_STACKING").split("#", 1)[1].split(",")]
+    wait_for("the dialog above the remote control", lambda: stacking().index(dialog) > stacking().index(remote))
+    settled()
     shot("dialog-over-remote-control")
-    stacking = run("xprop", "-root", "_NET_CLIENT_LIST_STACKING").split("#", 1)[1].split(",")
-    order = [str(int(w.strip(), 16)) for w in stacking]  # bottom to top
-    assert order.index(dialog) > order.index(remote), "the dialog is under the remote control"
     x, y = geometry(remote)[:2]
-    drag(x + 20, y + 8, x + 20 - 300, y + 8 + 100)
-    assert geometry(remote)[:2] != (x, y), "the remote control could not be moved while the dialog was open"
+    drag(x + 20, y + 8, x + 20 - 300, y + 8 + 100, "the remote control to move while the dialog is open",
+         lambda: geometry(remote)[:2] != (x, y))
     shot("remote-control-moved")
     key("alt+c", window=dialog)
     wait_window("^Configure favourites$", shown=False)
@@ -234,10 +260,10 @@ def journey(server, program_dir, program):
     key("F11", window=main)
     full = wait_window("^Kestrelmoor - Fullscreen$")
     wait_for("the full screen state", lambda: "_NET_WM_STATE_FULLSCREEN" in wm_state(full))
-    time.sleep(1)
+    size = tuple(int(v) for v in run("xdotool", "getdisplaygeometry").split())
+    wait_for("the fullscreen window to fill the screen", lambda: geometry(full)[2:] == size)
+    settled()
     shot("fullscreen")
-    size, screen = geometry(full)[2:], tuple(int(v) for v in run("xdotool", "getdisplaygeometry").split())
-    assert size == screen, "fullscreen window is %dx%d" % size
     key("Escape", window=full)
     wait_window("^Kestrelmoor - Fullscreen$", shown=False)
 
@@ -289,24 +315,26 @@ def built_in_list(program_dir):
     wait_for("the first size", lambda: geometry(main)[2] >= 800 and geometry(main)[3] >= 600)
     assert fits_the_screen(main), "the window's frame leaves the screen: %s" % (frame(main),)
     left, top, right, bottom = frame(main)
-    screen = [int(v) for v in run("xdotool", "getdisplaygeometry").split()]
-    assert abs(left + right - screen[0]) <= 40 and abs(top + bottom - screen[1]) <= 40, "not centred: %s" % (frame(main),)
+    display = [int(v) for v in run("xdotool", "getdisplaygeometry").split()]
+    assert abs(left + right - display[0]) <= 40 and abs(top + bottom - display[1]) <= 40, "not centred: %s" % (frame(main),)
     shot("first-start")
     run("xdotool", "windowsize", "--sync", main, "1000", "640", check=False)
     # The start page's background (#f6f5f1) fills the view; an error page has none of it.
     wait_for("the built-in start page", lambda: colour_count(main, "#F6F5F1") > 50000)
     shot("built-in-started")
     shot("start-page", main)
+    before = screen()
     open_from_filter(main, "rocket arena")
-    time.sleep(2)
+    settled(before)
     shot("mod-page", main)
     key("ctrl+k", window=main)
     key("Escape")
     key("Tab")
     update_succeeds(main, program_dir, "yamagiquake2.htm", "built-in-updated")
     # A mod that only the new list has (in its new folder, Source ports).
+    before = screen()
     open_from_filter(main, "yamagi")
-    time.sleep(2)
+    settled(before)
     shot("list-updated", main)
 
 
@@ -360,9 +388,15 @@ def main():
         os.environ.pop("QT_QPA_PLATFORM", None)
 
         # The desktop: a window manager and a notification area at the top right.
-        for helper in (["openbox"], ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "22"]):
-            processes.append(subprocess.Popen(helper, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-            time.sleep(0.5)
+        processes.append(subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        # A notification area started before the window manager has its theme may never be shown.
+        wait_for("the window manager", lambda: "=" in run("xprop", "-root", "_OB_THEME", check=False))
+        with open(os.path.join(OUT, "trayer.log"), "w") as log:
+            processes.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                                               "--height", "22"], stdout=log, stderr=subprocess.STDOUT))
+        wait_for("the notification area", lambda: processes[-1].poll() is not None or
+                 run("xdotool", "search", "--onlyvisible", "--class", "trayer", check=False))
+        assert processes[-1].poll() is None, "trayer ended: " + read(os.path.join(OUT, "trayer.log"))
 
         processes.append(start(program_dir, "program.log", scratch))
         journey(base, program_dir, processes[-1])
@@ -382,7 +416,7 @@ def main():
         processes.append(start(program_dir, "program-scaled.log", scratch))
         del os.environ["QT_SCALE_FACTOR"]
         main = wait_window(MAIN)
-        time.sleep(2)
+        settled()
         shot("scaled")
         assert fits_the_screen(main), "at scale factor 2 the window's frame leaves the screen: %s" % (frame(main),)
         processes[-1].terminate()

@@ -7,10 +7,12 @@
 #include "fakes.h"
 #include "tempfolder.h"
 #include "ui/mainwindow.h"
+#include "ui/remotecontrol.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QListWidget>
 #include <QTest>
 #include <QTreeView>
 
@@ -73,6 +75,13 @@ protected:
     {
         const QAbstractItemModel *m = tree()->model();
         return m->match(m->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    }
+    // Shows the remote control and clicks its first favourite.
+    void pickFavourite() const
+    {
+        click("remoteControlButton");
+        auto *list = window->remoteControl()->findChild<QListWidget *>(QStringLiteral("favouritesList"));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     }
     void clickRow(const QModelIndex &index) const
     {

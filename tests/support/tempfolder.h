@@ -42,3 +42,12 @@ inline QByteArray crlfLines(std::initializer_list<const char *> lines)
         out += QByteArray(line) + "\r\n";
     return out;
 }
+
+// favs.dat with `count` favourites: "Mod 0" at http://m/0, ...
+inline QByteArray favouritesFile(int count)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += "Mod " + QByteArray::number(i) + "\r\nhttp://m/" + QByteArray::number(i) + "\r\n";
+    return out;
+}

@@ -2,7 +2,7 @@
 #include "platform/webengineview.h"
 #include "support/keyboardwalk.h"
 #include "support/mainwindowtest.h"
-#include "support/pageserver.h"
+#include "support/testhttpserver.h"
 #include "support/wait.h"
 
 #include <QLabel>
@@ -10,8 +10,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -24,9 +22,13 @@ class MainWindowOnWebEngineTest : public MainWindowTest
 protected:
     static constexpr int kWait = 30000;
 
+    void page(const QByteArray &path, const QByteArray &html)
+    {
+        server.route("/kestrelmoor/modlist/" + path, {.body = html, .contentType = "text/html"});
+    }
     MainWindow &startOn(const QByteArray &welcome)
     {
-        site.write(u"kestrelmoor/modlist/welcome.htm"_s, welcome);
+        page("welcome.htm", welcome);
         dir.write(u"q2modlist.dat"_s, "[ValidHeader]\r\nDeathmatch\r\n---\r\nDeathmatch?Arena pack?" + modlist.toUtf8() + "mods/a.htm\r\n");
         dir.write(u"mods.dat"_s, twoListCatalogue(server.base()));
         return start(webEngineViews, server.base());
@@ -50,8 +52,7 @@ protected:
         return text.value_or(QString());
     }
 
-    TempFolder site;
-    PageServer server{site.path()};
+    TestHttpServer server;
     const QString modlist = server.base() + u"/kestrelmoor/modlist/"_s;
     WebEngineViewFactory webEngineViews;
 };
@@ -60,13 +61,14 @@ protected:
 // window opens in the same view; an address that cannot be loaded shows the engine's error page and keeps the address.
 TEST_F(MainWindowOnWebEngineTest, StartPageLinksHistoryNewWindowLinksAndTheAddressField)
 {
-    site.write(u"kestrelmoor/modlist/mods/a.htm"_s, "<html><title>Arena</title><body>Arena</body></html>");
-    site.write(u"kestrelmoor/modlist/mods/blank.htm"_s, "<html><body style='margin:0'><a href='a.htm?new' target='_blank' "
-                                                        "style='display:block;width:100vw;height:100vh'>open</a></body></html>");
+    page("mods/a.htm", "<html><title>Arena</title><body>Arena</body></html>");
+    page("mods/a.htm?new", "<html><title>Arena</title><body>Arena</body></html>");
+    page("mods/blank.htm", "<html><body style='margin:0'><a href='a.htm?new' target='_blank' "
+                           "style='display:block;width:100vw;height:100vh'>open</a></body></html>");
     MainWindow &w = startOn("<html><title>Welcome</title><body>Start</body></html>");
     const QString home = modlist + u"welcome.htm"_s, arena = modlist + u"mods/a.htm"_s;
     waitForPage(home);
-    EXPECT_EQ(server.requests().count(u"/kestrelmoor/modlist/welcome.htm"_s), 1);
+    EXPECT_EQ(server.hits("/kestrelmoor/modlist/welcome.htm"), 1);
     clickRow(linkRow(u"Arena pack"_s));
     waitForPage(arena);
     click("backButton");
@@ -126,23 +128,15 @@ TEST_F(MainWindowOnWebEngineTest, TabReachesThePageInItsPlaceAndLeavesItForTheNe
 // ~/Downloads does not exist, the save dialog opens at home, not in the working folder.
 TEST(Downloads, SavedBytesEqualTheServedOnesCancelLeavesNothingAndTheFolderIsDownloadsElseHome)
 {
-    TempFolder site, saveTo;
+    TempFolder saveTo;
     QByteArray bytes(3 * 1024 * 1024 + 17, Qt::Uninitialized);
     for (qsizetype i = 0; i < bytes.size(); ++i)
         bytes[i] = char((i * 131 + 7) & 0xff);
-    site.write(u"files/mod.zip"_s, bytes);
-    PageServer server(site.path());
-    // A server that announces a large file, sends a little of it and then stalls.
-    QTcpServer stall;
-    ASSERT_TRUE(stall.listen(QHostAddress::LocalHost, 0));
-    QObject::connect(&stall, &QTcpServer::newConnection, [&] {
-        QTcpSocket *socket = stall.nextPendingConnection();
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-            socket->readAll();
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 50000000\r\n\r\n");
-            socket->write(QByteArray(64 * 1024, 'x'));
-        });
-    });
+    TestHttpServer server;
+    server.route("/files/mod.zip", {.body = bytes, .contentType = "application/zip"});
+    // Announced whole, sent in part, then silence.
+    server.route("/big.zip", {.kind = TestHttpServer::Answer::Stall, .body = QByteArray(50000000, 'x'), .sent = 64 * 1024,
+                              .contentType = "application/octet-stream"});
     FakeShell shell;
     FakeMessages messages;
     QString suggested;
@@ -166,7 +160,7 @@ TEST(Downloads, SavedBytesEqualTheServedOnesCancelLeavesNothingAndTheFolderIsDow
     EXPECT_EQ(messages.shown.size(), 1);
     EXPECT_FALSE(downloads.windowIcon().isNull());
 
-    view.load(QUrl(u"http://127.0.0.1:%1/big.zip"_s.arg(stall.serverPort())));
+    view.load(QUrl(server.url("/big.zip")));
     WAIT_TRUE(downloads.findChildren<QPushButton *>(u"cancel"_s).size() == 2, 30000);
     // Cancelled once the first bytes are on disk, so that there is a partial file to remove.
     WAIT_TRUE(QDir(saveTo.path()).entryList(QDir::Files | QDir::Hidden).size() > 1, 30000);

@@ -2,7 +2,8 @@
 """Usage: kill_update.py PROGRAM FAILRENAME. `PROGRAM --update` killed with SIGKILL at several moments of an update;
 the next start (another --update, against a server that now fails) must find the program folder wholly old or wholly
 new, with nothing left behind. The same when every rename fails from some point of putting files in place on (the
-FAILRENAME library preloaded): the update says that the next start finishes it. Then: one program per folder."""
+FAILRENAME library preloaded): the update says that the next start finishes it. Then: one program per folder, and the
+window ended by SIGTERM (a logout, "kill") still writes its favourites."""
 
 import http.server, io, os, pathlib, shutil, signal, subprocess, sys, tempfile, threading, time, zipfile
 
@@ -149,6 +150,8 @@ def main():
         runtime = os.path.join(scratch, "run")
         os.mkdir(runtime, 0o700)
         gui = dict(env, QT_QPA_PLATFORM="offscreen", QTWEBENGINE_DISABLE_SANDBOX="1", XDG_RUNTIME_DIR=runtime)
+        favs = os.path.join(folder, "favs.dat")
+        pathlib.Path(favs).write_bytes(b"Arena pack\nhttp://127.0.0.1:9/a\n \n\n")
         first = run(["--folder", folder, "--list-server", base], gui)
         try:
             wait_until("the lock", lambda: os.path.exists(os.path.join(folder, ".kml-lock")))
@@ -163,8 +166,11 @@ def main():
             if update.returncode != 1 or b"running" not in update_err:
                 failures.append("--update beside the window: status %d, %r" % (update.returncode, update_err))
         finally:
+            # The second start was answered from the first one's event loop: its start-up, SIGTERM handler included, is done.
             first.terminate()
             first.communicate(timeout=30)
+        if first.returncode != 0 or pathlib.Path(favs).read_bytes() != b"Arena pack\r\nhttp://127.0.0.1:9/a\r\n \r\n\r\n":
+            failures.append("SIGTERM: status %d, favs.dat %r" % (first.returncode, pathlib.Path(favs).read_bytes()))
     finally:
         server.shutdown()
         shutil.rmtree(scratch, ignore_errors=True)

@@ -5,7 +5,7 @@
 #include "core/settingsstore.h"
 #include "support/fakefetcher.h"
 #include "support/tempfolder.h"
-#include "testhttpserver.h"
+#include "support/testhttpserver.h"
 #include "updatetest.h"
 #include "zipbuilder.h"
 

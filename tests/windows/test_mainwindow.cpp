@@ -1,36 +1,29 @@
 #include "core/endsignals.h"
 #include "core/modlistloader.h"
+#include "core/modtreefilter.h"
 #include "mods/gamesetup.h"
 #include "mods/modinstaller.h"
-#include "core/modtreefilter.h"
 #include "support/mainwindowtest.h"
 #include "support/smalldisk.h"
-#include "support/wait.h"
 #include "ui/finddialog.h"
 #include "ui/fullscreenwindow.h"
 #include "ui/modtreeview.h"
-#include "ui/navigationbar.h"
-#include "ui/remotecontrol.h"
 #include "ui/designunits.h"
 #include "ui/treeicons.h"
 #include "update/zipbuilder.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QDate>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextDocument>
-#include <QTimer>
 
 #include <csignal>
 
@@ -53,14 +46,6 @@ QString shown(const QTreeView *tree)
     return folders.join(u' ');
 }
 
-QByteArray favouritesFile(int count)
-{
-    QByteArray file;
-    for (int i = 0; i < count; ++i)
-        file += "F" + QByteArray::number(i) + "\r\nhttp://f\r\n";
-    return file;
-}
-
 } // namespace
 
 // Whatever it finds, start-up builds the tree once, opens the start page once, says once what it could not read, and
@@ -68,60 +53,27 @@ QByteArray favouritesFile(int count)
 struct StartUpRow
 {
     const char *name;
-    std::function<void(MainWindowTest &)> prepare;
+    std::vector<std::pair<QString, QByteArray>> files; // written before the start; bytes "-": removed
+    std::vector<std::pair<QString, const char *>> options;
     QStringList said;
     const char *firstFolder, *windows;
 };
 
 void PrintTo(const StartUpRow &row, std::ostream *os) { *os << row.name; }
 
-class StartUp : public MainWindowTest, public ::testing::WithParamInterface<StartUpRow>
-{
-public:
-    static std::vector<StartUpRow> rows()
-    {
-        const QString settingsError = u"Error while loading settings. Click the 'Update list' button to solve the problem."_s;
-        const QString masterError = u"Error while loading Master List. Click the 'Update list' button to solve the problem."_s;
-        static const QByteArray bad = crlfLines({"[VALIDHEADER]", "X"});
-        const auto test = [](MainWindowTest &t) -> StartUp & { return static_cast<StartUp &>(t); };
-        return {
-            {"all there", [](MainWindowTest &) {}, {}, "Weapons", ""},
-            {"catalogue missing: the built-in list", [=](MainWindowTest &t) { QFile::remove(test(t).dir.file("mods.dat")); },
-             {settingsError}, "Weapons", ""},
-            {"list without its header", [=](MainWindowTest &t) { test(t).dir.write("q2modlist.dat", bad); }, {masterError},
-             "Master", ""},
-            {"list missing: the master list, silently",
-             [=](MainWindowTest &t) { QFile::remove(test(t).dir.file("q2modlist.dat")); }, {}, "Master", ""},
-            {"both, in the order read",
-             [=](MainWindowTest &t) { test(t).dir.write("mods.dat", ""), test(t).dir.write("q2modlist.dat", bad); },
-             {settingsError, masterError}, "Master", ""},
-            {"master list bad too: the tree empty",
-             [=](MainWindowTest &t) { test(t).dir.write("q2modlist.dat", bad), test(t).dir.write("defmodlist.dat", bad); },
-             {masterError}, "", ""},
-            {"more favourites than the table holds",
-             [=](MainWindowTest &t) { test(t).dir.write("favs.dat", favouritesFile(55)); }, {u"The favourites file"_s},
-             "Weapons", ""},
-            {"only the remote control, after maximised",
-             [=](MainWindowTest &t) {
-                 test(t).setOption(Options::kStartMaximized, "1"), test(t).setOption(Options::kRemoteControlOnly, "1"),
-                     test(t).setOption(Options::kShowRemoteControl, "1");
-             },
-             {}, "Weapons", "maximized minimized remote"},
-            {"switches on at 1 only",
-             [=](MainWindowTest &t) {
-                 test(t).setOption(Options::kStartMaximized, "2"), test(t).setOption(Options::kRemoteControlOnly, "yes");
-             },
-             {}, "Weapons", ""},
-            {"fullscreen, at the start page", [=](MainWindowTest &t) { test(t).setOption(Options::kStartFullScreen, "1"); },
-             {}, "Weapons", "fullscreen"},
-        };
-    }
-};
+const QByteArray kBadList = crlfLines({"[VALIDHEADER]", "X"});
+const QString kSettingsError = u"Error while loading settings. Click the 'Update list' button to solve the problem."_s;
+const QString kMasterError = u"Error while loading Master List. Click the 'Update list' button to solve the problem."_s;
+
+class StartUp : public MainWindowTest, public ::testing::WithParamInterface<StartUpRow> {};
 
 TEST_P(StartUp, ReadsTheFilesOnceAndAppliesTheOptions)
 {
     const StartUpRow &row = GetParam();
-    row.prepare(*this);
+    for (const auto &[name, bytes] : row.files)
+        bytes == "-" ? void(QFile::remove(dir.file(name))) : dir.write(name, bytes);
+    for (const auto &[key, value] : row.options)
+        setOption(key, value);
     const int stored = settings.size();
     MainWindow &w = start();
     QStringList said, windows;
@@ -142,7 +94,25 @@ TEST_P(StartUp, ReadsTheFilesOnceAndAppliesTheOptions)
     EXPECT_EQ(settings.size(), stored);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, StartUp, ::testing::ValuesIn(StartUp::rows()));
+INSTANTIATE_TEST_SUITE_P(
+    Files, StartUp,
+    ::testing::Values(
+        StartUpRow{"all there", {}, {}, {}, "Weapons", ""},
+        StartUpRow{"catalogue missing: the built-in list", {{"mods.dat", "-"}}, {}, {kSettingsError}, "Weapons", ""},
+        StartUpRow{"list without its header", {{"q2modlist.dat", kBadList}}, {}, {kMasterError}, "Master", ""},
+        StartUpRow{"list missing: the master list, silently", {{"q2modlist.dat", "-"}}, {}, {}, "Master", ""},
+        StartUpRow{"both, in the order read", {{"mods.dat", ""}, {"q2modlist.dat", kBadList}}, {}, {kSettingsError, kMasterError},
+                   "Master", ""},
+        StartUpRow{"master list bad too: the tree empty", {{"q2modlist.dat", kBadList}, {"defmodlist.dat", kBadList}}, {},
+                   {kMasterError}, "", ""},
+        StartUpRow{"more favourites than the table holds", {{"favs.dat", favouritesFile(55)}}, {}, {u"The favourites file"_s},
+                   "Weapons", ""},
+        StartUpRow{"only the remote control, after maximised", {},
+                   {{Options::kStartMaximized, "1"}, {Options::kRemoteControlOnly, "1"}, {Options::kShowRemoteControl, "1"}}, {},
+                   "Weapons", "maximized minimized remote"},
+        StartUpRow{"switches on at 1 only", {}, {{Options::kStartMaximized, "2"}, {Options::kRemoteControlOnly, "yes"}}, {},
+                   "Weapons", ""},
+        StartUpRow{"fullscreen, at the start page", {}, {{Options::kStartFullScreen, "1"}}, {}, "Weapons", "fullscreen"}));
 
 // Hidden and brought back by a tray click: the end-to-end journey. Here: without a tray, a window that could not be
 // brought back; the normal state after a maximised one; the tray menu's entry.
@@ -201,7 +171,7 @@ TEST_F(MainWindowTest, LinksOpenAndAreAddedToFavouritesUpToAFullTableSavedOnClos
 // The tree selects the link of the page in the view, however the view got there, and that selection loads nothing.
 TEST_F(MainWindowTest, TheTreeSelectsTheLinkOfThePageShown)
 {
-    MainWindow &w = start();
+    start();
     favourites.add(u"Remake"_s, u"http://m/2/"_s);
     clickRow(linkRow(u"Big Arena"_s));
     auto *address = control<QLineEdit>("addressField");
@@ -210,11 +180,7 @@ TEST_F(MainWindowTest, TheTreeSelectsTheLinkOfThePageShown)
         {"Back", [&] { click("backButton"); }, "Big Arena"},
         {"Forward", [&] { click("forwardButton"); }, "Arena One"},
         {"Home", [&] { click("homeButton"); }, ""},
-        {"a favourite", [&] {
-             click("remoteControlButton");
-             auto *list = w.remoteControl()->findChild<QListWidget *>(u"favouritesList"_s);
-             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
-         }, "Q2DM1 remake"},
+        {"a favourite", [&] { pickFavourite(); }, "Q2DM1 remake"},
     };
     for (const auto &step : steps) {
         step.act();
@@ -234,6 +200,7 @@ TEST_F(MainWindowTest, FavouritesThatCannotBeSavedAskRetryDiscardOrCancel)
     click("addFavouriteButton");
     ASSERT_EQ(messages.shown.size(), 1) << "a change that cannot be saved is said, once";
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(messages.shown[0].text.contains(dir.file(u"favs.dat"_s))) << "with the reason";
     messages.shown.clear();
     messages.answers = {QMessageBox::Retry, QMessageBox::Cancel};
     w.close();
@@ -307,7 +274,7 @@ TEST_F(MainWindowTest, OnlyWebAddressesOpenFromTheListAndTheFavourites)
     dir.write(u"q2modlist.dat"_s, crlfLines({"[ValidHeader]", "Weapons", "---", "Weapons?Script?javascript:alert(1)",
                                              "Weapons?Local?file:///etc/passwd", "Weapons?Data?data:text/html,x",
                                              "Weapons?Good?https://w/1"}));
-    MainWindow &w = start();
+    start();
     const auto refused = [&] { return control<QLabel>("statusLabel")->text().startsWith(u"Not opened"_s); };
     const QStringList opened = web().navigations;
     for (const char *name : {"Script", "Local", "Data"}) {
@@ -319,9 +286,7 @@ TEST_F(MainWindowTest, OnlyWebAddressesOpenFromTheListAndTheFavourites)
 
     setOption(Options::kUseDefaultBrowser, "1");
     favourites.add(u"Script"_s, u"javascript:alert(2)"_s);
-    click("remoteControlButton");
-    auto *list = w.remoteControl()->findChild<QListWidget *>(u"favouritesList"_s);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    pickFavourite();
     EXPECT_TRUE(web().navigations.last() == u"https://w/1"_s && shell.opened.isEmpty() && refused());
 
     auto *field = control<QLineEdit>("addressField");
@@ -345,9 +310,7 @@ TEST_F(MainWindowTest, RemoteControlOpensInTheBrowsingWindow)
             w.fullScreenWindow()->showMinimized();
         }
         w.showMinimized();
-        click("remoteControlButton");
-        auto *list = w.remoteControl()->findChild<QListWidget *>(u"favouritesList"_s);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        pickFavourite();
         EXPECT_EQ(views.views.last()->navigations.last(), u"http://a/1"_s) << fullScreen;
         EXPECT_EQ(web().navigations.size(), fullScreen ? 1 : 2) << fullScreen;
         EXPECT_EQ(w.isMinimized(), fullScreen) << fullScreen;
@@ -659,8 +622,7 @@ TEST_F(MainWindowTest, TreeTooltipsShowTheWholeNameAndTheAddress)
 
 // The window starts inside the screen's free area, centred, two thirds of it or the least it needs (ctest runs this on
 // 1280 x 1024 at scale factor 2 too); the tree column shows the names whole (up to a third of the window) unless the user
-// left it elsewhere; no band between the list chooser and the tools. Down to its minimum size every control keeps a room
-// of its own.
+// left it elsewhere. Down to its minimum size every control keeps a room of its own.
 TEST_F(MainWindowTest, WindowFitsTheScreenAndNoControlOverlapsAnother)
 {
     setOption("TreeWidth", "3000");
@@ -676,11 +638,6 @@ TEST_F(MainWindowTest, WindowFitsTheScreenAndNoControlOverlapsAnother)
     tree()->expandAll();
     const int names = static_cast<QAbstractItemView *>(tree())->sizeHintForColumn(0);
     EXPECT_TRUE(names <= tree()->viewport()->width() || tree()->width() >= w.width() / 3 - 8) << names;
-    EXPECT_LE(control("updateButton")->mapTo(&w, QPoint()).y() - control("listChooser")->mapTo(&w, QPoint(0, control("listChooser")->height())).y(), 8);
-    const int addressWidth = control("addressField")->width();
-    w.resize(w.width() + 200, w.height());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    EXPECT_EQ(control("addressField")->width(), addressWidth + 200) << "the address field takes the room a wider window gives";
     for (const QSize size : {w.size(), QSize(1, 1)}) {
         w.resize(size);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
@@ -695,5 +652,4 @@ TEST_F(MainWindowTest, WindowFitsTheScreenAndNoControlOverlapsAnother)
                     << a->objectName().toStdString() << " " << b->objectName().toStdString();
         }
     }
-    EXPECT_GE(control("addressField")->width(), 60) << "an address field of a few characters at the least";
 }

@@ -1,5 +1,4 @@
-// The windows beside the main one: the remote control and the dialogs, each over the fakes it needs; and the real
-// program ended by SIGTERM.
+// The windows beside the main one: the remote control and the dialogs, each over the fakes it needs.
 #include "core/favourites.h"
 #include "core/modlistloader.h"
 #include "core/modtreemodel.h"
@@ -19,18 +18,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
-
-#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -184,8 +179,6 @@ TEST_F(RemoteControlTest, ShowModListAndTheAlwaysOnTopBox)
     }
 }
 
-// The real program, ended the way a logout or "kill" ends it, still writes its favourites: a file with LF line ends
-// comes back with CR LF.
 // The dialog proposes the archive's top folder as the game's name and warns of a Windows-only game library; the install
 // runs on a worker thread under the name as edited, and the dialog closes when it is done.
 TEST(InstallDialogTest, InstallsUnderTheEditedNameAndCloses)
@@ -202,45 +195,6 @@ TEST(InstallDialogTest, InstallsUnderTheEditedNameAndCloses)
     dialog->findChild<QPushButton *>(u"installButton"_s)->click();
     WAIT_TRUE((QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete), dialog.isNull()), 10000);
     EXPECT_EQ(dir.read(u"mods/ra2/pak0.pak"_s), "pak");
-}
-
-TEST(Program, TerminateSignalSavesTheFavourites)
-{
-    TempFolder dir;
-    const QString program = dir.file(u"kestrelmoor-modlist"_s);
-    ASSERT_TRUE(QFile::copy(QStringLiteral(KML_PROGRAM_FILE), program));
-    dir.write(u"mods.dat"_s, crlfLines({"[ValidHeader]", "Quake2", "q2modlist.dat", "http://127.0.0.1:9/q2.zip", "q2modlist", "welcome.htm"}));
-    const QByteArray list = crlfLines({"[ValidHeader]", "Deathmatch", "---", "Deathmatch?Arena pack?http://127.0.0.1:9/a"});
-    dir.write(u"q2modlist.dat"_s, list);
-    dir.write(u"defmodlist.dat"_s, list);
-    dir.write(u"favs.dat"_s, "Arena pack\nhttp://127.0.0.1:9/a\n \n\n");
-    QProcess run;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    env.insert(u"QTWEBENGINE_DISABLE_SANDBOX"_s, u"1"_s);
-    env.insert(u"XDG_CONFIG_HOME"_s, dir.file(u"config"_s));
-    env.insert(u"XDG_DATA_HOME"_s, dir.file(u"data"_s));
-    run.setProcessEnvironment(env);
-    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.setStandardOutputFile(QProcess::nullDevice());
-    run.start(program, {});
-    ASSERT_TRUE(run.waitForStarted(30000));
-
-    // Start-up is done once the program has its own SIGTERM handler (SigCgt in /proc).
-    auto catches = [&run] {
-        QFile status(u"/proc/%1/status"_s.arg(run.processId()));
-        const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-        const qsizetype at = text.indexOf("SigCgt:");
-        return at >= 0 && (text.mid(at + 7, text.indexOf('\n', at) - at - 7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
-    };
-    const QDeadlineTimer startUp(60000);
-    while (!catches() && run.state() == QProcess::Running && !startUp.hasExpired())
-        run.waitForFinished(50);
-    ASSERT_TRUE(catches()) << "start-up did not finish, or the program ended on its own";
-    ASSERT_EQ(::kill(pid_t(run.processId()), SIGTERM), 0);
-    ASSERT_TRUE(run.waitForFinished(30000));
-    EXPECT_EQ(std::pair(run.exitStatus(), run.exitCode()), std::pair(QProcess::NormalExit, 0));
-    EXPECT_EQ(dir.read(u"favs.dat"_s), "Arena pack\r\nhttp://127.0.0.1:9/a\r\n \r\n\r\n");
 }
 
 class FavouritesDialogTest : public OneWindowTest<FavouritesDialog>

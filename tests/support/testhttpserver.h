@@ -10,8 +10,9 @@
 
 #include <memory>
 
-// A small HTTP/1.1 server on 127.0.0.1, or an HTTPS one, that answers while a fetch's local event loop runs in its
-// thread. A whole answer with an entity tag or a date answers 304 to a request that names them, as a web server does.
+// A small HTTP/1.1 server on 127.0.0.1, or an HTTPS one, that answers from the test thread's event loop (a fetch's local
+// one, or a wait's). A whole answer with an entity tag or a date answers 304 to a request that names them, as a web
+// server does.
 class TestHttpServer final : public QObject
 {
 public:
@@ -33,6 +34,7 @@ public:
         QByteArray location = {};      // sent as Location
         QByteArray etag = {};          // sent as ETag
         QByteArray lastModified = {};  // sent as Last-Modified, an HTTP date
+        QByteArray contentType = {};   // sent as Content-Type
     };
 
     // An HTTPS server shows localhost.crt, made for 127.0.0.1 and these tests alone, valid from 2000 to 2999, which the
@@ -107,7 +109,8 @@ private:
         if (answer.kind != Answer::NoLength)
             head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         const QByteArray headers[][2] = {
-            {"ETag", answer.etag}, {"Last-Modified", answer.lastModified}, {"Location", answer.location}};
+            {"ETag", answer.etag}, {"Last-Modified", answer.lastModified}, {"Location", answer.location},
+            {"Content-Type", answer.contentType}};
         for (const auto &[name, value] : headers)
             head += value.isEmpty() ? QByteArray() : name + ": " + value + "\r\n";
         if (answer.kind == Answer::Truncated || answer.kind == Answer::Stall)
