@@ -26,8 +26,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QSessionManager>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QWebEngineProfile>
@@ -75,7 +75,8 @@ QString listServerFileValue(const QString &programFolder, const QString &key)
 bool wantsWindow(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
-        for (const char *option : {"--update", "--check", "--install", "--uninstall", "--installed", "--play", "-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+        for (const char *option : {"--update", "--check", "--install", "--uninstall", "--installed", "--play", "-h",
+                                   "--help", "-?", "--help-all", "-v", "--version"}) {
             const size_t length = std::strlen(option);
             if (std::strncmp(argv[i], option, length) == 0 && (argv[i][length] == '\0' || argv[i][length] == '='))
                 return false;
@@ -115,10 +116,11 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const QCommandLineOption updateOption(
         QStringLiteral("update"),
-        QStringLiteral("Runs the list update without a window; exit status 0 updated or already up to date, 1 failed."));
-    const QCommandLineOption checkOption(QStringLiteral("check"),
-                                         QStringLiteral("Reads a mod list file as the program does and prints its nodes."),
-                                         QStringLiteral("FILE"));
+        QStringLiteral(
+            "Runs the list update without a window; exit status 0 updated or already up to date, 1 failed."));
+    const QCommandLineOption checkOption(
+        QStringLiteral("check"), QStringLiteral("Reads a mod list file as the program does and prints its nodes."),
+        QStringLiteral("FILE"));
     const QCommandLineOption folderOption(QStringLiteral("folder"), QStringLiteral("The program folder."),
                                           QStringLiteral("DIR"));
     const QCommandLineOption serverOption(QStringLiteral("list-server"), QStringLiteral("The list server."),
@@ -130,8 +132,8 @@ int main(int argc, char *argv[])
     if (modOptions.isSet(parser)) {
         adoptEarlierSettings(earlierUserSettingsPath(), userSettingsPath());
         const IniSettingsStore settings;
-        return modOptions.run(parser, settings, QStandardPaths::writableLocation(QStandardPaths::CacheLocation),
-                              stdout, stderr);
+        return modOptions.run(parser, settings, QStandardPaths::writableLocation(QStandardPaths::CacheLocation), stdout,
+                              stderr);
     }
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
@@ -214,15 +216,16 @@ int main(int argc, char *argv[])
     Favourites favourites;
     serveSiteScheme(QWebEngineProfile::defaultProfile(), siteFolder(), app.get());
     if (!folder.error.isEmpty()) {
-        messages.show(nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
-                      QStringLiteral("The data folder %1 could not be prepared (%2). The program starts with what it has.")
-                          .arg(folder.path, folder.error),
-                      QMessageBox::Ok);
+        messages.show(
+            nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
+            QStringLiteral("The data folder %1 could not be prepared (%2). The program starts with what it has.")
+                .arg(folder.path, folder.error),
+            QMessageBox::Ok);
     }
     const QString siteInFile = listServerFileValue(folder.path, QStringLiteral("SiteAddress"));
     const QString site = ListServer::isWebServer(siteInFile) ? siteInFile : QStringLiteral(KML_SITE_ADDRESS);
-    MainContext context{folder.path, listServer, site,
-                        &settings, &messages, &webViews, &shell, &tray, &favourites, &fetcher};
+    MainContext context{folder.path, listServer, site,  &settings,   &messages,
+                        &webViews,   &shell,     &tray, &favourites, &fetcher};
 
     Downloads downloads(QWebEngineProfile::defaultProfile(), shell, messages, &Downloads::askWhereToSave);
     MainWindow mainWindow(context);

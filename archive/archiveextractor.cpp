@@ -94,7 +94,7 @@ struct PlannedEntry
 {
     zip_uint64_t index = 0;
     QByteArrayList parts;
-    QByteArray path;  // parts joined by "/"
+    QByteArray path; // parts joined by "/"
     bool directory = false;
     quint64 size = 0;
     bool hasMtime = false;
@@ -111,7 +111,7 @@ struct RawEntry
 {
     QByteArray name;
     quint32 crc = 0;
-    quint32 compressedSize = 0;  // 0xFFFFFFFF: the real size is in a Zip64 field
+    quint32 compressedSize = 0; // 0xFFFFFFFF: the real size is in a Zip64 field
 };
 
 bool readAt(int fd, quint64 offset, qint64 size, QByteArray &out)
@@ -130,9 +130,18 @@ bool readAt(int fd, quint64 offset, qint64 size, QByteArray &out)
     return true;
 }
 
-quint16 le16(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint16>(b.constData() + at); }
-quint32 le32(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); }
-quint64 le64(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint64>(b.constData() + at); }
+quint16 le16(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(b.constData() + at);
+}
+quint32 le32(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
+quint64 le64(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint64>(b.constData() + at);
+}
 
 // Reads the central directory from the end-of-directory records (Zip64 ones
 // included). False when it cannot be found or read whole.
@@ -192,8 +201,7 @@ class ExtractionRun
 public:
     ExtractionRun(const ExtractionLimits &limits, const QStringList &protectedNames)
         : m_limits(limits), m_protectedNames(wildcards(protectedNames))
-    {
-    }
+    {}
 
     ExtractionResult run(const QString &zipPath, const QString &staging, const ArchiveExtractor::Progress &progress)
     {
@@ -250,8 +258,9 @@ private:
         if (count < 0)
             return failure(Status::Damaged, QStringLiteral("%1: unreadable directory").arg(zipPath));
         if (count > m_limits.maxEntries)
-            return failure(Status::Refused, QStringLiteral("%1 has %2 entries, more than %3")
-                                                .arg(zipPath).arg(count).arg(m_limits.maxEntries));
+            return failure(
+                Status::Refused,
+                QStringLiteral("%1 has %2 entries, more than %3").arg(zipPath).arg(count).arg(m_limits.maxEntries));
         m_count = zip_uint64_t(count);
         // The names with their true length; the same directory as libzip's,
         // or the archive is not what it seems.
@@ -269,8 +278,8 @@ private:
             return failure(Status::Damaged, QStringLiteral("entry %1 cannot be read").arg(index));
         const RawEntry &raw = m_raw[index];
         if (raw.crc != st.crc || (raw.compressedSize != 0xFFFFFFFF && raw.compressedSize != st.comp_size))
-            return failure(Status::Damaged, QStringLiteral("entry %1 differs between two readings of the directory")
-                                                .arg(index));
+            return failure(Status::Damaged,
+                           QStringLiteral("entry %1 differs between two readings of the directory").arg(index));
         for (const char c : raw.name) {
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
                 return failure(Status::Refused, QStringLiteral("%1: control character in name")
@@ -283,8 +292,8 @@ private:
     ExtractionResult plan()
     {
         quint64 compressedSum = 0;
-        QHash<QByteArray, bool> paths;  // path -> is a folder
-        QSet<QByteArray> folders;        // every folder that a file needs
+        QHash<QByteArray, bool> paths; // path -> is a folder
+        QSet<QByteArray> folders;      // every folder that a file needs
         for (zip_uint64_t i = 0; i < m_count; ++i) {
             zip_stat_t st;
             if (const ExtractionResult bad = stat(i, st); !bad.ok())
@@ -296,8 +305,7 @@ private:
             const EntryName checked = checkEntryName(name);
             if (!checked.ok)
                 return failure(Status::Refused, QStringLiteral("%1: %2").arg(text(name), checked.reason));
-            if (checked.parts.first().startsWith(kOwnPrefix) ||
-                matchesAny(m_protectedNames, checked.parts.first()))
+            if (checked.parts.first().startsWith(kOwnPrefix) || matchesAny(m_protectedNames, checked.parts.first()))
                 return failure(Status::Refused, QStringLiteral("%1: reserved name").arg(text(name)));
 
             PlannedEntry entry;
@@ -320,8 +328,9 @@ private:
                     return failure(Status::Refused, QStringLiteral("%1: folder entry with data").arg(text(name)));
             } else {
                 if (!zip_compression_method_supported(st.comp_method, 0))
-                    return failure(Status::Refused, QStringLiteral("%1: unsupported compression method %2")
-                                                        .arg(text(name)).arg(st.comp_method));
+                    return failure(
+                        Status::Refused,
+                        QStringLiteral("%1: unsupported compression method %2").arg(text(name)).arg(st.comp_method));
                 // The lists come unencrypted: an encrypted entry is no list's.
                 if (st.encryption_method != ZIP_EM_NONE)
                     return failure(Status::Refused, QStringLiteral("%1: encrypted").arg(text(name)));
@@ -359,14 +368,17 @@ private:
         // to far more than it holds: their compressed sizes add up past its end.
         if (compressedSum > m_archiveSize)
             return failure(Status::Refused, QStringLiteral("entries overlap: %1 compressed bytes in an archive of %2")
-                                                .arg(compressedSum).arg(m_archiveSize));
+                                                .arg(compressedSum)
+                                                .arg(m_archiveSize));
         if (m_declaredSize > m_limits.maxTotalSize)
             return failure(Status::Refused, QStringLiteral("the archive unpacks to %1 bytes, more than %2")
-                                                .arg(m_declaredSize).arg(m_limits.maxTotalSize));
+                                                .arg(m_declaredSize)
+                                                .arg(m_limits.maxTotalSize));
         if (m_declaredSize > m_limits.ratioFloor &&
             m_declaredSize / std::max<quint64>(m_archiveSize, 1) > m_limits.maxRatio)
-            return failure(Status::Refused, QStringLiteral("the archive unpacks to %1 bytes from %2")
-                                                .arg(m_declaredSize).arg(m_archiveSize));
+            return failure(
+                Status::Refused,
+                QStringLiteral("the archive unpacks to %1 bytes from %2").arg(m_declaredSize).arg(m_archiveSize));
         return {};
     }
 
@@ -398,16 +410,18 @@ private:
                 break;
             total += quint64(n);
             if (total > entry.size)
-                return failure(Status::Damaged, QStringLiteral("%1: longer than its declared %2 bytes")
-                                                    .arg(text(entry.path)).arg(entry.size));
+                return failure(
+                    Status::Damaged,
+                    QStringLiteral("%1: longer than its declared %2 bytes").arg(text(entry.path)).arg(entry.size));
             if (!writeAll(out.get(), buffer.data(), size_t(n)))
                 return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
             if (!goOn())
                 return failure(Status::Cancelled, QStringLiteral("cancelled"));
         }
         if (total != entry.size)
-            return failure(Status::Damaged, QStringLiteral("%1: %2 bytes where %3 were declared")
-                                                .arg(text(entry.path)).arg(total).arg(entry.size));
+            return failure(
+                Status::Damaged,
+                QStringLiteral("%1: %2 bytes where %3 were declared").arg(text(entry.path)).arg(total).arg(entry.size));
         const int closed = zip_fclose(in.release());
         if (closed != 0)
             return failure(Status::Damaged, QStringLiteral("%1: %2").arg(text(entry.path), zipErrorText(closed)));
@@ -431,7 +445,9 @@ private:
         const QStorageInfo storage(staging);
         if (storage.isValid() && storage.bytesAvailable() >= 0 && quint64(storage.bytesAvailable()) < m_declaredSize)
             return failure(Status::WriteFailed, QStringLiteral("%1 bytes to write, %2 free in %3")
-                                                    .arg(m_declaredSize).arg(storage.bytesAvailable()).arg(staging));
+                                                    .arg(m_declaredSize)
+                                                    .arg(storage.bytesAvailable())
+                                                    .arg(staging));
 
         int files = 0;
         for (const PlannedEntry &entry : m_plan)
@@ -450,7 +466,8 @@ private:
         for (const PlannedEntry &entry : m_plan) {
             if (entry.directory) {
                 if (cursor.open(entry.path, true) < 0)
-                    return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
+                    return failure(Status::WriteFailed,
+                                   QStringLiteral("%1: %2").arg(text(entry.path), errnoText(errno)));
                 continue;
             }
             if (ExtractionResult one = unpackOne(entry, cursor, buffer, goOn); !one.ok())
@@ -467,7 +484,7 @@ private:
     const ExtractionLimits &m_limits;
     QList<QRegularExpression> m_protectedNames;
     ZipArchive m_archive;
-    int m_fd = -1;  // the archive file, owned by m_archive
+    int m_fd = -1; // the archive file, owned by m_archive
     quint64 m_archiveSize = 0;
     zip_uint64_t m_count = 0;
     // Every file is written before the replaced ones go, so all of it must fit.
@@ -478,7 +495,8 @@ private:
 
 } // namespace
 
-ExtractionResult ArchiveExtractor::unpack(const QString &zipPath, const QString &staging, const Progress &progress) const
+ExtractionResult ArchiveExtractor::unpack(const QString &zipPath, const QString &staging,
+                                          const Progress &progress) const
 {
     ExtractionRun run(m_limits, m_protectedNames);
     return run.run(zipPath, staging, progress);
@@ -495,8 +513,8 @@ ExtractionResult ArchiveExtractor::extract(const QString &zipPath, const QString
         return result;
     const FolderTransaction::Result committed = transaction.commit();
     if (!committed.ok()) {
-        const Status status = committed.status == FolderTransaction::Result::Status::Conflict ? Status::Conflict
-                                                                                            : Status::WriteFailed;
+        const Status status =
+            committed.status == FolderTransaction::Result::Status::Conflict ? Status::Conflict : Status::WriteFailed;
         return failure(status, committed.message);
     }
     return result;

@@ -11,7 +11,7 @@
 struct ExtractionLimits
 {
     qint64 maxEntries = 100000;
-    quint64 maxTotalSize = quint64(4) << 30;   // sum of the declared sizes
+    quint64 maxTotalSize = quint64(4) << 30; // sum of the declared sizes
     // Sum of the declared sizes over the archive's size; only looked at once the
     // sum passes ratioFloor, so small archives of repetitive text stay welcome.
     quint64 maxRatio = 200;
@@ -22,17 +22,17 @@ struct ExtractionResult
 {
     enum class Status {
         Ok,
-        CannotOpen,    // the archive file cannot be read
-        NotAnArchive,  // it is no zip archive (an error page, for one)
-        Damaged,       // inconsistent headers, bad data or CRC, an entry longer than declared
-        Refused,       // an entry that must not be written: unsafe or protected name, link, encryption, method, size
-        Conflict,      // the destination has a link, a file or a folder where the archive needs the other
-        WriteFailed,   // the disk said no (space, rights, I/O)
-        Cancelled,     // the caller stopped it
+        CannotOpen,   // the archive file cannot be read
+        NotAnArchive, // it is no zip archive (an error page, for one)
+        Damaged,      // inconsistent headers, bad data or CRC, an entry longer than declared
+        Refused,      // an entry that must not be written: unsafe or protected name, link, encryption, method, size
+        Conflict,     // the destination has a link, a file or a folder where the archive needs the other
+        WriteFailed,  // the disk said no (space, rights, I/O)
+        Cancelled,    // the caller stopped it
     };
     Status status = Status::Ok;
-    QString message;       // what went wrong, naming the entry or file
-    int filesWritten = 0;  // files unpacked
+    QString message;      // what went wrong, naming the entry or file
+    int filesWritten = 0; // files unpacked
 
     bool ok() const { return status == Status::Ok; }
 };

@@ -16,9 +16,9 @@ inline constexpr qsizetype kMaxEntryNamePartBytes = 255;
 struct EntryName
 {
     bool ok = false;
-    QString reason;          // why the name was refused
-    QByteArrayList parts;    // folders and file name below the destination
-    bool directory = false;  // the name ends in "/"
+    QString reason;         // why the name was refused
+    QByteArrayList parts;   // folders and file name below the destination
+    bool directory = false; // the name ends in "/"
 };
 
 // The name as libzip hands it out: CP437 names converted to UTF-8 (their bytes

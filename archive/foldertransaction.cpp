@@ -100,7 +100,8 @@ FolderTransaction::Result plan(int stagingFd, int folderFd, std::vector<Move> &m
 {
     std::vector<std::pair<QByteArray, bool>> staged;
     if (!listStaged(stagingFd, staged))
-        return failure(Status::WriteFailed, QStringLiteral("the staged files cannot be read: %1").arg(errnoText(errno)));
+        return failure(Status::WriteFailed,
+                       QStringLiteral("the staged files cannot be read: %1").arg(errnoText(errno)));
     QSet<QByteArray> movedWhole;
     FolderCursor folder(folderFd);
     for (const auto &[path, isFolder] : staged) {
@@ -110,7 +111,8 @@ FolderTransaction::Result plan(int stagingFd, int folderFd, std::vector<Move> &m
         const int parentFd = folder.open(parentOf(path), false, &failedAt);
         if (parentFd < 0) {
             if (errno == ELOOP || errno == ENOTDIR)
-                return failure(Status::Conflict, QStringLiteral("%1 is a link or a file, not a folder").arg(text(failedAt)));
+                return failure(Status::Conflict,
+                               QStringLiteral("%1 is a link or a file, not a folder").arg(text(failedAt)));
             return failure(Status::WriteFailed, QStringLiteral("%1: %2").arg(text(failedAt), errnoText(errno)));
         }
         struct stat st;
@@ -122,7 +124,8 @@ FolderTransaction::Result plan(int stagingFd, int folderFd, std::vector<Move> &m
                 movedWhole.insert(path);
         } else if (isFolder) {
             if (!S_ISDIR(st.st_mode))
-                return failure(Status::Conflict, QStringLiteral("%1 is a link or a file, not a folder").arg(text(path)));
+                return failure(Status::Conflict,
+                               QStringLiteral("%1 is a link or a file, not a folder").arg(text(path)));
         } else if (S_ISDIR(st.st_mode)) {
             return failure(Status::Conflict, QStringLiteral("%1 is a folder").arg(text(path)));
         } else if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
@@ -144,7 +147,11 @@ bool writeJournal(int workFd, const std::vector<Move> &moves, QString *error)
     return replaceFileContentsAt(workFd, kJournal, journal, error);
 }
 
-enum class JournalRead { Missing, Read, Damaged };
+enum class JournalRead {
+    Missing,
+    Read,
+    Damaged
+};
 
 JournalRead readJournal(int workFd, std::vector<Move> &moves)
 {
@@ -173,10 +180,12 @@ class Trees
 {
 public:
     Trees(int folderFd, int workFd)
-        : m_staging(openat(workFd, kStaging, kFolderOpenFlags)), m_backupRoot(openBackup(workFd)),
-          m_folder(folderFd), m_staged(m_staging.get()), m_backup(m_backupRoot.get())
-    {
-    }
+        : m_staging(openat(workFd, kStaging, kFolderOpenFlags)),
+          m_backupRoot(openBackup(workFd)),
+          m_folder(folderFd),
+          m_staged(m_staging.get()),
+          m_backup(m_backupRoot.get())
+    {}
 
     bool valid() const { return m_staging.valid() && m_backupRoot.valid(); }
 
@@ -313,7 +322,8 @@ FolderTransaction::Recovery FolderTransaction::recover(const QString &folder, QS
     }
     workFd.reset();
     if (!removeTree(folderFd.get(), work.constData()))
-        return say(Recovery::Failed, QStringLiteral("%1/%2 cannot be removed: %3").arg(folder, kWorkFolderName, errnoText(errno)));
+        return say(Recovery::Failed,
+                   QStringLiteral("%1/%2 cannot be removed: %3").arg(folder, kWorkFolderName, errnoText(errno)));
     return say(done, text);
 }
 

@@ -35,24 +35,24 @@ public:
     {
         enum class Status {
             Ok,
-            Conflict,     // a link or a file where a staged folder goes, or a folder where a staged file goes
-            WriteFailed,  // the disk said no; the folder is as it was
-            Unfinished,   // the disk said no, and undoing the moves failed too: the
-                          // journal stays, and the next recover() finishes the commit
+            Conflict,    // a link or a file where a staged folder goes, or a folder where a staged file goes
+            WriteFailed, // the disk said no; the folder is as it was
+            Unfinished,  // the disk said no, and undoing the moves failed too: the
+                         // journal stays, and the next recover() finishes the commit
         };
         Status status = Status::Ok;
         QString message;
-        int moved = 0;  // files and folders moved into place
+        int moved = 0; // files and folders moved into place
 
         bool ok() const { return status == Status::Ok; }
     };
 
     enum class Recovery {
-        Nothing,    // no work folder
-        Discarded,  // a work folder without a journal was removed
-        Finished,   // a commit that was cut off is complete now
-        Undone,     // a commit that was cut off could not be finished and was undone
-        Failed,     // it could be neither: the work folder stays for the next try
+        Nothing,   // no work folder
+        Discarded, // a work folder without a journal was removed
+        Finished,  // a commit that was cut off is complete now
+        Undone,    // a commit that was cut off could not be finished and was undone
+        Failed,    // it could be neither: the work folder stays for the next try
     };
 
     explicit FolderTransaction(QString folder);

@@ -65,4 +65,3 @@ QByteArray nameOf(const QByteArray &path);
 bool removeTree(int parentFd, const char *name);
 
 bool writeAll(int fd, const char *data, std::size_t size);
-

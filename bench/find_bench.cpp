@@ -37,9 +37,9 @@ constexpr int kFolders = 120;
 // Words that mod names are made of; "Railgun" is the last, so one name in
 // kWords.size() holds it.
 const char *const kWords[] = {
-    "Arena",  "Rocket", "Capture", "Team",  "Fortress", "Action", "Lithium", "Death", "Match", "Chaos",
-    "Weapons", "Factory", "Expert", "Pack",  "Bots",     "Gladiator", "Eraser", "Zaero", "Mission", "Ground",
-    "Zero",   "Quad",   "Damage", "Strogg", "Citadel",  "Crater", "Outpost", "Base",  "Mines",  "Railgun",
+    "Arena",   "Rocket",  "Capture", "Team",   "Fortress", "Action",    "Lithium", "Death", "Match",   "Chaos",
+    "Weapons", "Factory", "Expert",  "Pack",   "Bots",     "Gladiator", "Eraser",  "Zaero", "Mission", "Ground",
+    "Zero",    "Quad",    "Damage",  "Strogg", "Citadel",  "Crater",    "Outpost", "Base",  "Mines",   "Railgun",
 };
 constexpr int kWordCount = int(std::size(kWords));
 
@@ -57,16 +57,15 @@ QByteArray makeList(int links, bool scattered)
         out += "Category " + QByteArray::number(f) + " mods\r\n";
     out += "---\r\n";
     for (int i = 0; i < links; ++i) {
-        const int folder = scattered ? int((quint64(i) * 2654435761u) % kFolders)
-                                     : int(qint64(i) * kFolders / links);
+        const int folder = scattered ? int((quint64(i) * 2654435761u) % kFolders) : int(qint64(i) * kFolders / links);
         out += "Category " + QByteArray::number(folder) + " mods?";
         out += kWords[i % kWordCount];
         out += ' ';
         out += kWords[(i / kWordCount) % kWordCount];
         out += (i % 50 == 7) ? " Caf\xC3\xA9 " : " mod ";
         out += QByteArray::number(i);
-        out += "?http://q2mods.example/files/" + QByteArray::number(folder) + "/mod" + QByteArray::number(i)
-               + ".htm\r\n";
+        out +=
+            "?http://q2mods.example/files/" + QByteArray::number(folder) + "/mod" + QByteArray::number(i) + ".htm\r\n";
     }
     return out;
 }
@@ -247,8 +246,8 @@ double timeLoad(const QString &path, const QString &folder, ModTreeModel &model,
     std::printf("wc -l: %.2f ms (median of %d; it counted %s lines)\n", wc, kRuns,
                 wcOutput.split(' ').value(0).constData());
     std::printf("load into the tree model: %.2f ms (median of %d), %d nodes\n", load, kRuns, model.tree().count());
-    std::printf("  of which: read %.2f ms, parse %.2f ms, model reset %.2f ms\n", median(readTimes),
-                median(parseTimes), median(resetTimes));
+    std::printf("  of which: read %.2f ms, parse %.2f ms, model reset %.2f ms\n", median(readTimes), median(parseTimes),
+                median(resetTimes));
     std::printf("  ratio %.2f x wc -l (target: at most %g); the first load took %.2f ms: %.2f x wc -l%s\n", load / wc,
                 target, firstLoad, firstLoad / wc, firstLoadCounts ? " (the target holds for it too)" : "");
     if (peakKnown && before >= 0 && peak >= 0 && after >= 0) {

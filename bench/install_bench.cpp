@@ -119,7 +119,7 @@ int main(int argc, char **argv)
         };
         const auto theirs = [&] {
             unzip.push_back(runProcess(QStringLiteral("unzip"), {QStringLiteral("-o"), QStringLiteral("-q"), zip,
-                                                                  QStringLiteral("-d"), unzipped}));
+                                                                 QStringLiteral("-d"), unzipped}));
             remove.push_back(runProcess(QStringLiteral("rm"), {QStringLiteral("-rf"), unzipped}));
         };
         if (run % 2 == 0) {
@@ -144,7 +144,8 @@ int main(int argc, char **argv)
         QEventLoop loop;
         QElapsedTimer clock;
         double started = -1;
-        QObject::connect(&launcher, &ModLauncher::started, &loop, [&] { started = double(clock.nsecsElapsed()) / 1e6; });
+        QObject::connect(&launcher, &ModLauncher::started, &loop,
+                         [&] { started = double(clock.nsecsElapsed()) / 1e6; });
         QObject::connect(&launcher, &ModLauncher::finished, &loop, &QEventLoop::quit);
         QObject::connect(&launcher, &ModLauncher::failed, &loop, &QEventLoop::quit);
         QString error;

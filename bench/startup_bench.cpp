@@ -7,9 +7,9 @@
 #include "core/favourites.h"
 #include "core/settingsstore.h"
 #include "platform/messages.h"
+#include "platform/shell.h"
 #include "platform/tray.h"
 #include "platform/webengineview.h"
-#include "platform/shell.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -63,7 +63,8 @@ void report()
 {
     std::printf("ready\n");
     std::fflush(stdout);
-    struct rusage usage{};
+    struct rusage usage
+    {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("memory %.1f %.1f\n", usage.ru_maxrss / 1024.0, treeRssMb());
     std::fflush(stdout);
@@ -78,11 +79,10 @@ int runMainWindow(const QString &server, const QString &programFolder)
     SystemTray tray;
     Favourites favourites;
     MainWindow window(MainContext{programFolder, server, server + QStringLiteral("/kestrelmoor/"), &settings, &messages,
-                                &views, &shell, &tray, &favourites});
+                                  &views, &shell, &tray, &favourites});
     const QString home = server + QStringLiteral("/kestrelmoor/modlist/welcome.htm");
     QObject::connect(window.webView(), &WebView::loadFinished, &window, [&] {
-        if (window.webView()->url().toString() == home &&
-            window.treeModel().tree().count() > 0) {
+        if (window.webView()->url().toString() == home && window.treeModel().tree().count() > 0) {
             report();
             QCoreApplication::exit(0);
         }
@@ -171,9 +171,10 @@ int main(int argc, char *argv[])
     const quint16 port = probe.serverPort();
     probe.close();
     QProcess server;
-    server.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(port),
-                                             QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
-                                             buildDir + QStringLiteral("/share/kestrelmoor-modlist/listserver")});
+    server.start(QStringLiteral("python3"),
+                 {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(port), QStringLiteral("--bind"),
+                  QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
+                  buildDir + QStringLiteral("/share/kestrelmoor-modlist/listserver")});
     for (int i = 0; i < 100; ++i) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, port);
@@ -204,10 +205,10 @@ int main(int argc, char *argv[])
     const double m = median(mainMs), b = median(bareMs);
     std::printf("start-up to tree filled and start page loaded (%s, median of %d runs)\n",
                 qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("xcb")).toLocal8Bit().constData(), runs);
-    std::printf("  main window        %7.0f ms   peak %6.1f MB in the process, %6.1f MB with its WebEngine helpers\n", m,
-                median(mainSelf), median(mainAll));
-    std::printf("  bare QWebEngineView %6.0f ms   peak %6.1f MB in the process, %6.1f MB with its WebEngine helpers\n", b,
-                median(bareSelf), median(bareAll));
+    std::printf("  main window        %7.0f ms   peak %6.1f MB in the process, %6.1f MB with its WebEngine helpers\n",
+                m, median(mainSelf), median(mainAll));
+    std::printf("  bare QWebEngineView %6.0f ms   peak %6.1f MB in the process, %6.1f MB with its WebEngine helpers\n",
+                b, median(bareSelf), median(bareAll));
     std::printf("  ratio %.2f (target at most 1.05)\n", b > 0 ? m / b : 0.0);
     return 0;
 }

@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
@@ -28,6 +27,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <zip.h>
 
@@ -135,8 +135,8 @@ bool runTool(const QString &program, const QStringList &arguments, long &toolPea
         process.start(gnuTime, QStringList{QStringLiteral("-f"), QStringLiteral("peak-kb %M"), program} + arguments);
     else
         process.start(program, arguments);
-    const bool ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
-                    process.exitCode() == 0;
+    const bool ok =
+        process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     const QByteArray err = process.readAllStandardError();
     if (const qsizetype at = err.lastIndexOf("peak-kb "); measured && at >= 0)
         toolPeakKb = std::max(toolPeakKb, err.mid(at + 8).trimmed().toLong());
@@ -260,9 +260,9 @@ int main(int argc, char *argv[])
     QProcess server;
     server.setProcessChannelMode(QProcess::MergedChannels);
     server.setStandardOutputFile(QProcess::nullDevice());
-    server.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(port),
-                                             QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                                             QStringLiteral("--directory"), served});
+    server.start(QStringLiteral("python3"),
+                 {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(port), QStringLiteral("--bind"),
+                  QStringLiteral("127.0.0.1"), QStringLiteral("--directory"), served});
     if (!server.waitForStarted(10000) || !waitForServer(port))
         qFatal("the local server did not start");
 
@@ -295,9 +295,12 @@ int main(int argc, char *argv[])
                 ours.push_back(double(timer.nsecsElapsed()) / 1e9);
             } else {
                 const QString zip = theirFolder + QStringLiteral("/tempor.zip");
-                if (!runTool(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), zip, url}, toolPeakKb))
+                if (!runTool(QStringLiteral("curl"),
+                             {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), zip, url}, toolPeakKb))
                     qFatal("curl failed");
-                if (!runTool(QStringLiteral("unzip"), {QStringLiteral("-o"), QStringLiteral("-q"), zip, QStringLiteral("-d"), theirFolder}, toolPeakKb))
+                if (!runTool(QStringLiteral("unzip"),
+                             {QStringLiteral("-o"), QStringLiteral("-q"), zip, QStringLiteral("-d"), theirFolder},
+                             toolPeakKb))
                     qFatal("unzip failed");
                 theirs.push_back(double(timer.nsecsElapsed()) / 1e9);
             }
@@ -333,8 +336,10 @@ int main(int argc, char *argv[])
                 ourUnchanged.push_back(double(timer.nsecsElapsed()) / 1e9);
             } else {
                 long unused = -1;
-                if (!runTool(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-z"), theirZip,
-                                                      QStringLiteral("-o"), theirZip, url}, unused, false))
+                if (!runTool(QStringLiteral("curl"),
+                             {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-z"), theirZip,
+                              QStringLiteral("-o"), theirZip, url},
+                             unused, false))
                     qFatal("curl -z failed");
                 curlUnchanged.push_back(double(timer.nsecsElapsed()) / 1e9);
             }
@@ -345,8 +350,8 @@ int main(int argc, char *argv[])
 
     const double ourMedian = median(ours);
     const double theirMedian = median(theirs);
-    std::printf("archive: %d entries, %.1f MB packed, %.1f MB unpacked; %d runs each\n", entries,
-                double(packed) / 1e6, double(unpacked) / 1e6, runs);
+    std::printf("archive: %d entries, %.1f MB packed, %.1f MB unpacked; %d runs each\n", entries, double(packed) / 1e6,
+                double(unpacked) / 1e6, runs);
     std::printf("same files from both: %s\n", same ? "yes" : "NO");
     std::printf("ours  (ListUpdate: catalogue, archive, unpack, commit): median %.3f s  [%s]\n", ourMedian,
                 qPrintable(joined(ours)));

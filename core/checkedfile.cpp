@@ -69,8 +69,7 @@ CheckedFileWriter::CheckedFileWriter(QString path) : m_path(std::move(path)) {}
 
 CheckedFileWriter::CheckedFileWriter(int folderFd, QByteArray name)
     : m_path(QFile::decodeName(name)), m_folderFd(folderFd), m_name(std::move(name))
-{
-}
+{}
 
 CheckedFileWriter::~CheckedFileWriter()
 {
@@ -94,7 +93,8 @@ bool CheckedFileWriter::open()
         const QString target = followLinks(m_path);
         const QFileInfo info(target);
         m_name = QFile::encodeName(info.fileName());
-        const int folderFd = ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int folderFd =
+            ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folderFd < 0)
             return fail(errno, {});
         m_folderFd = folderFd;
@@ -164,7 +164,8 @@ bool CheckedFileWriter::commit()
         // Give the nameless file a hidden name first: linkat cannot replace a file.
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
         for (int attempt = 0; attempt < 16 && m_tempName.isEmpty(); ++attempt) {
-            const QByteArray name = '.' + m_name + ".new-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+            const QByteArray name =
+                '.' + m_name + ".new-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
             if (::linkat(AT_FDCWD, self.constData(), m_folderFd, name.constData(), AT_SYMLINK_FOLLOW) == 0)
                 m_tempName = name;
             else if (errno != EEXIST)

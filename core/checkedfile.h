@@ -47,11 +47,11 @@ private:
     bool fail(int error, const QString &what);
     void closeAll();
 
-    QString m_path;           // as given, for messages
-    int m_folderFd = -1;      // the folder the file is in
+    QString m_path;      // as given, for messages
+    int m_folderFd = -1; // the folder the file is in
     bool m_ownsFolderFd = false;
-    QByteArray m_name;        // the file's name in that folder
-    QByteArray m_tempName;    // a named temporary file; empty while the file has no name
+    QByteArray m_name;     // the file's name in that folder
+    QByteArray m_tempName; // a named temporary file; empty while the file has no name
     int m_fd = -1;
     QString m_error;
 };

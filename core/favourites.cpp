@@ -17,7 +17,8 @@ namespace {
 // byte as Windows-1252.
 QString decodeValue(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
@@ -156,7 +157,8 @@ FavouritesLoad Favourites::load(const QString &path)
                 ++result.droppedPairs;
                 continue;
             }
-            m_favourites.append(Favourite{decodeValue(*name), decodeValue(url), name->toByteArray(), url.toByteArray()});
+            m_favourites.append(
+                Favourite{decodeValue(*name), decodeValue(url), name->toByteArray(), url.toByteArray()});
         }
         if (result.droppedPairs > 0) {
             m_backupPath = freeBackupPath(path);

@@ -30,9 +30,9 @@ int checkModList(const QString &path, QTextStream &out, QTextStream &err)
 {
     const FileRead file = readWholeFile(path, kMaxModListBytes);
     if (file.status != FileRead::Status::Ok) {
-        const char *why = file.status == FileRead::Status::Missing   ? "no such file"
+        const char *why = file.status == FileRead::Status::Missing    ? "no such file"
                           : file.status == FileRead::Status::TooLarge ? "too large"
-                                                                       : "cannot be read";
+                                                                      : "cannot be read";
         err << path << ": " << why << '\n';
         return 1;
     }

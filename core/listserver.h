@@ -49,11 +49,11 @@ struct SiteFile
 {
     enum class Kind {
         Found,
-        NotFound,  // no such file, a folder without an index page, another host
-        Refused,   // the address reaches outside the site folder
+        NotFound, // no such file, a folder without an index page, another host
+        Refused,  // the address reaches outside the site folder
     };
     Kind kind = Kind::NotFound;
-    QString path;  // the file, for Found
+    QString path; // the file, for Found
 };
 
 // Looks an address of the built-in list up in the site folder. A folder's

@@ -22,8 +22,8 @@ ModTree::Span spanOf(const QByteArray &data, QByteArrayView part)
 // One line of the links section: where it ends and its first two "?".
 struct LinkLine
 {
-    const char *end = nullptr;   // the line's first CR or LF, or the end of the data
-    const char *first = nullptr; // null when the line has no "?"
+    const char *end = nullptr;    // the line's first CR or LF, or the end of the data
+    const char *first = nullptr;  // null when the line has no "?"
     const char *second = nullptr; // null when the line has fewer than two
 };
 
@@ -179,8 +179,7 @@ ModListLoad loadModList(const QString &filename, const QString &programFolder, M
 
     result.linesSkipped = parseModList(std::move(file), tree);
     result.path = path;
-    result.source = (usingMaster && QFileInfo(filename) != QFileInfo(master))
-                        ? ModListLoad::Source::MasterList
-                        : ModListLoad::Source::Requested;
+    result.source = (usingMaster && QFileInfo(filename) != QFileInfo(master)) ? ModListLoad::Source::MasterList
+                                                                              : ModListLoad::Source::Requested;
     return result;
 }

@@ -15,13 +15,13 @@ inline const QByteArray kLinkSectionStart = QByteArrayLiteral("---");
 struct ModListLoad
 {
     enum class Source {
-        Requested,   // the file that was asked for
-        MasterList,  // the requested file was missing or bad, the master list stood in
-        Nothing,     // the master list itself is missing or bad: the tree stays empty
+        Requested,  // the file that was asked for
+        MasterList, // the requested file was missing or bad, the master list stood in
+        Nothing,    // the master list itself is missing or bad: the tree stays empty
     };
     Source source = Source::Nothing;
-    QString path;             // the file the tree was built from, if any
-    int linesSkipped = 0;     // link lines that added no node
+    QString path;         // the file the tree was built from, if any
+    int linesSkipped = 0; // link lines that added no node
 };
 
 // Builds the mod tree from a mod list file. A missing file is replaced by the

@@ -93,8 +93,8 @@ void ModTree::reserveLinks(qsizetype links)
     // In the source's room, right after its bytes, when the links have not
     // started elsewhere: the block's last huge page is then shared by both.
     if (m_linkCount == 0 && !m_sourceBuffer.isNull()) {
-        const qsizetype start = (m_sourceBuffer.size() + qsizetype(alignof(Link)) - 1) / qsizetype(alignof(Link))
-                                * qsizetype(alignof(Link));
+        const qsizetype start = (m_sourceBuffer.size() + qsizetype(alignof(Link)) - 1) / qsizetype(alignof(Link)) *
+                                qsizetype(alignof(Link));
         if ((m_sourceBuffer.capacity() - start) / kBytesPerLink >= links) {
             m_links = m_sourceBuffer.data() + start;
             m_linkCapacity = (m_sourceBuffer.capacity() - start) / kBytesPerLink;
@@ -169,8 +169,8 @@ bool ModTree::addLink(Span parent, quint32 counter, Span name, Span url)
     int folder = m_lastParentFolder;
     // A folder once found stays the answer for the same bytes: a later folder
     // with the same key or text is refused.
-    if (folder == kNoNode || parent.length != m_lastParent.length
-        || std::memcmp(parentBytes.data(), m_source.constData() + m_lastParent.offset, parent.length) != 0) {
+    if (folder == kNoNode || parent.length != m_lastParent.length ||
+        std::memcmp(parentBytes.data(), m_source.constData() + m_lastParent.offset, parent.length) != 0) {
         folder = findFolder(parentBytes);
         if (folder == kNoNode)
             return false;

@@ -248,8 +248,8 @@ int ModTreeFilter::rowCount(const QModelIndex &parent) const
         return 0;
     if (!parent.isValid())
         return shownFolderCount();
-    if (parent.model() != this || parent.internalId() != 0 || parent.column() != 0
-        || parent.row() >= shownFolderCount())
+    if (parent.model() != this || parent.internalId() != 0 || parent.column() != 0 ||
+        parent.row() >= shownFolderCount())
         return 0;
     return linksShownIn(parent.row());
 }

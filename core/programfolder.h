@@ -10,8 +10,8 @@
 struct ProgramFolder
 {
     QString path;
-    QStringList seeded;  // files copied from the installed data this time
-    QString error;       // why the per-user folder could not be made, if it could not
+    QStringList seeded; // files copied from the installed data this time
+    QString error;      // why the per-user folder could not be made, if it could not
 };
 
 // exeFolder: the executable's folder, and whether the user can write there

@@ -10,10 +10,10 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <algorithm>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -34,7 +34,12 @@ struct Entry
 // The parsed file: entries in file order, found through their folded names.
 struct IniContent
 {
-    enum class Form { Missing, Readable, Encoded, Damaged };
+    enum class Form {
+        Missing,
+        Readable,
+        Encoded,
+        Damaged
+    };
     Form form = Form::Missing;
     QList<Entry> entries;
     QHash<QString, qsizetype> index;
@@ -84,11 +89,21 @@ QString encodeValue(const QString &value)
     QString out;
     for (const QChar c : value) {
         switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        case '"': out += QStringLiteral("\\\""); break;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
         default:
             if (c.unicode() < 0x20 || c.unicode() == 0x7f)
                 out += QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QChar(u'0'));
@@ -115,9 +130,15 @@ QString decodeValue(QStringView text)
         }
         const QChar next = text.at(++i);
         switch (next.unicode()) {
-        case 'n': out += u'\n'; break;
-        case 'r': out += u'\r'; break;
-        case 't': out += u'\t'; break;
+        case 'n':
+            out += u'\n';
+            break;
+        case 'r':
+            out += u'\r';
+            break;
+        case 't':
+            out += u'\t';
+            break;
         case 'x': {
             bool ok = false;
             const uint code = text.sliced(i + 1, std::min<qsizetype>(2, text.size() - i - 1)).toUInt(&ok, 16);
@@ -129,7 +150,8 @@ QString decodeValue(QStringView text)
             }
             break;
         }
-        default: out += next;
+        default:
+            out += next;
         }
     }
     return out;
@@ -149,9 +171,9 @@ bool looksEncoded(const Entry &entry)
 // The program's spelling of the names that earlier versions folded.
 QString programSpelling(const QString &folded)
 {
-    static const QStringList names{Options::kApplication, Options::kSection, Options::kShowRemoteControl,
-                                   Options::kStartFullScreen,  Options::kStartMaximized, Options::kRemoteControlOnly,
-                                   Options::kUseDefaultBrowser,      Options::kUpdateDate,    Options::kListServer,
+    static const QStringList names{Options::kApplication,       Options::kSection,        Options::kShowRemoteControl,
+                                   Options::kStartFullScreen,   Options::kStartMaximized, Options::kRemoteControlOnly,
+                                   Options::kUseDefaultBrowser, Options::kUpdateDate,     Options::kListServer,
                                    Options::kTreeWidth};
     for (const QString &name : names) {
         if (name.toCaseFolded() == folded)
@@ -168,7 +190,8 @@ void readEncoded(const QString &path, IniContent &content)
     const QStringList keys = settings.allKeys();
     for (const QString &key : keys) {
         const QStringList parts = key.split(u'/');
-        if (parts.size() != 3 || !std::all_of(parts.cbegin(), parts.cend(), [](const QString &p) { return p.startsWith(u'n'); }))
+        if (parts.size() != 3 ||
+            !std::all_of(parts.cbegin(), parts.cend(), [](const QString &p) { return p.startsWith(u'n'); }))
             continue;
         QStringList names;
         for (const QString &part : parts)
@@ -209,7 +232,7 @@ IniContent readIni(const QString &path)
         }
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
-            continue;  // not an entry: a stray line of a hand edit
+            continue; // not an entry: a stray line of a hand edit
         const QStringView name = line.first(equals);
         const qsizetype slash = name.indexOf(u'\\');
         const QString section = slash < 0 ? QString() : decodeName(name.first(slash));
@@ -240,7 +263,8 @@ QByteArray writeIni(const IniContent &content)
         out += u'[' + encodeName(spelling.value(folded)) + QStringLiteral("]\n");
         for (const Entry &entry : content.entries) {
             if (entry.application.toCaseFolded() == folded)
-                out += encodeName(entry.section) + u'\\' + encodeName(entry.key) + u'=' + encodeValue(entry.value) + u'\n';
+                out +=
+                    encodeName(entry.section) + u'\\' + encodeName(entry.key) + u'=' + encodeValue(entry.value) + u'\n';
         }
     }
     return out.toUtf8();
@@ -299,7 +323,8 @@ bool IniSettingsStore::setValue(const QString &application, const QString &secti
     m_error.clear();
     const QString folder = QFileInfo(m_path).absolutePath();
     if (!QDir().mkpath(folder)) {
-        m_error = QCoreApplication::translate("IniSettingsStore", "the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
+        m_error = QCoreApplication::translate("IniSettingsStore", "the folder %1 cannot be made")
+                      .arg(QDir::toNativeSeparators(folder));
         return false;
     }
     IniContent content = readIni(m_path);
@@ -308,7 +333,9 @@ bool IniSettingsStore::setValue(const QString &application, const QString &secti
         const QString aside = m_path + QStringLiteral(".damaged");
         QFile::remove(aside);
         if (!QFile::rename(m_path, aside)) {
-            m_error = QCoreApplication::translate("IniSettingsStore", "the damaged settings file %1 cannot be set aside").arg(QDir::toNativeSeparators(m_path));
+            m_error =
+                QCoreApplication::translate("IniSettingsStore", "the damaged settings file %1 cannot be set aside")
+                    .arg(QDir::toNativeSeparators(m_path));
             return false;
         }
     }
@@ -316,14 +343,14 @@ bool IniSettingsStore::setValue(const QString &application, const QString &secti
     return replaceFileContents(m_path, writeIni(content), &m_error);
 }
 
-QString MemorySettingsStore::value(const QString &application, const QString &section,
-                                        const QString &key, const QString &defaultValue) const
+QString MemorySettingsStore::value(const QString &application, const QString &section, const QString &key,
+                                   const QString &defaultValue) const
 {
     return m_values.value(foldedKey(application, section, key), defaultValue);
 }
 
-bool MemorySettingsStore::setValue(const QString &application, const QString &section,
-                                      const QString &key, const QString &value)
+bool MemorySettingsStore::setValue(const QString &application, const QString &section, const QString &key,
+                                   const QString &value)
 {
     if (!m_writable)
         return false;

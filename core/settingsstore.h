@@ -12,12 +12,12 @@ public:
     virtual ~SettingsStore() = default;
     // The stored value, or defaultValue when the entry is absent or the store
     // cannot be read. A read never creates an entry.
-    virtual QString value(const QString &application, const QString &section,
-                               const QString &key, const QString &defaultValue) const = 0;
+    virtual QString value(const QString &application, const QString &section, const QString &key,
+                          const QString &defaultValue) const = 0;
     // Creates or replaces the entry. Returns false when the store could not be
     // written; the value is then not kept.
     virtual bool setValue(const QString &application, const QString &section, const QString &key,
-                             const QString &value) = 0;
+                          const QString &value) = 0;
     // Why the last setValue() failed, for a person; empty when it did not.
     virtual QString errorString() const { return {}; }
 };
@@ -43,8 +43,8 @@ public:
 class IniSettingsStore final : public SettingsStore
 {
 public:
-    IniSettingsStore();                              // the user's own store, at userSettingsPath()
-    explicit IniSettingsStore(QString iniFilePath);  // a store at a given path
+    IniSettingsStore();                             // the user's own store, at userSettingsPath()
+    explicit IniSettingsStore(QString iniFilePath); // a store at a given path
 
     QString value(const QString &application, const QString &section, const QString &key,
                   const QString &defaultValue) const override;
@@ -63,9 +63,9 @@ class MemorySettingsStore final : public SettingsStore
 {
 public:
     QString value(const QString &application, const QString &section, const QString &key,
-                       const QString &defaultValue) const override;
+                  const QString &defaultValue) const override;
     bool setValue(const QString &application, const QString &section, const QString &key,
-                     const QString &value) override;
+                  const QString &value) override;
 
     void setWritable(bool writable) { m_writable = writable; }
     int size() const { return int(m_values.size()); }

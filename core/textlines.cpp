@@ -33,8 +33,7 @@ PageBuffer::PageBuffer(PageBuffer &&other) noexcept
       m_size(std::exchange(other.m_size, 0)),
       m_capacity(std::exchange(other.m_capacity, 0)),
       m_mapped(std::exchange(other.m_mapped, 0))
-{
-}
+{}
 
 PageBuffer &PageBuffer::operator=(PageBuffer &&other) noexcept
 {
@@ -81,8 +80,8 @@ PageBuffer PageBuffer::allocate(qsizetype size)
         if (roundUp(size, kHugePage) - size <= size / 4)
             length = roundUp(size, kHugePage);
         // Map one huge page more than needed and trim it to a 2 MB boundary.
-        void *mapped = mmap(nullptr, size_t(length + kHugePage), PROT_READ | PROT_WRITE,
-                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void *mapped =
+            mmap(nullptr, size_t(length + kHugePage), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped != MAP_FAILED) {
             auto *raw = static_cast<char *>(mapped);
             const auto misalignment = qsizetype(reinterpret_cast<std::uintptr_t>(raw) % std::uintptr_t(kHugePage));
@@ -158,10 +157,9 @@ namespace {
 // The 0x80..0x9F block of Windows-1252; the bytes it leaves undefined keep
 // their C1 control code points so that they still round-trip.
 constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 } // namespace
@@ -181,7 +179,8 @@ QString decodeText(QByteArrayView bytes)
         return QString::fromLatin1(bytes);
     // A byte order mark is a character like any other here: dropping it would
     // give two different folder lines one text.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
@@ -198,7 +197,7 @@ namespace {
 
 // Reads the file into storage that resize(n) provides: it keeps the bytes so
 // far and returns where they start, or null when the memory is not to be had.
-template <typename Resize>
+template<typename Resize>
 FileRead::Status readInto(const QString &path, qint64 maxBytes, Resize &&resize)
 {
     const QFileInfo info(path);

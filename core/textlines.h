@@ -80,7 +80,12 @@ bool isAscii(QByteArrayView bytes);
 // Result of reading a whole file with a size cap.
 struct FileRead
 {
-    enum class Status { Ok, Missing, Unreadable, TooLarge };
+    enum class Status {
+        Ok,
+        Missing,
+        Unreadable,
+        TooLarge
+    };
     Status status = Status::Missing;
     QByteArray data;
 };

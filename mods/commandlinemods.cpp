@@ -104,8 +104,7 @@ ModCommandLine::ModCommandLine()
                    QStringLiteral("DIR")),
       m_engine(QStringLiteral("engine"), QStringLiteral("The engine command, instead of the one in Options."),
                QStringLiteral("COMMAND"))
-{
-}
+{}
 
 void ModCommandLine::addOptionsTo(QCommandLineParser &parser) const
 {
@@ -140,7 +139,8 @@ int ModCommandLine::run(const QCommandLineParser &parser, const SettingsStore &s
         command.engineArguments = parser.positionalArguments();
     }
     if (command.action != ModCommand::Action::Play && !parser.positionalArguments().isEmpty())
-        return fail(err, QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
+        return fail(err,
+                    QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
     GameSetup setup = GameSetup::load(settings);
     if (parser.isSet(m_modsFolder))
         setup.modsFolder = QDir(parser.value(m_modsFolder)).absolutePath();

@@ -16,12 +16,17 @@ class SettingsStore;
 // when it did what was asked, or status 1 and the reason on `err`.
 struct ModCommand
 {
-    enum class Action { Install, Uninstall, List, Play };
+    enum class Action {
+        Install,
+        Uninstall,
+        List,
+        Play
+    };
     Action action = Action::List;
-    QString archive;               // --install
-    QString game;                  // --game for --install; the mod for --uninstall and --play
-    bool allFiles = false;         // --uninstall: files changed or added since go to the trash too
-    QStringList engineArguments;   // --play: what follows "--"
+    QString archive;             // --install
+    QString game;                // --game for --install; the mod for --uninstall and --play
+    bool allFiles = false;       // --uninstall: files changed or added since go to the trash too
+    QStringList engineArguments; // --play: what follows "--"
 };
 
 // `setup` is the game setup with detection done and the command line's

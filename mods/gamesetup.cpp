@@ -82,8 +82,10 @@ GameSetup GameSetup::load(const SettingsStore &store)
 bool GameSetup::save(SettingsStore &store) const
 {
     bool ok = true;
-    for (const auto &[key, value] : {std::pair{GameSettings::kEngine, engine}, {GameSettings::kModsFolder, modsFolder},
-                                     {GameSettings::kGameData, gameData}, {GameSettings::kExtraArguments, extraArguments}})
+    for (const auto &[key, value] : {std::pair{GameSettings::kEngine, engine},
+                                     {GameSettings::kModsFolder, modsFolder},
+                                     {GameSettings::kGameData, gameData},
+                                     {GameSettings::kExtraArguments, extraArguments}})
         ok = store.setValue(Options::kApplication, GameSettings::kSection, key, value.trimmed()) && ok;
     return ok;
 }
@@ -132,8 +134,8 @@ QString GameSetup::engineFolder() const
     const QStringList command = engineCommand();
     if (command.isEmpty() || isFlatpak())
         return {};
-    const QString program = command.first().contains(u'/') ? command.first()
-                                                             : QStandardPaths::findExecutable(command.first());
+    const QString program =
+        command.first().contains(u'/') ? command.first() : QStandardPaths::findExecutable(command.first());
     const QString resolved = QFileInfo(program).canonicalFilePath();
     return resolved.isEmpty() ? QString() : QFileInfo(resolved).absolutePath();
 }

@@ -19,7 +19,7 @@ inline const QString kExtraArguments = QStringLiteral("ExtraArguments");
 // system: `root` goes before every absolute system path ("" for the real one).
 struct SystemPaths
 {
-    QString pathVariable;  // PATH
+    QString pathVariable; // PATH
     QString home;
     QString root;
 
@@ -30,10 +30,10 @@ struct SystemPaths
 // the user left to detection.
 struct GameSetup
 {
-    QString engine;          // a command: the program and its own arguments
-    QString modsFolder;      // mods are installed in <modsFolder>/<game>
-    QString gameData;        // the folder holding baseq2/pak0.pak
-    QString extraArguments;  // added to every start of the engine
+    QString engine;         // a command: the program and its own arguments
+    QString modsFolder;     // mods are installed in <modsFolder>/<game>
+    QString gameData;       // the folder holding baseq2/pak0.pak
+    QString extraArguments; // added to every start of the engine
 
     static GameSetup load(const SettingsStore &store);
     bool save(SettingsStore &store) const;

@@ -63,7 +63,8 @@ qint64 modifiedNs(const struct stat &st)
 QList<QByteArray> filesBelow(const QString &root)
 {
     QList<QByteArray> out;
-    QDirIterator it(root, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     const QDir base(root);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
@@ -79,7 +80,8 @@ QList<QByteArray> filesBelow(const QString &root)
 void removeEmptyFolders(const QString &root, bool andRoot)
 {
     QStringList folders;
-    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         folders << it.next();
     std::sort(folders.begin(), folders.end(),
@@ -109,7 +111,7 @@ bool moveToTrash(const QString &path)
 struct Inventory
 {
     QString error;
-    QList<ModManifest::File> asInstalled;  // contents as the install left them
+    QList<ModManifest::File> asInstalled; // contents as the install left them
     QStringList changed;
     QStringList added;
 };
@@ -132,7 +134,7 @@ Inventory takeInventory(const QString &folder, const ModManifest &manifest)
             const int parentFd = cursor.open(parentOf(file.path), false);
             struct stat st;
             if (parentFd < 0 || fstatat(parentFd, nameOf(file.path).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;  // gone already
+                continue; // gone already
             bool same = S_ISREG(st.st_mode) && st.st_size == file.size;
             if (same && modifiedNs(st) != file.modified) {
                 const Fd in(openat(parentFd, nameOf(file.path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
@@ -172,8 +174,7 @@ bool finishUpgrade(const QString &folder, ModManifest &manifest, QString *error)
 
 ModInstaller::ModInstaller(QString modsFolder, QString engineFolder)
     : m_modsFolder(QDir::cleanPath(std::move(modsFolder))), m_engineFolder(std::move(engineFolder))
-{
-}
+{}
 
 QString ModInstaller::folderOf(const QString &game) const
 {
@@ -201,10 +202,11 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
     QLockFile lock(m_modsFolder + u'/' + kLockName);
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0))
-        return failure(lock.error() == QLockFile::LockFailedError
-                           ? QStringLiteral("Another install or uninstall is running in %1; try again when it has ended.")
-                                 .arg(m_modsFolder)
-                           : QStringLiteral("The mods folder %1 cannot be written to.").arg(m_modsFolder));
+        return failure(
+            lock.error() == QLockFile::LockFailedError
+                ? QStringLiteral("Another install or uninstall is running in %1; try again when it has ended.")
+                      .arg(m_modsFolder)
+                : QStringLiteral("The mods folder %1 cannot be written to.").arg(m_modsFolder));
 
     const QString target = folderOf(game);
     const QFileInfo existing(target);
@@ -283,8 +285,7 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
         const QString folder = QFileInfo(to).absolutePath();
         const bool made = madeFolders.contains(folder) || QDir().mkpath(folder);
         madeFolders.insert(folder);
-        if (!made ||
-            ::rename(QFile::encodeName(sources.value(source)).constData(), toName.constData()) != 0)
+        if (!made || ::rename(QFile::encodeName(sources.value(source)).constData(), toName.constData()) != 0)
             return failure(QStringLiteral("%1 cannot be written: %2").arg(to, errnoText(errno)));
         if (path.endsWith(".so"))
             ::chmod(toName.constData(), 0755);
@@ -308,8 +309,8 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
         }
     }
     if (!replaceFileContents(staged + u'/' + ModManifest::kFileName, manifest.serialized(), &error))
-        return failure(QStringLiteral("The record of the mod's files cannot be written (%1); nothing was installed.")
-                           .arg(error));
+        return failure(
+            QStringLiteral("The record of the mod's files cannot be written (%1); nothing was installed.").arg(error));
     if (!QDir(raw).removeRecursively())
         return failure(QStringLiteral("%1 cannot be cleared.").arg(raw));
     for (int i = 1; i <= nested; ++i)
@@ -323,8 +324,8 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
     result.ok = true;
     result.upgraded = upgrade;
     if (!finishUpgrade(target, manifest, &error))
-        result.message = QStringLiteral(" The files the earlier version had and this one lacks are still there (%1).")
-                             .arg(error);
+        result.message =
+            QStringLiteral(" The files the earlier version had and this one lacks are still there (%1).").arg(error);
     result.message.prepend(QStringLiteral("%1 %2 in %3: %4 files.")
                                .arg(upgrade ? QStringLiteral("Upgraded") : QStringLiteral("Installed"), game, target)
                                .arg(manifest.files.size()));
@@ -400,7 +401,8 @@ ModInstaller::Result ModInstaller::uninstall(const QString &game, bool alsoChang
     result.message = QStringLiteral("Uninstalled %1: %2 files removed.").arg(game).arg(result.removed);
     const qsizetype trashed = inventory.changed.size() + inventory.added.size() - result.kept.size();
     if (trashed > 0)
-        result.message += QStringLiteral(" %1 files changed or added since the install went to the trash.").arg(trashed);
+        result.message +=
+            QStringLiteral(" %1 files changed or added since the install went to the trash.").arg(trashed);
     if (!failed.isEmpty())
         result.message += QStringLiteral(" These could not be moved to the trash and stay in %1: %2.")
                               .arg(folder, failed.join(QStringLiteral(", ")));
@@ -423,7 +425,8 @@ QList<ModInstaller::Installed> ModInstaller::installed()
         if (lock.tryLock(0))
             FolderTransaction::recover(m_modsFolder);
     }
-    const QStringList names = QDir(m_modsFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    const QStringList names =
+        QDir(m_modsFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
     for (const QString &name : names) {
         Installed mod{name, folderOf(name), {}};
         if (gameNameProblem(name).isEmpty() && ModManifest::read(mod.folder, &mod.manifest, nullptr))

@@ -28,11 +28,11 @@ public:
     struct Result
     {
         bool ok = false;
-        QString message;        // a sentence for the player: what was done, or why not
-        ModManifest manifest;   // what is installed now (install) or was (uninstall)
-        bool upgraded = false;  // an install replaced an earlier version
-        int removed = 0;        // files an uninstall removed
-        QStringList kept;       // files an uninstall left: changed or added since the install
+        QString message;       // a sentence for the player: what was done, or why not
+        ModManifest manifest;  // what is installed now (install) or was (uninstall)
+        bool upgraded = false; // an install replaced an earlier version
+        int removed = 0;       // files an uninstall removed
+        QStringList kept;      // files an uninstall left: changed or added since the install
     };
 
     Result install(const QString &zipPath, const QString &game, const QString &sourcePage = {});

@@ -76,8 +76,9 @@ bool ModLauncher::play(const GameSetup &setup, const QString &game, const QStrin
     connect(process, &QProcess::errorOccurred, this, [this, process, game](QProcess::ProcessError problem) {
         if (problem != QProcess::FailedToStart)
             return;
-        Q_EMIT failed(game, QStringLiteral("The engine %1 could not be started: %2.")
-                                .arg(process->program(), process->errorString()));
+        Q_EMIT failed(
+            game,
+            QStringLiteral("The engine %1 could not be started: %2.").arg(process->program(), process->errorString()));
         process->deleteLater();
     });
     connect(process, &QProcess::finished, this, [this, process, game, clock](int code, QProcess::ExitStatus status) {

@@ -11,16 +11,16 @@ namespace {
 
 // Folders the game itself reads inside a mod's folder: a single top folder of
 // one of these names is part of the mod, not the mod.
-const QSet<QString> kGameFolders{QStringLiteral("maps"),    QStringLiteral("pics"),     QStringLiteral("sound"),
-                                 QStringLiteral("models"),  QStringLiteral("sprites"),  QStringLiteral("env"),
+const QSet<QString> kGameFolders{QStringLiteral("maps"),     QStringLiteral("pics"),    QStringLiteral("sound"),
+                                 QStringLiteral("models"),   QStringLiteral("sprites"), QStringLiteral("env"),
                                  QStringLiteral("textures"), QStringLiteral("players"), QStringLiteral("demos"),
-                                 QStringLiteral("music"),   QStringLiteral("video"),    QStringLiteral("scrnshot"),
-                                 QStringLiteral("save"),    QStringLiteral("baseq2")};
+                                 QStringLiteral("music"),    QStringLiteral("video"),   QStringLiteral("scrnshot"),
+                                 QStringLiteral("save"),     QStringLiteral("baseq2")};
 // Files that may sit beside a mod's top folder and go into it.
-const QSet<QString> kDocumentSuffixes{QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("rtf"),
+const QSet<QString> kDocumentSuffixes{QStringLiteral("txt"), QStringLiteral("doc"),  QStringLiteral("rtf"),
                                       QStringLiteral("htm"), QStringLiteral("html"), QStringLiteral("md"),
-                                      QStringLiteral("nfo"), QStringLiteral("diz"), QStringLiteral("pdf"),
-                                      QStringLiteral("jpg"), QStringLiteral("png"), QStringLiteral("gif")};
+                                      QStringLiteral("nfo"), QStringLiteral("diz"),  QStringLiteral("pdf"),
+                                      QStringLiteral("jpg"), QStringLiteral("png"),  QStringLiteral("gif")};
 
 QString lower(const QByteArray &utf8)
 {
@@ -51,7 +51,7 @@ ModLayout ModLayout::of(const QList<QByteArray> &archivePaths)
         strip = *topFolders.cbegin() + '/';
         layout.topFolder = QString::fromUtf8(*topFolders.cbegin());
     }
-    QHash<QByteArray, QByteArray> seen;  // target -> source
+    QHash<QByteArray, QByteArray> seen; // target -> source
     for (const QByteArray &path : archivePaths) {
         const QByteArray kept = !strip.isEmpty() && path.startsWith(strip) ? path.mid(strip.size()) : path;
         const QByteArray target = lower(kept).toUtf8();
@@ -61,8 +61,9 @@ ModLayout ModLayout::of(const QList<QByteArray> &archivePaths)
             return layout;
         }
         if (const auto other = seen.constFind(target); other != seen.cend()) {
-            layout.error = QStringLiteral("%1 and %2 differ only in letter case, and the game reads names in lower case")
-                               .arg(QString::fromUtf8(*other), QString::fromUtf8(path));
+            layout.error =
+                QStringLiteral("%1 and %2 differ only in letter case, and the game reads names in lower case")
+                    .arg(QString::fromUtf8(*other), QString::fromUtf8(path));
             layout.files.clear();
             return layout;
         }
@@ -82,8 +83,9 @@ QString gameNameProblem(const QString &name)
         return QStringLiteral("The game folder's name is longer than 64 characters.");
     for (const QChar c : name) {
         if (!((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'-'))
-            return QStringLiteral("The game folder \"%1\" may hold only lower-case letters, digits, _ and - (the engine "
-                                  "falls back to the base game for a name with a slash, \"..\" or a space).")
+            return QStringLiteral(
+                       "The game folder \"%1\" may hold only lower-case letters, digits, _ and - (the engine "
+                       "falls back to the base game for a name with a slash, \"..\" or a space).")
                 .arg(name);
     }
     return {};
@@ -159,9 +161,10 @@ ModArchiveSummary ModArchiveSummary::of(const QString &zipPath, const QString &m
             mapsOnly = false;
     }
     if (!gameLibrary && windowsLibrary)
-        summary.warnings << QStringLiteral("This mod carries no Linux game library, only a Windows one "
-                                           "(gamex86.dll): the engine runs it with the stock game code, so whatever the "
-                                           "mod changes in the rules will be missing.");
+        summary.warnings << QStringLiteral(
+            "This mod carries no Linux game library, only a Windows one "
+            "(gamex86.dll): the engine runs it with the stock game code, so whatever the "
+            "mod changes in the rules will be missing.");
     else if (!gameLibrary && otherLibrary)
         summary.warnings << QStringLiteral("This mod's game library is not named game.so (a 32-bit gamei386.so, "
                                            "perhaps): the engine runs it with the stock game code.");

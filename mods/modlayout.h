@@ -16,9 +16,9 @@
 // ("PAK0.PAK" is ignored).
 struct ModLayout
 {
-    QString topFolder;  // the stripped folder, as the archive spells it; "" when none
-    QList<std::pair<QByteArray, QByteArray>> files;  // archive path -> path in the mod's folder
-    QString error;      // why the files cannot go into one folder; "" when they can
+    QString topFolder;                              // the stripped folder, as the archive spells it; "" when none
+    QList<std::pair<QByteArray, QByteArray>> files; // archive path -> path in the mod's folder
+    QString error;                                  // why the files cannot go into one folder; "" when they can
 
     static ModLayout of(const QList<QByteArray> &archivePaths);
 };
@@ -35,12 +35,12 @@ QString gameNameFrom(const QString &text);
 // What the install dialog shows of an archive before anything is written.
 struct ModArchiveSummary
 {
-    QString error;            // the archive cannot be read; "" when it can
-    QString suggestedGame;    // from the top folder, else from `modName`
+    QString error;         // the archive cannot be read; "" when it can
+    QString suggestedGame; // from the top folder, else from `modName`
     int fileCount = 0;
     qint64 totalSize = 0;
-    QStringList files;        // paths in the mod's folder, with their sizes
-    QStringList warnings;     // sentences: no Linux game library, a map pack, an archive inside
+    QStringList files;    // paths in the mod's folder, with their sizes
+    QStringList warnings; // sentences: no Linux game library, a map pack, an archive inside
 
     static ModArchiveSummary of(const QString &zipPath, const QString &modName);
 };

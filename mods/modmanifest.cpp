@@ -60,7 +60,8 @@ QByteArray ModManifest::serialized() const
     out += "source\t" + field(sourcePage) + '\n';
     for (const auto &[kind, list] : {std::pair{"file\t", &files}, {"leftover\t", &leftovers}}) {
         for (const File &file : *list)
-            out += kind + QByteArray::number(file.size) + '\t' + QByteArray::number(file.modified) + '\t' + file.sha256 + '\t' + file.path.toPercentEncoding("/") + '\n';
+            out += kind + QByteArray::number(file.size) + '\t' + QByteArray::number(file.modified) + '\t' +
+                   file.sha256 + '\t' + file.path.toPercentEncoding("/") + '\n';
     }
     out += kEnd + '\n';
     return out;

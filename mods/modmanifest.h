@@ -14,20 +14,20 @@ struct ModManifest
 
     struct File
     {
-        QByteArray path;    // below the mod's folder, parts joined by "/"
+        QByteArray path; // below the mod's folder, parts joined by "/"
         qint64 size = 0;
         // Modification time in nanoseconds when installed: a file whose size and
         // time are as recorded counts as unchanged without being read again.
         qint64 modified = 0;
-        QByteArray sha256;  // hex
+        QByteArray sha256; // hex
 
         bool operator==(const File &) const = default;
     };
 
     QString game;
     QString archiveName;
-    QByteArray archiveSha256;  // hex
-    QString sourcePage;        // the page the archive came from; "" for a file
+    QByteArray archiveSha256; // hex
+    QString sourcePage;       // the page the archive came from; "" for a file
     QList<File> files;
     // Files of an earlier version that an upgrade left to be removed: gone once
     // the upgrade is finished, and removed by an uninstall meanwhile.

@@ -72,8 +72,9 @@ void Downloads::start(QWebEngineDownloadRequest *request)
     auto *amount = new QLabel(this);
     amount->setObjectName(QStringLiteral("amount"));
     // Room for the longest figures, so that the bars keep their width.
-    amount->setMinimumWidth(amount->fontMetrics().horizontalAdvance(tr("%1 of %2, %3/s").arg(
-        QStringLiteral("999.99 MiB"), QStringLiteral("999.99 MiB"), QStringLiteral("999.99 MiB"))));
+    amount->setMinimumWidth(amount->fontMetrics().horizontalAdvance(
+        tr("%1 of %2, %3/s")
+            .arg(QStringLiteral("999.99 MiB"), QStringLiteral("999.99 MiB"), QStringLiteral("999.99 MiB"))));
     auto *cancel = new QPushButton(tr("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     auto *open = new QPushButton(tr("Show in &folder"), this);
@@ -106,8 +107,9 @@ void Downloads::start(QWebEngineDownloadRequest *request)
             bar->setRange(0, 0); // size unknown: a busy bar
         }
         const QLocale locale;
-        const QString got = total > 0 ? tr("%1 of %2").arg(locale.formattedDataSize(received), locale.formattedDataSize(total))
-                                      : locale.formattedDataSize(received);
+        const QString got =
+            total > 0 ? tr("%1 of %2").arg(locale.formattedDataSize(received), locale.formattedDataSize(total))
+                      : locale.formattedDataSize(received);
         const qint64 ms = clock->elapsed();
         amount->setText(ms > 0 ? tr("%1, %2/s").arg(got, locale.formattedDataSize(received * 1000 / ms)) : got);
     });
@@ -119,9 +121,8 @@ void Downloads::start(QWebEngineDownloadRequest *request)
                             QMessageBox::Ok);
         }
     });
-    connect(install, &QPushButton::clicked, this, [this, target, page] {
-        Q_EMIT installRequested(target.absoluteFilePath(), page);
-    });
+    connect(install, &QPushButton::clicked, this,
+            [this, target, page] { Q_EMIT installRequested(target.absoluteFilePath(), page); });
     connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [=, this] {
         const bool complete = request->state() == QWebEngineDownloadRequest::DownloadCompleted;
         cancel->hide();

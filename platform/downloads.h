@@ -23,7 +23,8 @@ public:
     // Returns the chosen path for a suggested file, or an empty string to refuse.
     using SaveChooser = std::function<QString(QWidget *parent, const QString &suggestedPath)>;
 
-    Downloads(QWebEngineProfile *profile, Shell &shell, Messages &messages, SaveChooser chooser, QWidget *parent = nullptr);
+    Downloads(QWebEngineProfile *profile, Shell &shell, Messages &messages, SaveChooser chooser,
+              QWidget *parent = nullptr);
 
     // The standard "Save as" dialog.
     static QString askWhereToSave(QWidget *parent, const QString &suggestedPath);

@@ -20,7 +20,6 @@ public:
 class QtMessages final : public Messages
 {
 public:
-    QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                     const QString &text, QMessageBox::StandardButtons buttons,
-                                     const QString &details = {}) override;
+    QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                                     QMessageBox::StandardButtons buttons, const QString &details = {}) override;
 };

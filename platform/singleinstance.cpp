@@ -38,15 +38,15 @@ QString privateSocketFolder()
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && isPrivateFolder(runtime))
         return QFile::decodeName(runtime);
-    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/kestrelmoor-modlist-" + QByteArray::number(::getuid());
+    const QByteArray own =
+        QFile::encodeName(QDir::tempPath()) + "/kestrelmoor-modlist-" + QByteArray::number(::getuid());
     ::mkdir(own.constData(), 0700);
     return isPrivateFolder(own) ? QFile::decodeName(own) : QString();
 }
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString &programFolder)
-    : m_lock(programFolder + QStringLiteral("/.kml-lock"))
+SingleInstance::SingleInstance(const QString &programFolder) : m_lock(programFolder + QStringLiteral("/.kml-lock"))
 {
     const QString canonical = QFileInfo(programFolder).canonicalFilePath();
     const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
@@ -105,8 +105,7 @@ bool SingleInstance::askToShow()
         if (socket.waitForConnected(int(deadline.remainingTime()))) {
             socket.write(kShow);
             const QDeadlineTimer answer(kAnswerMs);
-            while (!socket.canReadLine() && socket.waitForReadyRead(int(answer.remainingTime()))) {
-            }
+            while (!socket.canReadLine() && socket.waitForReadyRead(int(answer.remainingTime()))) {}
             return socket.readLine() == kShown;
         }
         QThread::msleep(100);

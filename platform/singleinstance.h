@@ -20,9 +20,9 @@ class SingleInstance final : public QObject
 
 public:
     enum class Lock {
-        Taken,        // this process is the one
-        HeldByOther,  // another process of the program uses the folder
-        Unavailable,  // no lock can be made there (a read-only folder): go on without
+        Taken,       // this process is the one
+        HeldByOther, // another process of the program uses the folder
+        Unavailable, // no lock can be made there (a read-only folder): go on without
     };
 
     explicit SingleInstance(const QString &programFolder);

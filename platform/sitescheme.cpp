@@ -16,8 +16,7 @@ class SiteSchemeHandler final : public QWebEngineUrlSchemeHandler
 public:
     SiteSchemeHandler(QString siteFolder, QObject *parent)
         : QWebEngineUrlSchemeHandler(parent), m_folder(std::move(siteFolder))
-    {
-    }
+    {}
 
     void requestStarted(QWebEngineUrlRequestJob *job) override
     {

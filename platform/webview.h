@@ -27,7 +27,7 @@ public:
 
 Q_SIGNALS:
     void loadStarted();
-    void loadProgress(int progress);  // 0 to 100
+    void loadProgress(int progress); // 0 to 100
     // The load ended, loaded or not (stopped, failed, a download).
     void loadFinished(bool ok);
     void urlChanged(const QUrl &url);

@@ -77,8 +77,8 @@ AboutDialog::AboutDialog(Shell &shell, Messages &messages, const QString &siteAd
     title->setPalette(titlePalette);
 
     auto *helpText = new QLabel(tr("If you have any problems with this program, please visit our website and post a "
-                                 "message on the messageboard. We will reply ASAP."),
-                              this);
+                                   "message on the messageboard. We will reply ASAP."),
+                                this);
     helpText->setObjectName(QStringLiteral("helpText"));
     helpText->setWordWrap(true);
     helpText->setFixedWidth(px(3330));
@@ -94,7 +94,7 @@ AboutDialog::AboutDialog(Shell &shell, Messages &messages, const QString &siteAd
     // A link rather than plain text, so that it takes the keyboard focus and Enter too.
     m_siteLink->setTextFormat(Qt::RichText);
     m_siteLink->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
-                          .arg(linkTarget().toHtmlEscaped(), m_site.toHtmlEscaped()));
+                            .arg(linkTarget().toHtmlEscaped(), m_site.toHtmlEscaped()));
     m_siteLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     m_siteLink->setCursor(Qt::PointingHandCursor);
     m_siteLink->setToolTip(linkTarget());

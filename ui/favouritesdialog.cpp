@@ -58,11 +58,12 @@ void FavouritesDialog::buildControls()
         return button;
     };
     m_moveUpButton = makeButton("moveUpButton", QString(), tr("Move up"), fromTwips(QRectF(3435, 75, 420, 420), this));
-    m_moveDownButton = makeButton("moveDownButton", QString(), tr("Move down"), fromTwips(QRectF(3450, 540, 420, 420), this));
+    m_moveDownButton =
+        makeButton("moveDownButton", QString(), tr("Move down"), fromTwips(QRectF(3450, 540, 420, 420), this));
     m_addButton = makeButton("addButton", tr("&Add new entry"), tr("Add a new empty url to the favourites list"),
-                            fromTwips(QRectF(105, 2925, 1230, 315), this));
+                             fromTwips(QRectF(105, 2925, 1230, 315), this));
     m_deleteButton = makeButton("deleteButton", tr("&Delete current entry"), tr("Delete current entry"),
-                            fromTwips(QRectF(1380, 2925, 1695, 315), this));
+                                fromTwips(QRectF(1380, 2925, 1695, 315), this));
     // The two buttons share a row: the second starts after the first.
     if (m_deleteButton->x() <= m_addButton->geometry().right())
         m_deleteButton->move(m_addButton->geometry().right() + 4, m_deleteButton->y());
@@ -91,7 +92,8 @@ void FavouritesDialog::buildControls()
     nameLabel->setBuddy(m_nameField);
     urlLabel->setBuddy(m_urlField);
     for (QLabel *label : {nameLabel, urlLabel})
-        label->resize(std::max(label->width(), label->sizeHint().width()), std::max(label->height(), label->sizeHint().height()));
+        label->resize(std::max(label->width(), label->sizeHint().width()),
+                      std::max(label->height(), label->sizeHint().height()));
     connect(m_nameField, &QLineEdit::textChanged, this, &FavouritesDialog::renameSelected);
     connect(m_urlField, &QLineEdit::textChanged, this, &FavouritesDialog::repointSelected);
 
@@ -101,7 +103,8 @@ void FavouritesDialog::buildControls()
     separator->setFrameShadow(QFrame::Sunken);
     separator->setGeometry(fromTwips(QRectF(90, 4545, 3825, 75), this));
 
-    m_cancelButton = makeButton("cancelButton", tr("&Cancel"), QString(), fromTwips(QRectF(2160, 4710, 795, 345), this));
+    m_cancelButton =
+        makeButton("cancelButton", tr("&Cancel"), QString(), fromTwips(QRectF(2160, 4710, 795, 345), this));
     m_okButton = makeButton("okButton", tr("&Ok"), QString(), fromTwips(QRectF(3075, 4710, 795, 345), this));
     // Keep the pair inside the dialog when the captions needed more room.
     const int right = width() - 6;

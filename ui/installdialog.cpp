@@ -25,21 +25,21 @@ InstallDialog::InstallDialog(const GameSetup &setup, const QString &zipPath, con
     const ModArchiveSummary summary = ModArchiveSummary::of(zipPath, modName);
     m_readable = summary.error.isEmpty();
 
-    auto *heading = new QLabel(tr("<b>%1</b> goes into the mods folder %2.")
-                                   .arg(QFileInfo(zipPath).fileName().toHtmlEscaped(), setup.modsFolder.toHtmlEscaped()),
-                               this);
+    auto *heading =
+        new QLabel(tr("<b>%1</b> goes into the mods folder %2.")
+                       .arg(QFileInfo(zipPath).fileName().toHtmlEscaped(), setup.modsFolder.toHtmlEscaped()),
+                   this);
     heading->setWordWrap(true);
     m_gameField = new QLineEdit(summary.suggestedGame, this);
     m_gameField->setObjectName(QStringLiteral("gameNameField"));
-    m_gameField->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[a-z0-9_-]{0,64}")),
-                                                              m_gameField));
+    m_gameField->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[a-z0-9_-]{0,64}")), m_gameField));
     connect(m_gameField, &QLineEdit::textChanged, this, &InstallDialog::checkName);
     m_files = new QListWidget(this);
     m_files->setObjectName(QStringLiteral("filesList"));
     m_files->addItems(summary.files);
-    auto *size = new QLabel(tr("%n file(s), %1", nullptr, summary.fileCount)
-                                .arg(QLocale().formattedDataSize(summary.totalSize)),
-                            this);
+    auto *size = new QLabel(
+        tr("%n file(s), %1", nullptr, summary.fileCount).arg(QLocale().formattedDataSize(summary.totalSize)), this);
     auto *form = new QFormLayout;
     form->addRow(tr("&Game folder:"), m_gameField);
     form->addRow(tr("Files:"), size);
@@ -105,10 +105,9 @@ void InstallDialog::install()
         showResult(watcher->result());
         watcher->deleteLater();
     });
-    watcher->setFuture(QtConcurrent::run([modsFolder = m_setup.modsFolder, engineFolder = m_setup.engineFolder(),
-                                          zip = m_zipPath, game = gameName(), source = m_sourcePage] {
-        return ModInstaller(modsFolder, engineFolder).install(zip, game, source);
-    }));
+    watcher->setFuture(QtConcurrent::run(
+        [modsFolder = m_setup.modsFolder, engineFolder = m_setup.engineFolder(), zip = m_zipPath, game = gameName(),
+         source = m_sourcePage] { return ModInstaller(modsFolder, engineFolder).install(zip, game, source); }));
 }
 
 void InstallDialog::showResult(const ModInstaller::Result &result)

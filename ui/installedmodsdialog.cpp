@@ -13,7 +13,10 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 InstalledModsDialog::InstalledModsDialog(QString modsFolder, QString engineFolder, Messages &messages, QWidget *parent)
-    : QDialog(parent), m_modsFolder(std::move(modsFolder)), m_engineFolder(std::move(engineFolder)), m_messages(messages)
+    : QDialog(parent),
+      m_modsFolder(std::move(modsFolder)),
+      m_engineFolder(std::move(engineFolder)),
+      m_messages(messages)
 {
     setObjectName(QStringLiteral("installedModsDialog"));
     setWindowTitle(tr("Installed mods"));
@@ -46,9 +49,9 @@ void InstalledModsDialog::refresh()
 {
     m_list->clear();
     for (const ModInstaller::Installed &mod : ModInstaller(m_modsFolder, m_engineFolder).installed()) {
-        auto *item = new QTreeWidgetItem(m_list, {mod.game, mod.folder, QLocale().formattedDataSize(mod.manifest.totalSize()),
-                                                  mod.manifest.sourcePage.isEmpty() ? mod.manifest.archiveName
-                                                                                    : mod.manifest.sourcePage});
+        auto *item = new QTreeWidgetItem(
+            m_list, {mod.game, mod.folder, QLocale().formattedDataSize(mod.manifest.totalSize()),
+                     mod.manifest.sourcePage.isEmpty() ? mod.manifest.archiveName : mod.manifest.sourcePage});
         item->setData(0, Qt::UserRole, mod.game);
     }
     if (m_list->topLevelItemCount() > 0)

@@ -17,16 +17,16 @@
 #include "installedmodsdialog.h"
 #include "mods/modinstaller.h"
 #include "mods/modlauncher.h"
+#include "modtreeview.h"
 #include "navigationbar.h"
 #include "optionsdialog.h"
 #include "platform/appicon.h"
 #include "platform/messages.h"
 #include "platform/tray.h"
 #include "platform/webview.h"
-#include "modtreeview.h"
 #include "remotecontrol.h"
-#include "updateprogressdialog.h"
 #include "update/listupdate.h"
+#include "updateprogressdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,7 +35,6 @@
 #include <QComboBox>
 #include <QDate>
 #include <QFileDialog>
-#include <QStandardPaths>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -45,8 +44,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
-#include <QStyle>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -169,7 +169,8 @@ void MainWindow::placeTreeColumn()
     // up to a third of the window.
     bool stored = false;
     const double storedTwips =
-        m_ctx.settings->value(Options::kApplication, Options::kSection, Options::kTreeWidth, QString()).toDouble(&stored);
+        m_ctx.settings->value(Options::kApplication, Options::kSection, Options::kTreeWidth, QString())
+            .toDouble(&stored);
     const QMargins margins = m_treeView->parentWidget()->contentsMargins();
     const int treeWidth = stored && storedTwips > 0 && storedTwips < 1e6
                               ? fromTwips(storedTwips, this)
@@ -311,7 +312,8 @@ QWidget *MainWindow::buildBrowserPanel()
     m_webView = m_ctx.webViews->create(panel);
     m_webView->setObjectName(QStringLiteral("webView"));
     m_webView->setAccessibleName(tr("Web page"));
-    m_navigationBar = new NavigationBar(*m_webView, [this] { return homeAddress(); }, panel);
+    m_navigationBar = new NavigationBar(
+        *m_webView, [this] { return homeAddress(); }, panel);
     connect(m_navigationBar, &NavigationBar::loadingChanged, this, &MainWindow::showLoadingStatus);
     connect(m_navigationBar, &NavigationBar::addressRefused, this, &MainWindow::showRefusal);
     connect(m_navigationBar, &NavigationBar::pageAddressChanged, this, &MainWindow::followPage);
@@ -337,7 +339,8 @@ QWidget *MainWindow::buildBrowserPanel()
     // As wide as their captions, however wide the style makes buttons: the
     // address field takes the rest of the row.
     for (QPushButton *button : {info, full})
-        button->setMaximumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 3 * button->fontMetrics().height() / 2);
+        button->setMaximumWidth(button->fontMetrics().horizontalAdvance(button->text()) +
+                                3 * button->fontMetrics().height() / 2);
 
     auto *top = new QHBoxLayout;
     top->setSpacing(4);
@@ -376,15 +379,26 @@ void MainWindow::setTabOrderForReading()
     // first, then the list's side, the page, and the list's tools (the mods'
     // menu last, though it stands beside the filter field: Tab goes on from the
     // filter into the tree).
-    const QStringList order = {
-        QStringLiteral("backButton"),  QStringLiteral("forwardButton"),    QStringLiteral("homeButton"),
-        QStringLiteral("refreshButton"), QStringLiteral("stopButton"),     QStringLiteral("addressField"),
-        QStringLiteral("playButton"),  QStringLiteral("infoButton"),
-        QStringLiteral("fullScreenButton"), QStringLiteral("filterField"),
-        QStringLiteral("modTree"),     QStringLiteral("webView"),          QStringLiteral("listChooser"),
-        QStringLiteral("updateButton"), QStringLiteral("findButton"),      QStringLiteral("addFavouriteButton"),
-        QStringLiteral("optionsButton"), QStringLiteral("configureFavouritesButton"),
-        QStringLiteral("remoteControlButton"), QStringLiteral("modsButton")};
+    const QStringList order = {QStringLiteral("backButton"),
+                               QStringLiteral("forwardButton"),
+                               QStringLiteral("homeButton"),
+                               QStringLiteral("refreshButton"),
+                               QStringLiteral("stopButton"),
+                               QStringLiteral("addressField"),
+                               QStringLiteral("playButton"),
+                               QStringLiteral("infoButton"),
+                               QStringLiteral("fullScreenButton"),
+                               QStringLiteral("filterField"),
+                               QStringLiteral("modTree"),
+                               QStringLiteral("webView"),
+                               QStringLiteral("listChooser"),
+                               QStringLiteral("updateButton"),
+                               QStringLiteral("findButton"),
+                               QStringLiteral("addFavouriteButton"),
+                               QStringLiteral("optionsButton"),
+                               QStringLiteral("configureFavouritesButton"),
+                               QStringLiteral("remoteControlButton"),
+                               QStringLiteral("modsButton")};
     QWidget *previous = nullptr;
     for (const QString &name : order) {
         QWidget *widget = findChild<QWidget *>(name);
@@ -407,8 +421,8 @@ void MainWindow::start()
     m_statusLabel->setText(m_statusText);
     refreshInstalledMods();
 
-    const CatalogueLoad catalogue =
-        loadCatalogue(ProgramFiles::inFolder(m_ctx.programFolder, ProgramFiles::kCatalogue), defaultCatalogueRow(m_ctx.listServer));
+    const CatalogueLoad catalogue = loadCatalogue(ProgramFiles::inFolder(m_ctx.programFolder, ProgramFiles::kCatalogue),
+                                                  defaultCatalogueRow(m_ctx.listServer));
     m_catalogue = catalogue.rows;
     m_listChooser->clear();
     for (const ModListEntry &row : std::as_const(m_catalogue))
@@ -496,9 +510,10 @@ void MainWindow::rebuildTree(const QString &path)
 {
     ModTree tree;
     loadModList(path, m_ctx.programFolder, tree, [this] {
-        m_ctx.messages->show(this, QMessageBox::Critical, tr("Error"),
-                             tr("Error while loading Master List. Click the 'Update list' button to solve the problem."),
-                             QMessageBox::Ok);
+        m_ctx.messages->show(
+            this, QMessageBox::Critical, tr("Error"),
+            tr("Error while loading Master List. Click the 'Update list' button to solve the problem."),
+            QMessageBox::Ok);
     });
     m_model.setTree(std::move(tree));
 }
@@ -527,7 +542,8 @@ int MainWindow::lastNode() const
 
 void MainWindow::showUpdateDate()
 {
-    m_updatedLabel->setText(updatedLabelText(updateDate(*m_ctx.settings, m_current.settingsName, QDate::currentDate())));
+    m_updatedLabel->setText(
+        updatedLabelText(updateDate(*m_ctx.settings, m_current.settingsName, QDate::currentDate())));
     fitListLabels();
 }
 
@@ -696,9 +712,9 @@ void MainWindow::installArchive(const QString &zipPath, const QString &sourcePag
 
 void MainWindow::installModFromFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Install mod from file"),
-                                                      QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
-                                                      tr("Zip archives (*.zip *.ZIP)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Install mod from file"), QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
+        tr("Zip archives (*.zip *.ZIP)"));
     if (!path.isEmpty())
         installArchive(path, QString());
 }
@@ -782,8 +798,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
                 m_filterField->clear();
             return true;
         }
-        if (event->type() == QEvent::KeyPress
-            && (key == Qt::Key_Down || keyEvent->matches(QKeySequence::InsertParagraphSeparator))) {
+        if (event->type() == QEvent::KeyPress &&
+            (key == Qt::Key_Down || keyEvent->matches(QKeySequence::InsertParagraphSeparator))) {
             enterTreeFromFilter();
             return true;
         }
@@ -830,7 +846,8 @@ bool MainWindow::saveBeforeQuit()
     // A preference only: a store that cannot take it leaves the design width.
     if (m_treeWidthMoved) {
         const double twips = m_splitter->sizes().value(0) * twipsPerPixel(this);
-        m_ctx.settings->setValue(Options::kApplication, Options::kSection, Options::kTreeWidth, QString::number(qRound(twips)));
+        m_ctx.settings->setValue(Options::kApplication, Options::kSection, Options::kTreeWidth,
+                                 QString::number(qRound(twips)));
     }
     m_ctx.tray->remove();
     if (m_remoteControl)
@@ -856,8 +873,8 @@ void MainWindow::showFullScreenWindow()
     if (!m_fullScreenWindow) {
         // It opens at this window's address, or at the start page when the
         // fullscreen start is on.
-        const QString start = Options::isOn(*m_ctx.settings, Options::kStartFullScreen) ? homeAddress()
-                                                                                   : m_navigationBar->addressText();
+        const QString start =
+            Options::isOn(*m_ctx.settings, Options::kStartFullScreen) ? homeAddress() : m_navigationBar->addressText();
         m_fullScreenWindow = new FullScreenWindow(*m_ctx.webViews, start, [this] { return homeAddress(); });
         connect(m_fullScreenWindow, &FullScreenWindow::returnRequested, this, &MainWindow::takeBackPage);
     }
@@ -967,8 +984,8 @@ void MainWindow::updateList()
         };
         hooks.askRetry = [this](const QString &title, const QString &text, const QString &details) {
             QWidget *parent = m_updateProgress ? static_cast<QWidget *>(m_updateProgress) : this;
-            return m_ctx.messages->show(parent, QMessageBox::Warning, title, text, QMessageBox::Ok | QMessageBox::Cancel,
-                                        details) == QMessageBox::Ok;
+            return m_ctx.messages->show(parent, QMessageBox::Warning, title, text,
+                                        QMessageBox::Ok | QMessageBox::Cancel, details) == QMessageBox::Ok;
         };
         hooks.setUpdatedLabel = [this](const QString &text) {
             m_updatedLabel->setText(text);
@@ -990,8 +1007,8 @@ void MainWindow::updateList()
             if (m_updateProgress)
                 m_updateProgress->showProgress(step, done, total);
         };
-        m_update = std::make_unique<ListUpdate>(m_ctx.programFolder, m_ctx.listServer, *m_ctx.settings,
-                                                *m_ctx.fetcher, std::move(hooks));
+        m_update = std::make_unique<ListUpdate>(m_ctx.programFolder, m_ctx.listServer, *m_ctx.settings, *m_ctx.fetcher,
+                                                std::move(hooks));
         connect(m_update.get(), &ListUpdate::finished, this, &MainWindow::updateEnded);
     }
     // Application-modal while the update runs: the other windows take no input.

@@ -43,9 +43,9 @@ class WebViewFactory;
 // What the main window is given by whoever starts the program.
 struct MainContext
 {
-    QString programFolder;       // holds the data files
-    QString listServer;          // scheme and host of the list server
-    QString siteAddress;         // the publisher's site
+    QString programFolder; // holds the data files
+    QString listServer;    // scheme and host of the list server
+    QString siteAddress;   // the publisher's site
     SettingsStore *settings = nullptr;
     Messages *messages = nullptr;
     WebViewFactory *webViews = nullptr;
@@ -205,7 +205,7 @@ private:
     QPointer<OptionsDialog> m_optionsDialog;
     QPointer<InstalledModsDialog> m_installedModsDialog;
     ModLauncher *m_launcher = nullptr;
-    QHash<QString, QString> m_installedByPage;  // source page -> game folder
+    QHash<QString, QString> m_installedByPage; // source page -> game folder
     QToolButton *m_playButton = nullptr;
     QPointer<AboutDialog> m_aboutDialog;
     QPointer<RemoteControl> m_remoteControl;
@@ -213,5 +213,5 @@ private:
     // Shown while an update runs, and only then.
     QPointer<UpdateProgressDialog> m_updateProgress;
     bool m_closeAfterUpdate = false;
-    bool m_keysBeforeUpdate = false;  // this window had the keys when the update began
+    bool m_keysBeforeUpdate = false; // this window had the keys when the update began
 };

@@ -182,8 +182,10 @@ int ModTreeView::widthForNames(int limit) const
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     const QFontMetrics metrics(font());
-    const int rowExtra = itemDelegate()->sizeHint(option, first).width() - metrics.horizontalAdvance(first.data().toString());
-    const int viewExtra = 2 * frameWidth() + verticalScrollBar()->sizeHint().width() + (rootIsDecorated() ? indentation() : 0);
+    const int rowExtra =
+        itemDelegate()->sizeHint(option, first).width() - metrics.horizontalAdvance(first.data().toString());
+    const int viewExtra =
+        2 * frameWidth() + verticalScrollBar()->sizeHint().width() + (rootIsDecorated() ? indentation() : 0);
     int width = 0;
     // Measured from the tree's bytes rather than through the model, and only
     // until the limit is reached: a list of a great many links stays quick.
@@ -204,8 +206,8 @@ int ModTreeView::uniformRowHeight() const
 
 ModTreeView::Placed ModTreeView::place(const QModelIndex &index) const
 {
-    if (!index.isValid() || index.model() != m_filter || model() != m_filter || index.column() != 0
-        || rootIndex().isValid() || !uniformRowHeights())
+    if (!index.isValid() || index.model() != m_filter || model() != m_filter || index.column() != 0 ||
+        rootIndex().isValid() || !uniformRowHeights())
         return {};
     if (m_folderRows.empty()) {
         const int folders = m_filter->rowCount();
@@ -239,7 +241,7 @@ ModTreeView::Placed ModTreeView::place(const QModelIndex &index) const
         return {};
     const int scrolled = verticalScrollBar()->value();
     const int y = verticalScrollMode() == QAbstractItemView::ScrollPerItem ? (placed.row - scrolled) * height
-                                                                            : placed.row * height - scrolled;
+                                                                           : placed.row * height - scrolled;
     const int indent = (level + (rootIsDecorated() ? 1 : 0)) * indentation();
     placed.rect = QRect(columnViewportPosition(0) + (isRightToLeft() ? 0 : indent), y, columnWidth(0) - indent, height);
 

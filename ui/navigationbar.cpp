@@ -43,16 +43,15 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
         row->addWidget(button);
         return button;
     };
-    m_backButton = addButton("backButton", tr("Back"), themedIcon("go-previous", st->standardIcon(QStyle::SP_ArrowBack)),
-                             [this] {
-                                 m_pendingAddress.clear();
-                                 m_view.back();
-                                 enableButtons();
-                                 noticePageAddress();
-                             });
+    m_backButton =
+        addButton("backButton", tr("Back"), themedIcon("go-previous", st->standardIcon(QStyle::SP_ArrowBack)), [this] {
+            m_pendingAddress.clear();
+            m_view.back();
+            enableButtons();
+            noticePageAddress();
+        });
     m_forwardButton = addButton("forwardButton", tr("Forward"),
-                                themedIcon("go-next", st->standardIcon(QStyle::SP_ArrowForward)),
-                                [this] {
+                                themedIcon("go-next", st->standardIcon(QStyle::SP_ArrowForward)), [this] {
                                     m_pendingAddress.clear();
                                     m_view.forward();
                                     enableButtons();
@@ -60,11 +59,12 @@ NavigationBar::NavigationBar(WebView &view, std::function<QString()> homeAddress
                                 });
     m_homeButton = addButton("homeButton", tr("Home"), themedIcon("go-home", buttonPicture(QStringLiteral("home"))),
                              [this] { openAddress(m_homeAddress()); });
-    m_refreshButton = addButton("refreshButton", tr("Refresh"),
-                                themedIcon("view-refresh", st->standardIcon(QStyle::SP_BrowserReload)),
-                                [this] { m_view.reload(); });
-    m_stopButton = addButton("stopButton", tr("Stop"), themedIcon("process-stop", st->standardIcon(QStyle::SP_BrowserStop)),
-                             &NavigationBar::stopLoading);
+    m_refreshButton =
+        addButton("refreshButton", tr("Refresh"),
+                  themedIcon("view-refresh", st->standardIcon(QStyle::SP_BrowserReload)), [this] { m_view.reload(); });
+    m_stopButton =
+        addButton("stopButton", tr("Stop"), themedIcon("process-stop", st->standardIcon(QStyle::SP_BrowserStop)),
+                  &NavigationBar::stopLoading);
 
     m_addressField = new QLineEdit(this);
     m_addressField->setObjectName(QStringLiteral("addressField"));
@@ -112,8 +112,10 @@ void NavigationBar::addShortcuts(QWidget *window, bool escapeStops)
     // Only while the focus is in that window: Qt would otherwise give them to
     // the program's other windows too (Esc in the find dialog).
     const std::pair<QKeySequence, QToolButton *> keys[] = {
-        {QKeySequence(Qt::ALT | Qt::Key_Left), m_backButton},    {QKeySequence(Qt::ALT | Qt::Key_Right), m_forwardButton},
-        {QKeySequence(Qt::ALT | Qt::Key_Home), m_homeButton},    {QKeySequence(Qt::Key_F5), m_refreshButton},
+        {QKeySequence(Qt::ALT | Qt::Key_Left), m_backButton},
+        {QKeySequence(Qt::ALT | Qt::Key_Right), m_forwardButton},
+        {QKeySequence(Qt::ALT | Qt::Key_Home), m_homeButton},
+        {QKeySequence(Qt::Key_F5), m_refreshButton},
     };
     for (const auto &[sequence, button] : keys) {
         auto *shortcut = new QShortcut(sequence, window);

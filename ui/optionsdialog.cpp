@@ -36,8 +36,8 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
 {
     setObjectName(QStringLiteral("optionsDialog"));
     setWindowTitle(tr("Options"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);
 
@@ -49,7 +49,8 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
         return box;
     };
     m_showRemoteAtStartupBox = makeCheck("showRemoteAtStartupBox", tr("Show remote control at startup"));
-    m_remoteOnlyAtStartupBox = makeCheck("remoteOnlyAtStartupBox", tr("Do not show main window at startup, just the rc"));
+    m_remoteOnlyAtStartupBox =
+        makeCheck("remoteOnlyAtStartupBox", tr("Do not show main window at startup, just the rc"));
     m_fullScreenAtStartupBox = makeCheck("fullScreenAtStartupBox", tr("Fullscreen mode at startup"));
     m_maximizedAtStartupBox = makeCheck("maximizedAtStartupBox", tr("Maximze window at startup"));
     m_defaultBrowserBox = makeCheck("defaultBrowserBox", tr("Use default browser when using the remote control"));
@@ -114,12 +115,14 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, Messages &messages, QWidge
         connect(field, &QLineEdit::textChanged, this, &OptionsDialog::showGameState);
         return field;
     };
-    m_engineField = gameField("engineField", tr("&Engine:"),
-                              detected.engine.isEmpty() ? tr("none found") : detected.engine);
+    m_engineField =
+        gameField("engineField", tr("&Engine:"), detected.engine.isEmpty() ? tr("none found") : detected.engine);
     m_modsFolderField = gameField("modsFolderField", tr("&Mods folder:"), detected.modsFolder);
-    m_gameDataField = gameField("gameDataField", tr("Game &data:"),
-                                detected.gameData.isEmpty() ? tr("the folder with baseq2/pak0.pak") : detected.gameData);
-    m_extraArgumentsField = gameField("extraArgumentsField", tr("E&xtra arguments:"), tr("such as +set vid_fullscreen 0"));
+    m_gameDataField =
+        gameField("gameDataField", tr("Game &data:"),
+                  detected.gameData.isEmpty() ? tr("the folder with baseq2/pak0.pak") : detected.gameData);
+    m_extraArgumentsField =
+        gameField("extraArgumentsField", tr("E&xtra arguments:"), tr("such as +set vid_fullscreen 0"));
     m_gameStateLabel = new QLabel(game);
     m_gameStateLabel->setObjectName(QStringLiteral("gameStateLabel"));
     m_gameStateLabel->setWordWrap(true);
@@ -207,13 +210,17 @@ void OptionsDialog::save()
         return;
     }
     const std::pair<const QString &, const QCheckBox *> values[] = {
-        {Options::kShowRemoteControl, m_showRemoteAtStartupBox},  {Options::kStartFullScreen, m_fullScreenAtStartupBox}, {Options::kStartMaximized, m_maximizedAtStartupBox},
-        {Options::kRemoteControlOnly, m_remoteOnlyAtStartupBox},   {Options::kUseDefaultBrowser, m_defaultBrowserBox},
+        {Options::kShowRemoteControl, m_showRemoteAtStartupBox},
+        {Options::kStartFullScreen, m_fullScreenAtStartupBox},
+        {Options::kStartMaximized, m_maximizedAtStartupBox},
+        {Options::kRemoteControlOnly, m_remoteOnlyAtStartupBox},
+        {Options::kUseDefaultBrowser, m_defaultBrowserBox},
     };
     bool allSaved = true;
     for (const auto &[key, box] : values)
         allSaved = m_settings.setValue(Options::kApplication, Options::kSection, key, stateText(box)) && allSaved;
-    allSaved = m_settings.setValue(Options::kApplication, Options::kSection, Options::kListServer, listServer) && allSaved;
+    allSaved =
+        m_settings.setValue(Options::kApplication, Options::kSection, Options::kListServer, listServer) && allSaved;
     allSaved = GameSetup{m_engineField->text(), m_modsFolderField->text(), m_gameDataField->text(),
                          m_extraArgumentsField->text()}
                    .save(m_settings) &&

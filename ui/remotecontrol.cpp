@@ -4,10 +4,10 @@
 #include "core/listserver.h"
 #include "core/options.h"
 #include "core/settingsstore.h"
-#include "platform/messages.h"
-#include "platform/shell.h"
 #include "designunits.h"
 #include "pictures.h"
+#include "platform/messages.h"
+#include "platform/shell.h"
 #include "staysontop.h"
 
 #include <QAbstractButton>
@@ -27,7 +27,6 @@
 #include <functional>
 
 namespace {
-
 
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QColor kListBack(0x2B, 0x2B, 0x2B);
@@ -135,7 +134,10 @@ public:
 RemoteControl::RemoteControl(Favourites &favourites, SettingsStore &settings, Shell &shell, Messages &messages,
                              QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_favs(favourites), m_settings(settings), m_shell(shell), m_messages(messages)
+      m_favs(favourites),
+      m_settings(settings),
+      m_shell(shell),
+      m_messages(messages)
 {
     setObjectName(QStringLiteral("remoteControl"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -5,7 +5,6 @@
 #include <QPoint>
 #include <QWidget>
 
-
 class QCheckBox;
 class QListWidget;
 class Favourites;
@@ -51,7 +50,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Drag { None, System, Manual };
+    enum class Drag {
+        None,
+        System,
+        Manual
+    };
 
     void buildControls();
     void openSelected();

@@ -10,7 +10,8 @@
 
 QIcon treeIcon(const QString &imageKey)
 {
-    return pictureIcon(imageKey == QLatin1String("folder") ? QStringLiteral("tree/folder") : QStringLiteral("tree/link"),
+    return pictureIcon(imageKey == QLatin1String("folder") ? QStringLiteral("tree/folder")
+                                                           : QStringLiteral("tree/link"),
                        QSize(16, 16));
 }
 
@@ -18,8 +19,7 @@ TreeIconDelegate::TreeIconDelegate(QObject *parent)
     : QStyledItemDelegate(parent),
       m_folder(treeIcon(QStringLiteral("folder"))),
       m_link(treeIcon(QStringLiteral("link")))
-{
-}
+{}
 
 void TreeIconDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {

@@ -71,14 +71,15 @@ void UpdateProgressDialog::showProgress(UpdateStep step, qint64 done, qint64 tot
         m_progressBar->setRange(0, 1000);
         m_progressBar->setValue(int(std::min(done, total) * 1000 / total));
     } else {
-        m_progressBar->setRange(0, 0);  // moving to and fro: no total known
+        m_progressBar->setRange(0, 0); // moving to and fro: no total known
     }
     const QLocale locale;
     if (total < 0 && done <= 0) {
         m_amountLabel->clear();
     } else if (countsBytes(step)) {
-        m_amountLabel->setText(total >= 0 ? tr("%1 of %2").arg(locale.formattedDataSize(done), locale.formattedDataSize(total))
-                                          : locale.formattedDataSize(done));
+        m_amountLabel->setText(total >= 0
+                                   ? tr("%1 of %2").arg(locale.formattedDataSize(done), locale.formattedDataSize(total))
+                                   : locale.formattedDataSize(done));
     } else {
         m_amountLabel->setText(tr("%1 of %2 files").arg(locale.toString(done), locale.toString(total)));
     }

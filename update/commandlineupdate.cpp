@@ -39,7 +39,8 @@ int updateFromCommandLine(const QString &programFolder, const QString &listServe
     if (!recovered.isEmpty())
         std::fprintf(err, "%s: %s\n", kProgram, qPrintable(recovered));
     const ModListEntry list =
-        loadCatalogue(ProgramFiles::inFolder(programFolder, ProgramFiles::kCatalogue), defaultCatalogueRow(listServer)).rows.first();
+        loadCatalogue(ProgramFiles::inFolder(programFolder, ProgramFiles::kCatalogue), defaultCatalogueRow(listServer))
+            .rows.first();
 
     const bool terminal = isatty(fileno(err));
     bool lineOpen = false;
@@ -50,8 +51,8 @@ int updateFromCommandLine(const QString &programFolder, const QString &listServe
             QString amount;
             if (step == UpdateStep::FetchCatalogue || step == UpdateStep::FetchArchive) {
                 if (done > 0)
-                    amount = total >= 0 ? QStringLiteral(" %1 of %2").arg(locale.formattedDataSize(done),
-                                                                          locale.formattedDataSize(total))
+                    amount = total >= 0 ? QStringLiteral(" %1 of %2")
+                                              .arg(locale.formattedDataSize(done), locale.formattedDataSize(total))
                                         : QStringLiteral(" %1").arg(locale.formattedDataSize(done));
             } else if (total >= 0 && step <= UpdateStep::Commit) {
                 amount = QStringLiteral(" %1 of %2").arg(done).arg(total);
@@ -83,7 +84,8 @@ int updateFromCommandLine(const QString &programFolder, const QString &listServe
         return 0;
     }
     if (outcome.end == ListUpdate::Outcome::End::Unfinished) {
-        std::fprintf(err, "%s: the update could not be finished; the next start puts the new list wholly in place.\n%s\n",
+        std::fprintf(err,
+                     "%s: the update could not be finished; the next start puts the new list wholly in place.\n%s\n",
                      kProgram, qPrintable(update.lastError()));
         return 1;
     }

@@ -16,11 +16,11 @@ struct FetchRequest
     // successful answer, and is left as it was by every failure. Empty: the body
     // is kept in memory and handed back in FetchResult::body.
     QString saveTo;
-    qint64 maxBytes = qint64(1) << 30;  // a longer body fails the fetch
+    qint64 maxBytes = qint64(1) << 30; // a longer body fails the fetch
     // Validators of the copy the program holds. When the server says it is
     // unchanged (304), the fetch ends NotModified and saveTo is left untouched.
-    QByteArray ifNoneMatch;     // an entity tag, sent as If-None-Match; empty: none
-    QDateTime ifModifiedSince;  // sent as If-Modified-Since; invalid: none
+    QByteArray ifNoneMatch;    // an entity tag, sent as If-None-Match; empty: none
+    QDateTime ifModifiedSince; // sent as If-Modified-Since; invalid: none
     // Called while the body arrives; total is -1 when the server announced no length.
     std::function<void(qint64 received, qint64 total)> progress;
 };
@@ -29,23 +29,23 @@ struct FetchResult
 {
     enum class Status {
         Ok,
-        NotModified,   // the copy named by the request's validators is current (304)
-        BadAddress,    // not an http or https address
-        NetworkError,  // no answer: refused, unknown host, reset, too many redirects, https redirected to http
-        HttpError,     // an answer other than 200
-        TimedOut,      // the transfer stalled
-        TooSlow,       // the body came too slowly to end in reasonable time
-        Incomplete,    // the body ended before its announced length
-        TooLarge,      // the body is longer than maxBytes
-        WriteFailed,   // the file could not be written
-        Busy,          // a fetch of this fetcher is still going on
-        Cancelled,     // cancel() ended it
+        NotModified,  // the copy named by the request's validators is current (304)
+        BadAddress,   // not an http or https address
+        NetworkError, // no answer: refused, unknown host, reset, too many redirects, https redirected to http
+        HttpError,    // an answer other than 200
+        TimedOut,     // the transfer stalled
+        TooSlow,      // the body came too slowly to end in reasonable time
+        Incomplete,   // the body ended before its announced length
+        TooLarge,     // the body is longer than maxBytes
+        WriteFailed,  // the file could not be written
+        Busy,         // a fetch of this fetcher is still going on
+        Cancelled,    // cancel() ended it
     };
     Status status = Status::NetworkError;
-    int httpStatus = 0;       // the final answer's status code, 0 when none came
-    QString errorText;        // what went wrong, for a person
-    QString savedTo;          // the file that now holds the body, when one was asked for
-    QByteArray body;          // the body, when no file was asked for
+    int httpStatus = 0; // the final answer's status code, 0 when none came
+    QString errorText;  // what went wrong, for a person
+    QString savedTo;    // the file that now holds the body, when one was asked for
+    QByteArray body;    // the body, when no file was asked for
     qint64 bytesReceived = 0;
     // The answer's validators, to send with the next request for the same address.
     QByteArray etag;
@@ -88,6 +88,7 @@ protected:
     // Emits finished(result) from the event loop.
     void finishLater(const FetchResult &result)
     {
-        QMetaObject::invokeMethod(this, [this, result] { Q_EMIT finished(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, result] { Q_EMIT finished(result); }, Qt::QueuedConnection);
     }
 };

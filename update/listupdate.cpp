@@ -63,7 +63,7 @@ struct KnownCopy
     QString url;
     QByteArray etag;
     QDateTime lastModified;
-    QString file;  // relative to the program folder
+    QString file; // relative to the program folder
     FileStamp stamp;
 };
 
@@ -139,13 +139,13 @@ struct ListUpdate::Run
 {
     ModListEntry current;
     QString archiveUrl;
-    QByteArray newCatalogue;  // empty: the catalogue in place is current
+    QByteArray newCatalogue; // empty: the catalogue in place is current
     FetchResult catalogueAnswer;
     FetchResult archiveAnswer;
     bool archiveChanged = false;
-    bool unfinished = false;  // a commit that could be neither finished nor undone
-    QString warning;          // what went wrong after the new list was in place
-    bool busyPointer = true;  // after the first failure the pointer stays normal
+    bool unfinished = false; // a commit that could be neither finished nor undone
+    QString warning;         // what went wrong after the new list was in place
+    bool busyPointer = true; // after the first failure the pointer stays normal
     // Staged by the unpacking, put in place by the commit; both run on a worker.
     std::shared_ptr<FolderTransaction> transaction;
     Outcome outcome;
@@ -215,8 +215,8 @@ void ListUpdate::cancel()
 void ListUpdate::report(Step step, qint64 done, qint64 total, bool always)
 {
     // Now and then, but at once when a step starts or learns its total.
-    if (!m_hooks.progress || (!always && total == m_reportedTotal && m_sinceReport.isValid() &&
-                              m_sinceReport.elapsed() < kReportIntervalMs))
+    if (!m_hooks.progress ||
+        (!always && total == m_reportedTotal && m_sinceReport.isValid() && m_sinceReport.elapsed() < kReportIntervalMs))
         return;
     m_sinceReport.start();
     m_reportedTotal = total;
@@ -243,7 +243,8 @@ bool ListUpdate::start(ModListEntry current)
 void ListUpdate::next(Step step)
 {
     // From the event loop: a step never starts inside the one before it.
-    QMetaObject::invokeMethod(this, [this, step] { perform(step); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, step] { perform(step); }, Qt::QueuedConnection);
 }
 
 void ListUpdate::perform(Step step)
@@ -269,7 +270,7 @@ void ListUpdate::perform(Step step)
         if (QUrl(run.archiveUrl).adjusted(QUrl::NormalizePathSegments) ==
             QUrl(catalogueUrl()).adjusted(QUrl::NormalizePathSegments))
             return stepEnded(false, tr("Fetching the list archive failed.\nAddress: %1\nReason: the address "
-                                                   "is the list catalogue's own, not an archive")
+                                       "is the list catalogue's own, not an archive")
                                         .arg(run.archiveUrl));
         return startFetch(conditionalRequest(m_programFolder, run.archiveUrl, archivePath(), kMaxArchiveBytes));
     case Step::Unpack:
@@ -284,7 +285,8 @@ void ListUpdate::perform(Step step)
     case Step::StampDate:
         // The new list is in place whatever happens here: a date that cannot
         // be saved is said beside the success, never reported as a failure.
-        if (!m_settings.setValue(run.current.settingsName, Options::kSection, Options::kUpdateDate, dateStamp(m_today()))) {
+        if (!m_settings.setValue(run.current.settingsName, Options::kSection, Options::kUpdateDate,
+                                 dateStamp(m_today()))) {
             const QString why = m_settings.errorString();
             run.warning = why.isEmpty() ? tr("The update date could not be saved.")
                                         : tr("The update date could not be saved: %1").arg(why);
@@ -330,7 +332,7 @@ void ListUpdate::stepEnded(bool ok, const QString &error)
     // retry would only meet it again. The next start finishes it.
     if (run.unfinished) {
         m_lastError += tr("\nThe new list is only partly in place; the program finishes putting it "
-                                      "in place when it next starts.");
+                          "in place when it next starts.");
         return finish(Outcome::End::Unfinished);
     }
     if (!m_hooks.askRetry || !m_hooks.askRetry(text(kRetryTitle), text(kRetryText), error))
@@ -377,7 +379,7 @@ void ListUpdate::startFetch(FetchRequest request)
     if (!m_fetching)
         stepEnded(false, tr("%1 failed.\nAddress: %2\nReason: another transfer is still going on")
                              .arg(step == Step::FetchCatalogue ? tr("Fetching the list catalogue")
-                                                              : tr("Fetching the list archive"),
+                                                               : tr("Fetching the list archive"),
                                   request.url.toString()));
 }
 
@@ -413,8 +415,8 @@ bool ListUpdate::catalogueFetched(const FetchResult &answer, QString &error)
     const CatalogueLoad read = parseCatalogue(catalogue, defaultCatalogueRow(m_listServer));
     if (read.usedDefault) {
         run.newCatalogue.clear();
-        error = tr("Fetching the list catalogue failed.\nAddress: %1\nReason: the answer is no list catalogue")
-                    .arg(url);
+        error =
+            tr("Fetching the list catalogue failed.\nAddress: %1\nReason: the answer is no list catalogue").arg(url);
         return false;
     }
     // The archive's address is the one the catalogue names now: a list whose
@@ -450,8 +452,8 @@ std::function<bool(int, int)> ListUpdate::workerProgress(Step step)
     return [this, step, since](int done, int total) {
         if (!since->isValid() || since->elapsed() >= kReportIntervalMs || done == total) {
             since->start();
-            QMetaObject::invokeMethod(this, [this, step, done, total] { report(step, done, total, true); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, step, done, total] { report(step, done, total, true); }, Qt::QueuedConnection);
         }
         return !m_cancelled.load();
     };
@@ -474,12 +476,15 @@ void ListUpdate::startUnpack()
         QFile::remove(archive);
         if (!error.isEmpty())
             transaction.reset();
-        QMetaObject::invokeMethod(this, [this, transaction, error] {
-            if (!m_run)
-                return;
-            m_run->transaction = transaction;
-            stepEnded(error.isEmpty(), error);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, transaction, error] {
+                if (!m_run)
+                    return;
+                m_run->transaction = transaction;
+                stepEnded(error.isEmpty(), error);
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -495,8 +500,14 @@ void ListUpdate::startCommit()
         QString catalogueUrl, archiveUrl, listFile;
         bool archiveChanged;
     };
-    Staged staged{std::exchange(run.transaction, {}), run.newCatalogue, run.catalogueAnswer, run.archiveAnswer,
-                  catalogueUrl(), run.archiveUrl, run.current.listFile, run.archiveChanged};
+    Staged staged{std::exchange(run.transaction, {}),
+                  run.newCatalogue,
+                  run.catalogueAnswer,
+                  run.archiveAnswer,
+                  catalogueUrl(),
+                  run.archiveUrl,
+                  run.current.listFile,
+                  run.archiveChanged};
     const QString folder = m_programFolder;
     const auto progress = workerProgress(Step::Commit);
     m_work = QtConcurrent::run([this, staged, folder, progress] {
@@ -534,7 +545,8 @@ void ListUpdate::startCommit()
                 failed(why);
         }
         if (error.isEmpty()) {
-            const FolderTransaction::Result result = transaction->commit([&](int done, int total) { progress(done, total); });
+            const FolderTransaction::Result result =
+                transaction->commit([&](int done, int total) { progress(done, total); });
             if (!result.ok()) {
                 unfinished = result.status == FolderTransaction::Result::Status::Unfinished;
                 failed(result.message);
@@ -542,11 +554,14 @@ void ListUpdate::startCommit()
         } else {
             transaction->discard();
         }
-        QMetaObject::invokeMethod(this, [this, unfinished, error] {
-            if (!m_run)
-                return;
-            m_run->unfinished = unfinished;
-            stepEnded(error.isEmpty(), error);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, unfinished, error] {
+                if (!m_run)
+                    return;
+                m_run->unfinished = unfinished;
+                stepEnded(error.isEmpty(), error);
+            },
+            Qt::QueuedConnection);
     });
 }

@@ -18,18 +18,26 @@ class FolderTransaction;
 class SettingsStore;
 
 // The steps of "Update list", in the order they run.
-enum class UpdateStep { FetchCatalogue, FetchArchive, Unpack, Commit, StampDate, ShowDate, RebuildTree };
+enum class UpdateStep {
+    FetchCatalogue,
+    FetchArchive,
+    Unpack,
+    Commit,
+    StampDate,
+    ShowDate,
+    RebuildTree
+};
 
 // What the update needs of the window that runs it. A hook left empty does
 // nothing; an empty askRetry answers Cancel.
 struct ListUpdateHooks
 {
-    std::function<void(bool enabled)> setButtonEnabled;  // the "Update list" button
-    std::function<void(bool busy)> setBusy;              // the busy pointer
+    std::function<void(bool enabled)> setButtonEnabled; // the "Update list" button
+    std::function<void(bool busy)> setBusy;             // the busy pointer
     // A modal question with the buttons OK and Cancel and a warning icon: true
     // for OK. `details` says what failed (address, HTTP status, reason).
     std::function<bool(const QString &title, const QString &text, const QString &details)> askRetry;
-    std::function<void(const QString &text)> setUpdatedLabel;  // "updated: " and the date
+    std::function<void(const QString &text)> setUpdatedLabel; // "updated: " and the date
     std::function<void()> rebuildTree;                        // reloads the tree from the list file
     // A modal notice with an OK button: an information icon, or a warning one
     // when `warning` is set. `details` as for askRetry, or empty.
@@ -76,12 +84,16 @@ public:
     {
         // Unfinished: putting the files in place failed and so did undoing
         // it; the next start (recoverInterrupted()) finishes the commit.
-        enum class End { Updated, Cancelled, Unfinished };
+        enum class End {
+            Updated,
+            Cancelled,
+            Unfinished
+        };
         End end = End::Updated;
-        Step cancelledAt = Step::FetchCatalogue;  // the step under way when it ended Cancelled
-        int failures = 0;                         // failed steps, retried or not
-        bool unchanged = false;                   // Updated, and the server had nothing new
-        QString warning;                          // Updated, but something after that failed
+        Step cancelledAt = Step::FetchCatalogue; // the step under way when it ended Cancelled
+        int failures = 0;                        // failed steps, retried or not
+        bool unchanged = false;                  // Updated, and the server had nothing new
+        QString warning;                         // Updated, but something after that failed
     };
 
     // Largest archive accepted from the server (the catalogue's cap is the
@@ -142,9 +154,9 @@ private:
     QString m_lastError;
     QElapsedTimer m_sinceReport;
     qint64 m_reportedTotal = -1;
-    std::unique_ptr<Run> m_run;  // the update under way, if any
+    std::unique_ptr<Run> m_run; // the update under way, if any
     Step m_step = Step::FetchCatalogue;
-    std::atomic<bool> m_cancelled = false;  // read by the worker
+    std::atomic<bool> m_cancelled = false; // read by the worker
     bool m_committing = false;
     bool m_fetching = false;
     QFuture<void> m_work;

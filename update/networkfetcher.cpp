@@ -51,7 +51,8 @@ public:
             if (n <= 0)
                 break;
             if (m_result.bytesReceived + n > m_request.maxBytes) {
-                fail(reply, Status::TooLarge, QStringLiteral("the answer is longer than %1 bytes").arg(m_request.maxBytes));
+                fail(reply, Status::TooLarge,
+                     QStringLiteral("the answer is longer than %1 bytes").arg(m_request.maxBytes));
                 return;
             }
             if (m_file) {
@@ -87,7 +88,9 @@ public:
         if (got < least)
             fail(reply, Status::TooSlow,
                  QStringLiteral("%1 bytes in the last %2 s, less than %3 bytes a second")
-                     .arg(got).arg(double(now - since) / 1000, 0, 'f', 1).arg(m_settings.minBytesPerSecond));
+                     .arg(got)
+                     .arg(double(now - since) / 1000, 0, 'f', 1)
+                     .arg(m_settings.minBytesPerSecond));
     }
 
     void cancel(QNetworkReply *reply) { fail(reply, Status::Cancelled, QStringLiteral("cancelled")); }
@@ -146,8 +149,10 @@ private:
         if (length.isValid()) {
             m_expected = length.toLongLong();
             if (m_expected > m_request.maxBytes) {
-                fail(reply, Status::TooLarge, QStringLiteral("the answer is %1 bytes long, more than %2")
-                                                  .arg(m_expected).arg(m_request.maxBytes));
+                fail(reply, Status::TooLarge,
+                     QStringLiteral("the answer is %1 bytes long, more than %2")
+                         .arg(m_expected)
+                         .arg(m_request.maxBytes));
                 return false;
             }
         }
@@ -198,7 +203,8 @@ private:
         if (m_expected >= 0 && m_result.bytesReceived != m_expected) {
             m_failed = true;
             m_status = Status::Incomplete;
-            m_text = QStringLiteral("%1 bytes arrived where %2 were announced").arg(m_result.bytesReceived).arg(m_expected);
+            m_text =
+                QStringLiteral("%1 bytes arrived where %2 were announced").arg(m_result.bytesReceived).arg(m_expected);
             return;
         }
         if (m_file) {
@@ -235,7 +241,7 @@ private:
     const NetworkFetcher::Settings &m_settings;
     std::unique_ptr<CheckedFileWriter> m_file;
     QElapsedTimer m_clock;
-    std::deque<std::pair<qint64, qint64>> m_samples{{0, 0}};  // (ms since the start, bytes by then)
+    std::deque<std::pair<qint64, qint64>> m_samples{{0, 0}}; // (ms since the start, bytes by then)
     qint64 m_expected = -1;
     bool m_started = false;
     bool m_notModified = false;
@@ -254,8 +260,7 @@ struct NetworkFetcher::Running
 {
     Running(const FetchRequest &request, const NetworkFetcher::Settings &settings)
         : request(request), transfer(this->request, result, settings)
-    {
-    }
+    {}
 
     FetchRequest request;
     FetchResult result;
@@ -268,8 +273,7 @@ NetworkFetcher::NetworkFetcher(QObject *parent) : NetworkFetcher(Settings{}, par
 
 NetworkFetcher::NetworkFetcher(Settings settings, QObject *parent)
     : HttpFetcher(parent), m_settings(settings), m_manager(std::make_unique<QNetworkAccessManager>())
-{
-}
+{}
 
 NetworkFetcher::~NetworkFetcher() = default;
 
@@ -281,10 +285,14 @@ bool NetworkFetcher::start(const FetchRequest &request)
     if (!request.url.isValid() || request.url.host().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         m_refusing = true;
-        QMetaObject::invokeMethod(this, [this, url = request.url] {
-            m_refusing = false;
-            Q_EMIT finished(FetchResult::failure(Status::BadAddress, QStringLiteral("not a web address: %1").arg(url.toString())));
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, url = request.url] {
+                m_refusing = false;
+                Q_EMIT finished(FetchResult::failure(Status::BadAddress,
+                                                     QStringLiteral("not a web address: %1").arg(url.toString())));
+            },
+            Qt::QueuedConnection);
         return true;
     }
 

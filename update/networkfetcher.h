@@ -25,11 +25,11 @@ class NetworkFetcher final : public HttpFetcher
 public:
     struct Settings
     {
-        std::chrono::milliseconds stallTimeout{30000};  // this long without a byte ends the transfer
+        std::chrono::milliseconds stallTimeout{30000}; // this long without a byte ends the transfer
         std::chrono::milliseconds rateWindow{30000};
         qint64 minBytesPerSecond = 1024;
         int maxRedirects = 10;
-        qint64 readBufferBytes = 256 * 1024;  // what Qt may hold that we have not read yet
+        qint64 readBufferBytes = 256 * 1024; // what Qt may hold that we have not read yet
     };
 
     explicit NetworkFetcher(QObject *parent = nullptr);
@@ -47,5 +47,5 @@ private:
     Settings m_settings;
     std::unique_ptr<QNetworkAccessManager> m_manager;
     std::unique_ptr<Running> m_running;
-    bool m_refusing = false;  // a refusal waits to be reported
+    bool m_refusing = false; // a refusal waits to be reported
 };

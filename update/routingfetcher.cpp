@@ -2,7 +2,6 @@
 
 #include "core/listserver.h"
 
-
 RoutingFetcher::RoutingFetcher(HttpFetcher &builtInList, HttpFetcher &web, QObject *parent)
     : HttpFetcher(parent), m_builtInList(builtInList), m_web(web)
 {

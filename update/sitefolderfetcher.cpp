@@ -77,10 +77,13 @@ bool SiteFolderFetcher::start(const FetchRequest &request)
     if (answered.status != Status::Ok || !m_copy->source.isOpen()) {
         m_copy.reset();
         m_answering = true;
-        QMetaObject::invokeMethod(this, [this, answered] {
-            m_answering = false;
-            Q_EMIT finished(answered);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, answered] {
+                m_answering = false;
+                Q_EMIT finished(answered);
+            },
+            Qt::QueuedConnection);
         return true;
     }
     m_pump.start();
@@ -95,21 +98,22 @@ FetchResult SiteFolderFetcher::open(Copy &copy) const
             Status::BadAddress, QStringLiteral("not an address of the built-in list: %1").arg(request.url.toString()));
     const SiteFile site = findSiteFile(m_folder, request.url);
     if (site.kind == SiteFile::Kind::Refused)
-        return FetchResult::failure(Status::HttpError,
-                                    QStringLiteral("the address leaves the built-in list's folder: refused (403 Forbidden)"),
-                                    403);
+        return FetchResult::failure(
+            Status::HttpError, QStringLiteral("the address leaves the built-in list's folder: refused (403 Forbidden)"),
+            403);
     if (site.kind == SiteFile::Kind::NotFound)
         return FetchResult::failure(
-            Status::HttpError, QStringLiteral("the built-in list has no %1 (404 Not Found)").arg(request.url.path()), 404);
+            Status::HttpError, QStringLiteral("the built-in list has no %1 (404 Not Found)").arg(request.url.path()),
+            404);
 
     const QFileInfo info(site.path);
     FetchResult &result = copy.result;
     result.etag = entityTag(info);
     result.lastModified = toSeconds(info.lastModified());
-    const bool unchanged = !request.ifNoneMatch.isEmpty()
-                               ? matchesTag(request.ifNoneMatch, result.etag)
-                               : request.ifModifiedSince.isValid() &&
-                                     result.lastModified <= toSeconds(request.ifModifiedSince);
+    const bool unchanged =
+        !request.ifNoneMatch.isEmpty()
+            ? matchesTag(request.ifNoneMatch, result.etag)
+            : request.ifModifiedSince.isValid() && result.lastModified <= toSeconds(request.ifModifiedSince);
     if (unchanged) {
         result.status = Status::NotModified;
         result.httpStatus = 304;
@@ -124,7 +128,8 @@ FetchResult SiteFolderFetcher::open(Copy &copy) const
     copy.source.setFileName(site.path);
     if (!copy.source.open(QIODevice::ReadOnly))
         return FetchResult::failure(
-            Status::HttpError, QStringLiteral("%1: %2 (403 Forbidden)").arg(request.url.path(), copy.source.errorString()), 403);
+            Status::HttpError,
+            QStringLiteral("%1: %2 (403 Forbidden)").arg(request.url.path(), copy.source.errorString()), 403);
     if (!request.saveTo.isEmpty()) {
         copy.target = std::make_unique<CheckedFileWriter>(request.saveTo);
         if (!copy.target->open())
@@ -163,12 +168,14 @@ void SiteFolderFetcher::copySome()
             return end(Status::Cancelled, QStringLiteral("cancelled"));
         const qint64 n = copy.source.read(chunk.data(), chunk.size());
         if (n < 0)
-            return end(Status::Incomplete, QStringLiteral("%1: %2").arg(copy.source.fileName(), copy.source.errorString()));
+            return end(Status::Incomplete,
+                       QStringLiteral("%1: %2").arg(copy.source.fileName(), copy.source.errorString()));
         if (n == 0) {
             // The file changed while it was read: what arrived is not the file it was.
             if (result.bytesReceived != copy.total)
                 return end(Status::Incomplete, QStringLiteral("%1 bytes arrived where %2 were announced")
-                                                   .arg(result.bytesReceived).arg(copy.total));
+                                                   .arg(result.bytesReceived)
+                                                   .arg(copy.total));
             if (copy.target) {
                 if (!copy.target->commit())
                     return end(Status::WriteFailed, copy.target->errorString());
@@ -177,7 +184,8 @@ void SiteFolderFetcher::copySome()
             return end(Status::Ok, {});
         }
         if (result.bytesReceived + n > copy.request.maxBytes)
-            return end(Status::TooLarge, QStringLiteral("the answer is longer than %1 bytes").arg(copy.request.maxBytes));
+            return end(Status::TooLarge,
+                       QStringLiteral("the answer is longer than %1 bytes").arg(copy.request.maxBytes));
         if (copy.target) {
             if (!copy.target->write(QByteArrayView(chunk.constData(), n)))
                 return end(Status::WriteFailed, copy.target->errorString());
