@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSessionManager>
@@ -111,7 +112,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(KML_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Kestrelmoor Mod List: a browser for the mods of Quake 2."));
+    parser.setApplicationDescription(
+        QCoreApplication::translate("main", "Kestrelmoor Mod List: a browser for the mods of Quake 2."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption updateOption(
@@ -119,12 +121,13 @@ int main(int argc, char *argv[])
         QStringLiteral(
             "Runs the list update without a window; exit status 0 updated or already up to date, 1 failed."));
     const QCommandLineOption checkOption(
-        QStringLiteral("check"), QStringLiteral("Reads a mod list file as the program does and prints its nodes."),
+        QStringLiteral("check"),
+        QCoreApplication::translate("main", "Reads a mod list file as the program does and prints its nodes."),
         QStringLiteral("FILE"));
-    const QCommandLineOption folderOption(QStringLiteral("folder"), QStringLiteral("The program folder."),
-                                          QStringLiteral("DIR"));
-    const QCommandLineOption serverOption(QStringLiteral("list-server"), QStringLiteral("The list server."),
-                                          QStringLiteral("URL"));
+    const QCommandLineOption folderOption(
+        QStringLiteral("folder"), QCoreApplication::translate("main", "The program folder."), QStringLiteral("DIR"));
+    const QCommandLineOption serverOption(
+        QStringLiteral("list-server"), QCoreApplication::translate("main", "The list server."), QStringLiteral("URL"));
     parser.addOptions({updateOption, checkOption, folderOption, serverOption});
     const ModCommandLine modOptions;
     modOptions.addOptionsTo(parser);
@@ -136,7 +139,8 @@ int main(int argc, char *argv[])
                               stderr);
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
+        return fail(QCoreApplication::translate("main", "unexpected argument %1 (see --help)")
+                        .arg(parser.positionalArguments().first()));
 
     if (parser.isSet(checkOption)) {
         QTextStream out(stdout);
@@ -153,7 +157,7 @@ int main(int argc, char *argv[])
                                        "in UTF-8: %1")
                             .arg(parser.value(folderOption)));
         if (!given.isDir())
-            return fail(QStringLiteral("no such folder: %1").arg(parser.value(folderOption)));
+            return fail(QCoreApplication::translate("main", "no such folder: %1").arg(parser.value(folderOption)));
         folder.path = given.absoluteFilePath();
     } else {
         folder = programFolder();
@@ -193,7 +197,8 @@ int main(int argc, char *argv[])
     if (parser.isSet(serverOption)) {
         listServer = ListServer::normalised(parser.value(serverOption));
         if (!ListServer::isWebServer(listServer) && !ListServer::isBuiltIn(listServer))
-            return fail(QStringLiteral("not a list server address: %1").arg(parser.value(serverOption)));
+            return fail(
+                QCoreApplication::translate("main", "not a list server address: %1").arg(parser.value(serverOption)));
     }
     // "Update list" fetches from the built-in list's folder or from the web, by
     // address; the web view reads the built-in list's pages from the same folder.
@@ -216,11 +221,11 @@ int main(int argc, char *argv[])
     Favourites favourites;
     serveSiteScheme(QWebEngineProfile::defaultProfile(), siteFolder(), app.get());
     if (!folder.error.isEmpty()) {
-        messages.show(
-            nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
-            QStringLiteral("The data folder %1 could not be prepared (%2). The program starts with what it has.")
-                .arg(folder.path, folder.error),
-            QMessageBox::Ok);
+        messages.show(nullptr, QMessageBox::Warning, QStringLiteral("Mod List"),
+                      QCoreApplication::translate(
+                          "main", "The data folder %1 could not be prepared (%2). The program starts with what it has.")
+                          .arg(folder.path, folder.error),
+                      QMessageBox::Ok);
     }
     const QString siteInFile = listServerFileValue(folder.path, QStringLiteral("SiteAddress"));
     const QString site = ListServer::isWebServer(siteInFile) ? siteInFile : QStringLiteral(KML_SITE_ADDRESS);

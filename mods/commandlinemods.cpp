@@ -70,7 +70,8 @@ int modsFromCommandLine(const ModCommand &command, const GameSetup &setup, const
         QObject::connect(&launcher, &ModLauncher::finished, &launcher, [&](const QString &, int code) {
             const int status = code == 0 ? 0 : 1;
             if (code != 0 && !reported)
-                fail(err, QStringLiteral("the engine ended with status %1; its output is in %2")
+                fail(err, QCoreApplication::translate("ModCommandLine",
+                                                      "the engine ended with status %1; its output is in %2")
                               .arg(code)
                               .arg(launcher.logPath(command.game)));
             QCoreApplication::exit(status);
@@ -85,24 +86,35 @@ int modsFromCommandLine(const ModCommand &command, const GameSetup &setup, const
 }
 
 ModCommandLine::ModCommandLine()
-    : m_install(QStringLiteral("install"), QStringLiteral("Installs a mod from a zip archive into the mods folder."),
-                QStringLiteral("FILE.zip")),
+    : m_install(
+          QStringLiteral("install"),
+          QCoreApplication::translate("ModCommandLine", "Installs a mod from a zip archive into the mods folder."),
+          QStringLiteral("FILE.zip")),
       m_game(QStringLiteral("game"),
-             QStringLiteral("With --install: the mod's game folder name (by default the archive's top folder)."),
+             QCoreApplication::translate(
+                 "ModCommandLine", "With --install: the mod's game folder name (by default the archive's top folder)."),
              QStringLiteral("NAME")),
       m_uninstall(QStringLiteral("uninstall"),
-                  QStringLiteral("Removes an installed mod's files; files changed or added since stay."),
+                  QCoreApplication::translate("ModCommandLine",
+                                              "Removes an installed mod's files; files changed or added since stay."),
                   QStringLiteral("NAME")),
-      m_allFiles(QStringLiteral("all-files"),
-                 QStringLiteral("With --uninstall: files changed or added since the install go to the trash too.")),
-      m_installed(QStringLiteral("installed"),
-                  QStringLiteral("Lists the installed mods: NAME, FOLDER, FILES and SOURCE, separated by tabs.")),
+      m_allFiles(
+          QStringLiteral("all-files"),
+          QCoreApplication::translate(
+              "ModCommandLine", "With --uninstall: files changed or added since the install go to the trash too.")),
+      m_installed(
+          QStringLiteral("installed"),
+          QCoreApplication::translate("ModCommandLine",
+                                      "Lists the installed mods: NAME, FOLDER, FILES and SOURCE, separated by tabs.")),
       m_play(QStringLiteral("play"),
-             QStringLiteral("Starts the engine with an installed mod; arguments after -- go to the engine."),
+             QCoreApplication::translate(
+                 "ModCommandLine", "Starts the engine with an installed mod; arguments after -- go to the engine."),
              QStringLiteral("NAME")),
-      m_modsFolder(QStringLiteral("mods-folder"), QStringLiteral("The mods folder, instead of the one in Options."),
+      m_modsFolder(QStringLiteral("mods-folder"),
+                   QCoreApplication::translate("ModCommandLine", "The mods folder, instead of the one in Options."),
                    QStringLiteral("DIR")),
-      m_engine(QStringLiteral("engine"), QStringLiteral("The engine command, instead of the one in Options."),
+      m_engine(QStringLiteral("engine"),
+               QCoreApplication::translate("ModCommandLine", "The engine command, instead of the one in Options."),
                QStringLiteral("COMMAND"))
 {}
 
@@ -123,7 +135,8 @@ int ModCommandLine::run(const QCommandLineParser &parser, const SettingsStore &s
     for (const QCommandLineOption *option : {&m_install, &m_uninstall, &m_installed, &m_play})
         actions += parser.isSet(*option) ? 1 : 0;
     if (actions != 1)
-        return fail(err, QStringLiteral("give one of --install, --uninstall, --installed and --play"));
+        return fail(err, QCoreApplication::translate("ModCommandLine",
+                                                     "give one of --install, --uninstall, --installed and --play"));
     ModCommand command;
     if (parser.isSet(m_install)) {
         command.action = ModCommand::Action::Install;
@@ -139,8 +152,8 @@ int ModCommandLine::run(const QCommandLineParser &parser, const SettingsStore &s
         command.engineArguments = parser.positionalArguments();
     }
     if (command.action != ModCommand::Action::Play && !parser.positionalArguments().isEmpty())
-        return fail(err,
-                    QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
+        return fail(err, QCoreApplication::translate("ModCommandLine", "unexpected argument %1 (see --help)")
+                             .arg(parser.positionalArguments().first()));
     GameSetup setup = GameSetup::load(settings);
     if (parser.isSet(m_modsFolder))
         setup.modsFolder = QDir(parser.value(m_modsFolder)).absolutePath();

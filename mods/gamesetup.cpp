@@ -3,6 +3,7 @@
 #include "core/options.h"
 #include "core/settingsstore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -52,7 +53,7 @@ QString detectEngine(const SystemPaths &paths)
             return paths.root + QLatin1String(path);
     }
     if (hasFlatpakEngine(paths))
-        return QStringLiteral("flatpak run ") + QLatin1String(kFlatpakEngineId);
+        return QCoreApplication::translate("GameSetup", "flatpak run ") + QLatin1String(kFlatpakEngineId);
     return {};
 }
 

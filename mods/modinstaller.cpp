@@ -7,6 +7,7 @@
 #include "filehash.h"
 #include "modlayout.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -40,16 +41,19 @@ QString extractionProblem(const ExtractionResult &result, const QString &zipPath
     const QString name = QFileInfo(zipPath).fileName();
     switch (result.status) {
     case Status::CannotOpen:
-        return QStringLiteral("%1 cannot be read (%2).").arg(name, result.message);
+        return QCoreApplication::translate("ModInstaller", "%1 cannot be read (%2).").arg(name, result.message);
     case Status::NotAnArchive:
-        return QStringLiteral("%1 is no zip archive, or it is cut short.").arg(name);
+        return QCoreApplication::translate("ModInstaller", "%1 is no zip archive, or it is cut short.").arg(name);
     case Status::Damaged:
-        return QStringLiteral("%1 is damaged (%2); nothing was installed.").arg(name, result.message);
+        return QCoreApplication::translate("ModInstaller", "%1 is damaged (%2); nothing was installed.")
+            .arg(name, result.message);
     case Status::Refused:
-        return QStringLiteral("%1 was refused: it holds something no mod may write (%2); nothing was installed.")
+        return QCoreApplication::translate(
+                   "ModInstaller", "%1 was refused: it holds something no mod may write (%2); nothing was installed.")
             .arg(name, result.message);
     default:
-        return QStringLiteral("%1 could not be unpacked (%2); nothing was installed.").arg(name, result.message);
+        return QCoreApplication::translate("ModInstaller", "%1 could not be unpacked (%2); nothing was installed.")
+            .arg(name, result.message);
     }
 }
 
@@ -121,7 +125,8 @@ Inventory takeInventory(const QString &folder, const ModManifest &manifest)
     Inventory inventory;
     const Fd folderFd(::open(QFile::encodeName(folder).constData(), kFolderOpenFlags));
     if (!folderFd.valid()) {
-        inventory.error = QStringLiteral("%1 cannot be opened: %2").arg(folder, errnoText(errno));
+        inventory.error =
+            QCoreApplication::translate("ModInstaller", "%1 cannot be opened: %2").arg(folder, errnoText(errno));
         return inventory;
     }
     FolderCursor cursor(folderFd.get());
@@ -186,34 +191,41 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
     if (const QString problem = gameNameProblem(game); !problem.isEmpty())
         return failure(problem);
     if (!m_engineFolder.isEmpty() && QFileInfo(m_engineFolder + u'/' + game).isDir())
-        return failure(QStringLiteral("%1 is a game folder of the engine itself (in %2); choose another name.")
+        return failure(QCoreApplication::translate(
+                           "ModInstaller", "%1 is a game folder of the engine itself (in %2); choose another name.")
                            .arg(game, m_engineFolder));
     const QFileInfo mods(m_modsFolder);
     if (mods.isSymLink())
-        return failure(QStringLiteral("The mods folder %1 is a symbolic link; name the folder it leads to in Options.")
-                           .arg(m_modsFolder));
+        return failure(
+            QCoreApplication::translate(
+                "ModInstaller", "The mods folder %1 is a symbolic link; name the folder it leads to in Options.")
+                .arg(m_modsFolder));
     if (!mods.exists() && !QDir().mkpath(m_modsFolder))
         return failure(QStringLiteral("The mods folder %1 cannot be made; check that its parent folder exists and "
                                       "can be written to.")
                            .arg(m_modsFolder));
     if (!QFileInfo(m_modsFolder).isDir())
-        return failure(QStringLiteral("The mods folder %1 is a file, not a folder.").arg(m_modsFolder));
+        return failure(QCoreApplication::translate("ModInstaller", "The mods folder %1 is a file, not a folder.")
+                           .arg(m_modsFolder));
 
     QLockFile lock(m_modsFolder + u'/' + kLockName);
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0))
         return failure(
             lock.error() == QLockFile::LockFailedError
-                ? QStringLiteral("Another install or uninstall is running in %1; try again when it has ended.")
+                ? QCoreApplication::translate(
+                      "ModInstaller", "Another install or uninstall is running in %1; try again when it has ended.")
                       .arg(m_modsFolder)
-                : QStringLiteral("The mods folder %1 cannot be written to.").arg(m_modsFolder));
+                : QCoreApplication::translate("ModInstaller", "The mods folder %1 cannot be written to.")
+                      .arg(m_modsFolder));
 
     const QString target = folderOf(game);
     const QFileInfo existing(target);
     ModManifest earlier;
     bool upgrade = false;
     if (existing.isSymLink() || (existing.exists() && !existing.isDir()))
-        return failure(QStringLiteral("%1 exists and is no folder; nothing was installed.").arg(target));
+        return failure(QCoreApplication::translate("ModInstaller", "%1 exists and is no folder; nothing was installed.")
+                           .arg(target));
     if (existing.exists()) {
         QString why;
         if (ModManifest::read(target, &earlier, &why))
@@ -231,11 +243,12 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
     FolderTransaction transaction(m_modsFolder);
     QString error;
     if (!transaction.begin(&error))
-        return failure(QStringLiteral("The mods folder %1 cannot be written to (%2).").arg(m_modsFolder, error));
+        return failure(QCoreApplication::translate("ModInstaller", "The mods folder %1 cannot be written to (%2).")
+                           .arg(m_modsFolder, error));
     const QString staging = transaction.stagingPath();
     const QString raw = staging + u'/' + kRawFolder;
     if (!QDir().mkpath(raw))
-        return failure(QStringLiteral("%1 cannot be written to.").arg(staging));
+        return failure(QCoreApplication::translate("ModInstaller", "%1 cannot be written to.").arg(staging));
     const ArchiveExtractor extractor;
     if (const ExtractionResult unpacked = extractor.unpack(zipPath, raw); !unpacked.ok())
         return failure(extractionProblem(unpacked, zipPath));
@@ -268,9 +281,10 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
     }
     const ModLayout layout = ModLayout::of(paths);
     if (!layout.error.isEmpty())
-        return failure(layout.error + QStringLiteral("; nothing was installed."));
+        return failure(layout.error + QCoreApplication::translate("ModInstaller", "; nothing was installed."));
     if (layout.files.isEmpty())
-        return failure(QStringLiteral("%1 holds no files; nothing was installed.").arg(QFileInfo(zipPath).fileName()));
+        return failure(QCoreApplication::translate("ModInstaller", "%1 holds no files; nothing was installed.")
+                           .arg(QFileInfo(zipPath).fileName()));
 
     ModManifest manifest;
     manifest.game = game;
@@ -286,13 +300,15 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
         const bool made = madeFolders.contains(folder) || QDir().mkpath(folder);
         madeFolders.insert(folder);
         if (!made || ::rename(QFile::encodeName(sources.value(source)).constData(), toName.constData()) != 0)
-            return failure(QStringLiteral("%1 cannot be written: %2").arg(to, errnoText(errno)));
+            return failure(
+                QCoreApplication::translate("ModInstaller", "%1 cannot be written: %2").arg(to, errnoText(errno)));
         if (path.endsWith(".so"))
             ::chmod(toName.constData(), 0755);
         struct stat st;
         const Fd in(::open(toName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         if (!in.valid() || fstat(in.get(), &st) != 0)
-            return failure(QStringLiteral("%1 cannot be read: %2").arg(to, errnoText(errno)));
+            return failure(
+                QCoreApplication::translate("ModInstaller", "%1 cannot be read: %2").arg(to, errnoText(errno)));
         manifest.files.push_back({path, qint64(st.st_size), modifiedNs(st), sha256Hex(in.get())});
         newPaths.insert(path);
     }
@@ -310,22 +326,27 @@ ModInstaller::Result ModInstaller::install(const QString &zipPath, const QString
     }
     if (!replaceFileContents(staged + u'/' + ModManifest::kFileName, manifest.serialized(), &error))
         return failure(
-            QStringLiteral("The record of the mod's files cannot be written (%1); nothing was installed.").arg(error));
+            QCoreApplication::translate("ModInstaller",
+                                        "The record of the mod's files cannot be written (%1); nothing was installed.")
+                .arg(error));
     if (!QDir(raw).removeRecursively())
-        return failure(QStringLiteral("%1 cannot be cleared.").arg(raw));
+        return failure(QCoreApplication::translate("ModInstaller", "%1 cannot be cleared.").arg(raw));
     for (int i = 1; i <= nested; ++i)
         QDir(staging + QStringLiteral("/.kml-nested-%1").arg(i)).removeRecursively();
 
     const FolderTransaction::Result committed = transaction.commit();
     if (!committed.ok())
-        return failure(QStringLiteral("The mod could not be put in place (%1); %2 is as it was.")
-                           .arg(committed.message, m_modsFolder));
+        return failure(
+            QCoreApplication::translate("ModInstaller", "The mod could not be put in place (%1); %2 is as it was.")
+                .arg(committed.message, m_modsFolder));
     Result result;
     result.ok = true;
     result.upgraded = upgrade;
     if (!finishUpgrade(target, manifest, &error))
         result.message =
-            QStringLiteral(" The files the earlier version had and this one lacks are still there (%1).").arg(error);
+            QCoreApplication::translate("ModInstaller",
+                                        " The files the earlier version had and this one lacks are still there (%1).")
+                .arg(error);
     result.message.prepend(QStringLiteral("%1 %2 in %3: %4 files.")
                                .arg(upgrade ? QStringLiteral("Upgraded") : QStringLiteral("Installed"), game, target)
                                .arg(manifest.files.size()));
@@ -340,13 +361,17 @@ QString ModInstaller::uninstallProblem(const QString &game, ModManifest *manifes
     if (const QString problem = gameNameProblem(game); !problem.isEmpty())
         return problem;
     if (info.isSymLink() || (info.exists() && !info.isDir()))
-        return QStringLiteral("%1 is no folder; nothing was removed.").arg(folder);
+        return QCoreApplication::translate("ModInstaller", "%1 is no folder; nothing was removed.").arg(folder);
     if (!info.exists())
-        return QStringLiteral("%1 is not installed in %2.").arg(game, m_modsFolder);
+        return QCoreApplication::translate("ModInstaller", "%1 is not installed in %2.").arg(game, m_modsFolder);
     if (QString why; !ModManifest::read(folder, manifest, &why))
         return QFileInfo::exists(folder + u'/' + ModManifest::kFileName)
-                   ? QStringLiteral("The record of %1's files is damaged (%2); nothing was removed.").arg(game, why)
-                   : QStringLiteral("%1 was not installed by Mod List; nothing was removed.").arg(folder);
+                   ? QCoreApplication::translate("ModInstaller",
+                                                 "The record of %1's files is damaged (%2); nothing was removed.")
+                         .arg(game, why)
+                   : QCoreApplication::translate("ModInstaller",
+                                                 "%1 was not installed by Mod List; nothing was removed.")
+                         .arg(folder);
     return {};
 }
 
@@ -368,8 +393,10 @@ ModInstaller::Result ModInstaller::uninstall(const QString &game, bool alsoChang
     QLockFile lock(m_modsFolder + u'/' + kLockName);
     lock.setStaleLockTime(0);
     if (QFileInfo(m_modsFolder).isDir() && !lock.tryLock(0) && lock.error() == QLockFile::LockFailedError)
-        return failure(QStringLiteral("Another install or uninstall is running in %1; try again when it has ended.")
-                           .arg(m_modsFolder));
+        return failure(
+            QCoreApplication::translate("ModInstaller",
+                                        "Another install or uninstall is running in %1; try again when it has ended.")
+                .arg(m_modsFolder));
     Result result;
     if (const QString problem = uninstallProblem(game, &result.manifest); !problem.isEmpty())
         return failure(problem);
@@ -393,23 +420,28 @@ ModInstaller::Result ModInstaller::uninstall(const QString &game, bool alsoChang
     }
     // The record goes last: an uninstall cut off before can run again.
     if (!QFile::remove(folder + u'/' + ModManifest::kFileName))
-        return failure(QStringLiteral("%1 cannot be removed from %2; %3 files were removed.")
-                           .arg(ModManifest::kFileName, folder)
-                           .arg(result.removed));
+        return failure(
+            QCoreApplication::translate("ModInstaller", "%1 cannot be removed from %2; %3 files were removed.")
+                .arg(ModManifest::kFileName, folder)
+                .arg(result.removed));
     removeEmptyFolders(folder, true);
     result.ok = true;
-    result.message = QStringLiteral("Uninstalled %1: %2 files removed.").arg(game).arg(result.removed);
+    result.message =
+        QCoreApplication::translate("ModInstaller", "Uninstalled %1: %2 files removed.").arg(game).arg(result.removed);
     const qsizetype trashed = inventory.changed.size() + inventory.added.size() - result.kept.size();
     if (trashed > 0)
-        result.message +=
-            QStringLiteral(" %1 files changed or added since the install went to the trash.").arg(trashed);
+        result.message += QCoreApplication::translate("ModInstaller",
+                                                      " %1 files changed or added since the install went to the trash.")
+                              .arg(trashed);
     if (!failed.isEmpty())
-        result.message += QStringLiteral(" These could not be moved to the trash and stay in %1: %2.")
-                              .arg(folder, failed.join(QStringLiteral(", ")));
+        result.message +=
+            QCoreApplication::translate("ModInstaller", " These could not be moved to the trash and stay in %1: %2.")
+                .arg(folder, failed.join(QStringLiteral(", ")));
     else if (!result.kept.isEmpty())
-        result.message += QStringLiteral(" %1 files changed or added since the install stay in %2.")
-                              .arg(result.kept.size())
-                              .arg(folder);
+        result.message +=
+            QCoreApplication::translate("ModInstaller", " %1 files changed or added since the install stay in %2.")
+                .arg(result.kept.size())
+                .arg(folder);
     return result;
 }
 

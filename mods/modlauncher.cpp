@@ -1,5 +1,6 @@
 #include "modlauncher.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -56,11 +57,11 @@ bool ModLauncher::play(const GameSetup &setup, const QString &game, const QStrin
     }
     const QString modFolder = setup.modsFolder + u'/' + game;
     if (game.isEmpty() || game.contains(u'/') || !QFileInfo(modFolder).isDir()) {
-        *error = QStringLiteral("%1 is not installed in %2.").arg(game, setup.modsFolder);
+        *error = QCoreApplication::translate("ModLauncher", "%1 is not installed in %2.").arg(game, setup.modsFolder);
         return false;
     }
     if (!QDir().mkpath(m_logFolder)) {
-        *error = QStringLiteral("The log folder %1 cannot be made.").arg(m_logFolder);
+        *error = QCoreApplication::translate("ModLauncher", "The log folder %1 cannot be made.").arg(m_logFolder);
         return false;
     }
     const QStringList line = command(setup, game, moreArguments);
@@ -76,9 +77,8 @@ bool ModLauncher::play(const GameSetup &setup, const QString &game, const QStrin
     connect(process, &QProcess::errorOccurred, this, [this, process, game](QProcess::ProcessError problem) {
         if (problem != QProcess::FailedToStart)
             return;
-        Q_EMIT failed(
-            game,
-            QStringLiteral("The engine %1 could not be started: %2.").arg(process->program(), process->errorString()));
+        Q_EMIT failed(game, QCoreApplication::translate("ModLauncher", "The engine %1 could not be started: %2.")
+                                .arg(process->program(), process->errorString()));
         process->deleteLater();
     });
     connect(process, &QProcess::finished, this, [this, process, game, clock](int code, QProcess::ExitStatus status) {
@@ -99,15 +99,17 @@ QString ModLauncher::quickEndMessage(const QString &game, const QProcess &proces
     if (tail.contains(QLatin1String("shouldn't be run as root")))
         return QStringLiteral("The engine refuses to run as root (the administrator account). Start Mod List as your "
                               "own user to play.");
-    QString message = process.exitStatus() == QProcess::CrashExit
-                          ? QStringLiteral("The engine crashed as %1 started.").arg(game)
-                          : QStringLiteral("The engine ended at once with status %1 while starting %2.")
-                                .arg(process.exitCode())
-                                .arg(game);
+    QString message =
+        process.exitStatus() == QProcess::CrashExit
+            ? QCoreApplication::translate("ModLauncher", "The engine crashed as %1 started.").arg(game)
+            : QCoreApplication::translate("ModLauncher", "The engine ended at once with status %1 while starting %2.")
+                  .arg(process.exitCode())
+                  .arg(game);
     if (tail.contains(QLatin1String("colormap.pcx")))
         message += QStringLiteral(" It found no game data: copy pak0.pak from your Quake 2 into baseq2/ of the game "
                                   "data folder.");
     if (!lines.isEmpty())
-        message += QStringLiteral(" The last lines of its log (%1):\n").arg(logPath(game)) + tail;
+        message +=
+            QCoreApplication::translate("ModLauncher", " The last lines of its log (%1):\n").arg(logPath(game)) + tail;
     return message;
 }

@@ -1,5 +1,6 @@
 #include "modlayout.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
@@ -56,13 +57,15 @@ ModLayout ModLayout::of(const QList<QByteArray> &archivePaths)
         const QByteArray kept = !strip.isEmpty() && path.startsWith(strip) ? path.mid(strip.size()) : path;
         const QByteArray target = lower(kept).toUtf8();
         if (target.startsWith(".kml-")) {
-            layout.error = QStringLiteral("%1 has a name the program keeps for itself").arg(QString::fromUtf8(path));
+            layout.error = QCoreApplication::translate("ModLayout", "%1 has a name the program keeps for itself")
+                               .arg(QString::fromUtf8(path));
             layout.files.clear();
             return layout;
         }
         if (const auto other = seen.constFind(target); other != seen.cend()) {
             layout.error =
-                QStringLiteral("%1 and %2 differ only in letter case, and the game reads names in lower case")
+                QCoreApplication::translate(
+                    "ModLayout", "%1 and %2 differ only in letter case, and the game reads names in lower case")
                     .arg(QString::fromUtf8(*other), QString::fromUtf8(path));
             layout.files.clear();
             return layout;
@@ -76,11 +79,12 @@ ModLayout ModLayout::of(const QList<QByteArray> &archivePaths)
 QString gameNameProblem(const QString &name)
 {
     if (name.isEmpty())
-        return QStringLiteral("The game folder needs a name.");
+        return QCoreApplication::translate("ModLayout", "The game folder needs a name.");
     if (name.compare(u"baseq2", Qt::CaseInsensitive) == 0)
-        return QStringLiteral("baseq2 holds the game itself; a mod needs a folder of its own.");
+        return QCoreApplication::translate("ModLayout",
+                                           "baseq2 holds the game itself; a mod needs a folder of its own.");
     if (name.size() > 64)
-        return QStringLiteral("The game folder's name is longer than 64 characters.");
+        return QCoreApplication::translate("ModLayout", "The game folder's name is longer than 64 characters.");
     for (const QChar c : name) {
         if (!((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'-'))
             return QStringLiteral(
@@ -112,8 +116,9 @@ ModArchiveSummary ModArchiveSummary::of(const QString &zipPath, const QString &m
     int error = 0;
     zip_t *archive = zip_open(QFile::encodeName(zipPath).constData(), ZIP_RDONLY, &error);
     if (!archive) {
-        summary.error = error == ZIP_ER_NOZIP ? QStringLiteral("%1 is no zip archive.").arg(zipPath)
-                                              : QStringLiteral("%1 cannot be read.").arg(zipPath);
+        summary.error = error == ZIP_ER_NOZIP
+                            ? QCoreApplication::translate("ModLayout", "%1 is no zip archive.").arg(zipPath)
+                            : QCoreApplication::translate("ModLayout", "%1 cannot be read.").arg(zipPath);
         return summary;
     }
     QList<QByteArray> paths;
@@ -134,7 +139,7 @@ ModArchiveSummary ModArchiveSummary::of(const QString &zipPath, const QString &m
         return summary;
     }
     if (layout.files.isEmpty()) {
-        summary.error = QStringLiteral("%1 holds no files.").arg(zipPath);
+        summary.error = QCoreApplication::translate("ModLayout", "%1 holds no files.").arg(zipPath);
         return summary;
     }
     summary.suggestedGame = gameNameFrom(layout.topFolder);
@@ -172,7 +177,8 @@ ModArchiveSummary ModArchiveSummary::of(const QString &zipPath, const QString &m
         summary.warnings << QStringLiteral("This looks like a map pack: its maps go into a game folder of their own. "
                                            "Start one with +map NAME in the extra arguments.");
     if (!archives.isEmpty())
-        summary.warnings << QStringLiteral("It holds another archive (%1), which is unpacked on install.")
+        summary.warnings << QCoreApplication::translate("ModLayout",
+                                                        "It holds another archive (%1), which is unpacked on install.")
                                 .arg(archives.join(QStringLiteral(", ")));
     return summary;
 }

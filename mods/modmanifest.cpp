@@ -2,6 +2,7 @@
 
 #include "archive/entryname.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -76,7 +77,7 @@ bool ModManifest::parse(const QByteArray &bytes, ModManifest *out, QString *erro
     };
     const QList<QByteArray> lines = bytes.split('\n');
     if (lines.size() < 6 || lines.first() != kHeader || lines.at(lines.size() - 2) != kEnd || !lines.last().isEmpty())
-        return refuse(QStringLiteral("it is not whole"));
+        return refuse(QCoreApplication::translate("ModManifest", "it is not whole"));
     ModManifest manifest;
     bool sawGame = false, sawArchive = false, sawSource = false;
     for (qsizetype i = 1; i < lines.size() - 2; ++i) {
@@ -98,16 +99,18 @@ bool ModManifest::parse(const QByteArray &bytes, ModManifest *out, QString *erro
             File file{QByteArray::fromPercentEncoding(parts.at(4)), parts.at(1).toLongLong(&sized),
                       parts.at(2).toLongLong(&timed), parts.at(3)};
             if (!sized || !timed || file.size < 0 || !isHash(file.sha256))
-                return refuse(QStringLiteral("line %1 is damaged").arg(i + 1));
+                return refuse(QCoreApplication::translate("ModManifest", "line %1 is damaged").arg(i + 1));
             if (!isSafePath(file.path))
-                return refuse(QStringLiteral("line %1 names a file outside the mod's folder").arg(i + 1));
+                return refuse(
+                    QCoreApplication::translate("ModManifest", "line %1 names a file outside the mod's folder")
+                        .arg(i + 1));
             (kind == "file" ? manifest.files : manifest.leftovers).push_back(std::move(file));
         } else {
-            return refuse(QStringLiteral("line %1 is damaged").arg(i + 1));
+            return refuse(QCoreApplication::translate("ModManifest", "line %1 is damaged").arg(i + 1));
         }
     }
     if (!sawGame || !sawArchive || !sawSource)
-        return refuse(QStringLiteral("it is not whole"));
+        return refuse(QCoreApplication::translate("ModManifest", "it is not whole"));
     *out = std::move(manifest);
     return true;
 }
@@ -118,17 +121,17 @@ bool ModManifest::read(const QString &folder, ModManifest *out, QString *error)
     const QFileInfo info(file.fileName());
     if (info.exists() && (info.isSymLink() || !info.isFile())) {
         if (error)
-            *error = QStringLiteral("it is no plain file");
+            *error = QCoreApplication::translate("ModManifest", "it is no plain file");
         return false;
     }
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = file.exists() ? file.errorString() : QStringLiteral("it is missing");
+            *error = file.exists() ? file.errorString() : QCoreApplication::translate("ModManifest", "it is missing");
         return false;
     }
     if (file.size() > kMaxManifestBytes) {
         if (error)
-            *error = QStringLiteral("it is too large");
+            *error = QCoreApplication::translate("ModManifest", "it is too large");
         return false;
     }
     return parse(file.readAll(), out, error);

@@ -18,13 +18,13 @@ QString stepText(UpdateStep step)
 {
     switch (step) {
     case UpdateStep::FetchCatalogue:
-        return QStringLiteral("fetching the list catalogue");
+        return QCoreApplication::translate("CommandLineUpdate", "fetching the list catalogue");
     case UpdateStep::FetchArchive:
-        return QStringLiteral("downloading the list archive");
+        return QCoreApplication::translate("CommandLineUpdate", "downloading the list archive");
     case UpdateStep::Unpack:
         return QStringLiteral("unpacking");
     case UpdateStep::Commit:
-        return QStringLiteral("putting the new list in place");
+        return QCoreApplication::translate("CommandLineUpdate", "putting the new list in place");
     default:
         return QStringLiteral("finishing");
     }
