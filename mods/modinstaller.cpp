@@ -404,9 +404,13 @@ ModInstaller::Result ModInstaller::uninstall(const QString &game, bool alsoChang
     const Inventory inventory = takeInventory(folder, result.manifest);
     if (!inventory.error.isEmpty())
         return failure(inventory.error);
-    const QByteArray base = QFile::encodeName(folder) + '/';
+    // Removed one folder at a time without following a link, as the inventory
+    // looked at them: a folder swapped for a link meanwhile leads nowhere.
+    const Fd folderFd(::open(QFile::encodeName(folder).constData(), kFolderOpenFlags));
+    FolderCursor cursor(folderFd.get());
     for (const ModManifest::File &file : inventory.asInstalled) {
-        if (::unlink((base + file.path).constData()) == 0)
+        const int parentFd = folderFd.valid() ? cursor.open(parentOf(file.path), false) : -1;
+        if (parentFd >= 0 && ::unlinkat(parentFd, nameOf(file.path).constData(), 0) == 0)
             ++result.removed;
     }
     QStringList failed;
