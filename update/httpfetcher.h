@@ -85,10 +85,22 @@ Q_SIGNALS:
     void finished(const FetchResult &result);
 
 protected:
-    // Emits finished(result) from the event loop.
+    // Answers a fetch without a transfer (a refusal, an unchanged file):
+    // finished(result) follows from the event loop, and the fetcher counts as
+    // busy until then.
     void finishLater(const FetchResult &result)
     {
+        m_answerPending = true;
         QMetaObject::invokeMethod(
-            this, [this, result] { Q_EMIT finished(result); }, Qt::QueuedConnection);
+            this,
+            [this, result] {
+                m_answerPending = false;
+                Q_EMIT finished(result);
+            },
+            Qt::QueuedConnection);
     }
+    bool answerPending() const { return m_answerPending; }
+
+private:
+    bool m_answerPending = false;
 };

@@ -284,15 +284,8 @@ bool NetworkFetcher::start(const FetchRequest &request)
     const QString scheme = request.url.scheme().toLower();
     if (!request.url.isValid() || request.url.host().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        m_refusing = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this, url = request.url] {
-                m_refusing = false;
-                Q_EMIT finished(FetchResult::failure(Status::BadAddress,
-                                                     QStringLiteral("not a web address: %1").arg(url.toString())));
-            },
-            Qt::QueuedConnection);
+        finishLater(FetchResult::failure(Status::BadAddress,
+                                         QStringLiteral("not a web address: %1").arg(request.url.toString())));
         return true;
     }
 
@@ -334,7 +327,7 @@ void NetworkFetcher::end()
 
 bool NetworkFetcher::isBusy() const
 {
-    return m_running || m_refusing;
+    return m_running || answerPending();
 }
 
 void NetworkFetcher::cancel()

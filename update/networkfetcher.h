@@ -47,5 +47,4 @@ private:
     Settings m_settings;
     std::unique_ptr<QNetworkAccessManager> m_manager;
     std::unique_ptr<Running> m_running;
-    bool m_refusing = false; // a refusal waits to be reported
 };

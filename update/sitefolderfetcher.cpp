@@ -76,14 +76,7 @@ bool SiteFolderFetcher::start(const FetchRequest &request)
     const FetchResult answered = open(*m_copy);
     if (answered.status != Status::Ok || !m_copy->source.isOpen()) {
         m_copy.reset();
-        m_answering = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this, answered] {
-                m_answering = false;
-                Q_EMIT finished(answered);
-            },
-            Qt::QueuedConnection);
+        finishLater(answered);
         return true;
     }
     m_pump.start();
@@ -200,7 +193,7 @@ void SiteFolderFetcher::copySome()
 
 bool SiteFolderFetcher::isBusy() const
 {
-    return m_copy || m_answering;
+    return m_copy || answerPending();
 }
 
 void SiteFolderFetcher::cancel()

@@ -43,6 +43,5 @@ private:
     QString m_folder;
     std::unique_ptr<Copy> m_copy;
     QTimer m_pump;
-    bool m_answering = false; // an answer waits to be reported
     bool m_cancelled = false;
 };
