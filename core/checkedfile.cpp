@@ -219,3 +219,26 @@ bool replaceFileContentsAt(int folderFd, const QByteArray &name, QByteArrayView 
         *error = file.errorString();
     return ok;
 }
+
+bool copyFileContents(const QString &from, const QString &to, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return fail(source.errorString());
+    CheckedFileWriter target(to);
+    if (!target.open())
+        return fail(target.errorString());
+    QByteArray block(1 << 16, Qt::Uninitialized);
+    for (qint64 n; (n = source.read(block.data(), block.size())) != 0;) {
+        if (n < 0)
+            return fail(source.errorString());
+        if (!target.write(QByteArrayView(block.constData(), n)))
+            return fail(target.errorString());
+    }
+    return target.commit() || fail(target.errorString());
+}

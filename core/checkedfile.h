@@ -61,6 +61,10 @@ private:
 bool replaceFileContents(const QString &path, QByteArrayView bytes, QString *error);
 bool replaceFileContentsAt(int folderFd, const QByteArray &name, QByteArrayView bytes, QString *error);
 
+// Copies the file at `from` to `to` through a CheckedFileWriter, in blocks, so
+// that a file of any size is copied whole or not at all.
+bool copyFileContents(const QString &from, const QString &to, QString *error);
+
 // True when `path` names something other than a regular file or a link to one
 // (a pipe, a socket, a device, a folder): such a thing must not be opened as a
 // data file, where an open could block. False also when nothing is there.

@@ -62,40 +62,6 @@ QString freeBackupPath(const QString &path)
     return QString();
 }
 
-// Copies a file of any size through CheckedFileWriter.
-bool copyFile(const QString &from, const QString &to, QString *error)
-{
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        *error = source.errorString();
-        return false;
-    }
-    CheckedFileWriter target(to);
-    if (!target.open()) {
-        *error = target.errorString();
-        return false;
-    }
-    QByteArray block(1 << 16, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = source.read(block.data(), block.size());
-        if (n < 0) {
-            *error = source.errorString();
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (!target.write(QByteArrayView(block.constData(), n))) {
-            *error = target.errorString();
-            return false;
-        }
-    }
-    if (!target.commit()) {
-        *error = target.errorString();
-        return false;
-    }
-    return true;
-}
-
 QString shown(const QString &path)
 {
     return QDir::toNativeSeparators(path);
@@ -203,7 +169,7 @@ FavouritesSave Favourites::save(const QString &path)
         QString why;
         if (backup.isEmpty())
             why = tr("no free backup name");
-        if (!why.isEmpty() || !copyFile(path, backup, &why)) {
+        if (!why.isEmpty() || !copyFileContents(path, backup, &why)) {
             result.error = tr("%1 could not be kept as a backup, so it was not replaced: %2").arg(shown(path), why);
             return result;
         }

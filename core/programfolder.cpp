@@ -1,5 +1,7 @@
 #include "programfolder.h"
 
+#include "checkedfile.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -36,14 +38,11 @@ ProgramFolder chooseProgramFolder(const QString &exeFolder, bool exeFolderWritab
         if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
             continue;
         QDir().mkpath(QFileInfo(to).absolutePath());
-        // Copy under a temporary name first: a half-copied file must never look like the user's own.
-        const QString partial = to + QStringLiteral(".seeding");
-        QFile::remove(partial);
-        if (QFile::copy(from, partial) && QFile::rename(partial, to)) {
+        // Whole or not at all: a half-copied file must never look like the user's own.
+        if (copyFileContents(from, to, nullptr)) {
             QFile(to).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
             result.seeded.append(relative);
         } else {
-            QFile::remove(partial);
             result.error = QStringLiteral("cannot copy %1").arg(relative);
         }
     }
